@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the whole suite, then the core tests
+# again under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+export QT_QPA_PLATFORM=offscreen
+
+"$root/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+(cd "$root/build" && ctest --output-on-failure --timeout 600 -j 2)
+
+"$root/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DSPYLEROM_SANITIZE=ON -DSPYLEROM_GUI=OFF
+(cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --output-on-failure --timeout 900 -j 2 -L core)

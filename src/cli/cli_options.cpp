@@ -1,0 +1,128 @@
+#include "cli_options.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace spylerom::cli {
+
+namespace {
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// "--name value" or "--name=value"; advances i past the value.
+bool takeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name, std::string& value,
+               std::string& problem) {
+    const std::string& arg = args[i];
+    if (arg.size() > name.size() && arg.compare(0, name.size() + 1, name + "=") == 0) {
+        value = arg.substr(name.size() + 1);
+        return true;
+    }
+    if (i + 1 >= args.size()) {
+        problem = "option " + name + " needs a value";
+        return false;
+    }
+    value = args[++i];
+    return true;
+}
+
+bool isOption(const std::string& arg, const std::string& name) {
+    return arg == name || arg.rfind(name + "=", 0) == 0;
+}
+
+} // namespace
+
+std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std::string& problem) {
+    CliOptions options;
+    bool driveSeen = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string value;
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--list-drives") {
+            options.listDrives = true;
+        } else if (arg == "-v" || arg == "--verbose") {
+            options.verbose = true;
+        } else if (isOption(arg, "--fill")) {
+            if (!takeValue(args, i, "--fill", value, problem))
+                return std::nullopt;
+            const std::string v = lower(value);
+            if (v == "null")
+                options.fillIndex = 0;
+            else if (v == "en")
+                options.fillIndex = 1;
+            else if (v == "tilfeldig")
+                options.fillIndex = 2;
+            else {
+                problem = "unknown fill '" + value + "' (choose null, en or tilfeldig)";
+                return std::nullopt;
+            }
+        } else if (isOption(arg, "--repetitions")) {
+            if (!takeValue(args, i, "--repetitions", value, problem))
+                return std::nullopt;
+            const bool digits = !value.empty() && value.size() <= 2 &&
+                                std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); });
+            const int n = digits ? std::stoi(value) : 0;
+            if (n < 1 || n > 10) {
+                problem = "repetitions must be a whole number from 1 to 10, not '" + value + "'";
+                return std::nullopt;
+            }
+            options.repetitions = n;
+        } else if (isOption(arg, "--block-size")) {
+            if (!takeValue(args, i, "--block-size", value, problem))
+                return std::nullopt;
+            const auto it = std::find(kBlockChoices.begin(), kBlockChoices.end(), value);
+            if (it == kBlockChoices.end()) {
+                problem = "block size must be one of 512, 1024, 2048, 4096, 8192, 16384, 32768, 65536, not '" +
+                          value + "'";
+                return std::nullopt;
+            }
+            options.blockIndex = static_cast<int>(it - kBlockChoices.begin());
+        } else if (arg.size() > 1 && arg.front() == '-') {
+            problem = "unknown option '" + arg + "'";
+            return std::nullopt;
+        } else if (driveSeen) {
+            problem = "only one drive can be filled at a time ('" + options.drive + "' and '" + arg + "')";
+            return std::nullopt;
+        } else {
+            options.drive = arg;
+            driveSeen = true;
+        }
+    }
+    if (!options.help && !options.version && !options.listDrives && options.drive.empty()) {
+        problem = "no drive given";
+        return std::nullopt;
+    }
+    return options;
+}
+
+std::string usageText() {
+    return "Usage: spylerom-cli [OPTION]... DRIVE\n"
+           "       spylerom-cli --list-drives\n"
+           "Wipe the free space of DRIVE: fill it with temporary files of a pattern, then delete\n"
+           "them, so the remains of deleted files cannot be restored. Existing files are not touched.\n"
+           "\n"
+           "DRIVE is a drive letter (D or D:) as --list-drives shows it, or any path on a mounted\n"
+           "file system.\n"
+           "\n"
+           "  --fill PATTERN       null (zero bytes, the default), en (all bits set) or tilfeldig (random)\n"
+           "  --repetitions N      passes over the drive, 1 to 10 (default 1)\n"
+           "  --block-size B       bytes per write: 512, 1024, 2048, 4096, 8192, 16384, 32768 or 65536\n"
+           "                       (default 65536, which writes blocks of 65537 bytes)\n"
+           "  --list-drives        list the drives with their free and total MB\n"
+           "  -v, --verbose        print every log line as it is taken\n"
+           "  -h, --help           show this help and exit\n"
+           "      --version        show the version and exit\n"
+           "\n"
+           "Ctrl+C stops the fill cleanly: the temporary files are closed and deleted first.\n"
+           "Exit status: 0 when the run ended normally, 1 when a pass could not create its files,\n"
+           "2 on bad input, 130 after an interrupt.\n";
+}
+
+} // namespace spylerom::cli

@@ -1,0 +1,30 @@
+// The command line of spylerom-cli: parsed and checked before anything touches a disk.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace spylerom::cli {
+
+struct CliOptions {
+    bool help = false;
+    bool version = false;
+    bool listDrives = false;
+    bool verbose = false;
+    int fillIndex = 0;     // 0 null, 1 en, 2 tilfeldig
+    int repetitions = 1;   // 1..10
+    int blockIndex = 7;    // index into kBlockChoices
+    std::string drive;     // a letter ("D", "D:") or a path on a mounted file system
+};
+
+// The block size list of the window, in order.
+inline const std::vector<std::string> kBlockChoices = {"512",  "1024",  "2048",  "4096",
+                                                       "8192", "16384", "32768", "65536"};
+
+// Parses argv[1..]; on bad input returns nullopt and sets `problem` to one line naming it.
+std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std::string& problem);
+
+std::string usageText();
+
+} // namespace spylerom::cli

@@ -1,0 +1,292 @@
+// One fill pass: measure, create the temporary files, write the pattern into all of them in
+// turn until the drive is full or Stop is pressed, then flush, close and delete them.
+#include "fill/fill_engine.h"
+
+#include "fill/fill_random.h"
+#include "fill/format_number.h"
+#include "fill/io_error_texts.h"
+#include "frame/folders.h"
+#include "frame/textfil.h"
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+namespace spylerom::fill {
+
+using frame::WriteLog;
+using platform::sys;
+
+namespace {
+
+constexpr std::int64_t kMB = 1024 * 1024;
+constexpr std::int64_t kMBPerFile = 4096;
+
+// Root folder of drive number d (1 = A); empty when the number names no drive.
+std::string rootOfDriveNumber(std::int32_t driveNumber) {
+    const int code = driveNumber + 64;
+    if (code < 'A' || code > 'z')
+        return {};
+    return sys().driveRoot(static_cast<char>(std::toupper(code)));
+}
+
+// Free and total MB of a drive; a refused query counts as -1 bytes, which is 0 MB.
+void measureDrive(std::int32_t driveNumber, std::int64_t& totalMB, std::int64_t& freeMB) {
+    platform::DiskSpace space;
+    platform::Error err;
+    const std::string root = rootOfDriveNumber(driveNumber);
+    if (root.empty() || !sys().diskSpace(root, space, err))
+        space = platform::DiskSpace{};
+    totalMB = space.total / 1024 / 1024;
+    freeMB = space.freeToCaller / 1024 / 1024;
+}
+
+// The "FEILNR: " text of a code: the table's for 1..216, the system's own above.
+std::string errorText(const platform::Error& err) {
+    return err.code >= 1 && err.code <= 216 ? IoErrorTexts(err.code) : err.message;
+}
+
+} // namespace
+
+long long RoundHalfEven(double value) {
+    if (!std::isfinite(value))
+        return 0;
+    return std::llrint(value); // the default rounding mode rounds halves to even
+}
+
+int TotalBarFor(int passBar, int currentRepetition, int repetitions) {
+    if (repetitions < 1)
+        repetitions = 1;
+    const double done = static_cast<double>(currentRepetition - 1) / repetitions * 100.0;
+    return passBar / repetitions + static_cast<int>(RoundHalfEven(done));
+}
+
+std::int32_t BlockSizeFor(int index, const std::string& itemText) {
+    if (index < 0 || index > 6)
+        return static_cast<std::int32_t>(kPatternSize);
+    try {
+        return static_cast<std::int32_t>(std::stol(itemText));
+    } catch (...) {
+        return static_cast<std::int32_t>(kPatternSize);
+    }
+}
+
+struct FillEngine::PassFiles {
+    std::vector<platform::FileHandle> handles; // handles[i - 1] belongs to FileNames[i - 1]
+};
+
+void FillEngine::StasjonChange(bool reset) {
+    FillState& s = fillState();
+    if (reset) {
+        const std::string text = window_.driveText();
+        s.DriveNumber = text.empty() ? 0 : static_cast<unsigned char>(text.front()) - 65 + 1;
+        window_.setPassBar(0);
+        window_.setTotalBar(0);
+        window_.setProgressText("");
+    }
+    // One unit: a drive number or a size out of range ends the refresh, values set so far stay.
+    if (s.DriveNumber < 0 || s.DriveNumber > 255)
+        return;
+    std::int64_t totalMB = 0;
+    std::int64_t freeMB = 0;
+    measureDrive(s.DriveNumber, totalMB, freeMB);
+    s.TotalMB = totalMB;
+    if (s.TotalMB > std::numeric_limits<std::int32_t>::max())
+        return;
+    const int maximum = static_cast<int>(s.TotalMB);
+    s.FreeMB = freeMB;
+    const auto used = std::clamp<std::int64_t>(maximum - s.FreeMB, 0, maximum);
+    window_.setUsageBar(maximum, static_cast<int>(used));
+    window_.setStatusText(std::to_string(s.FreeMB) + " MB ledig av " + std::to_string(s.TotalMB) + " MB");
+}
+
+bool FillEngine::createFiles(PassFiles& files, char letter) {
+    FillState& s = fillState();
+    const std::string systemDrive = sys().environment("SYSTEMDRIVE");
+    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    const bool onSystemDrive = !systemDrive.empty() && upper == systemDrive.front();
+    const std::string driveRoot = sys().driveRoot(upper);
+
+    for (std::int32_t i = 1; i <= s.FileCount; ++i) {
+        std::string folder;
+        if (onSystemDrive) {
+            WriteLog("Systemdisken er valgt!");
+            folder = frame::solvarekpath("tmp");
+        } else {
+            folder = driveRoot.empty() ? std::string(1, letter) + ":" + platform::kPathSeparator : driveRoot;
+        }
+        const std::string name = folder + "spylerom-" + std::to_string(i) + ".tmp";
+        s.FileNames.push_back(name);
+
+        platform::Error err;
+        platform::FileHandle handle = platform::kInvalidFile;
+        if (driveRoot.empty()) {
+            err.code = platform::kErrorPathNotFound; // no such drive
+        } else if (sys().driveOfPath(folder) != upper) {
+            // The folder is not on the chosen drive (a tmp folder on another disk, or a mount
+            // point whose volume is gone): filling it would wipe the wrong disk.
+            WriteLog("FEIL: Mappen " + folder + " ligger ikke på stasjon " + std::string(1, upper) +
+                     ":, ingen filer er laget");
+            return false;
+        } else {
+            handle = sys().createFillFile(name, err);
+        }
+        if (handle == platform::kInvalidFile) {
+            WriteLog("FEIL: UNDER OPPRETTELSE AV FILEN " + name);
+            WriteLog("FEILNR: " + std::to_string(err.code) + " " + errorText(err));
+            return false;
+        }
+        files.handles.push_back(handle);
+        WriteLog("Oppretter " + name);
+    }
+    return true;
+}
+
+void FillEngine::showProgress(double passPercent) {
+    FillState& s = fillState();
+    const int passBar = static_cast<int>(std::clamp<long long>(RoundHalfEven(passPercent), 0, 100));
+    window_.setPassBar(passBar);
+    const int totalBar = std::clamp(TotalBarFor(passBar, s.CurrentRepetition, s.Repetitions), 0, 100);
+    window_.setTotalBar(totalBar);
+    std::string text = FormatNumber(passPercent, 5, 1) + " % ferdig, " + std::to_string(totalBar) + " % av total ";
+    if (s.ElapsedSeconds >= 1.0)
+        text += FormatNumber(s.BytesWritten / s.ElapsedSeconds / 1024, 8, 0) + " KB/sec";
+    window_.setProgressText(text);
+}
+
+void FillEngine::writeCycles(PassFiles& files, std::int64_t startFreeMB, bool randomFill) {
+    FillState& s = fillState();
+    const auto blockSize = static_cast<std::size_t>(s.BlockSize);
+    const std::int64_t startMs = sys().monotonicMilliseconds();
+    for (;;) {
+        for (const platform::FileHandle handle : files.handles) {
+            if (randomFill)
+                FillRandomPrefix(blockSize);
+            std::size_t written = 0;
+            platform::Error err;
+            const bool accepted = sys().writeFile(handle, s.PatternBuffer.data(), blockSize, written, err);
+            s.BytesWritten += static_cast<long double>(blockSize);
+            if (accepted)
+                written_ = static_cast<std::int32_t>(written);
+            else
+                s.WritingStopped = true; // the drive is full, or refuses: this cycle is the last
+        }
+        s.ElapsedSeconds = static_cast<double>(sys().monotonicMilliseconds() - startMs) / 1000.0;
+        StasjonChange(false);
+        double passPercent = 0;
+        if (startFreeMB > 0)
+            passPercent = 100.0 - static_cast<double>(s.FreeMB) / static_cast<double>(startFreeMB) * 100.0;
+        else if (s.WritingStopped)
+            passPercent = 100.0; // nothing was free: the pass is done once the drive refuses
+        showProgress(passPercent);
+        window_.repaintAndProcessEvents();
+        if (written_ < s.BlockSize || s.WritingStopped)
+            break;
+    }
+}
+
+void FillEngine::closeAndDelete(PassFiles& files) {
+    FillState& s = fillState();
+    for (std::size_t i = 0; i < files.handles.size(); ++i) {
+        // The data must reach the device before the name goes, or its blocks may never be written.
+        platform::Error err;
+        const bool flushed = sys().flushFile(files.handles[i], err);
+        const bool closed = sys().closeFile(files.handles[i], err);
+        if (!flushed || !closed)
+            WriteLog("FEIL UNDER LUKKING AV FIL");
+        else
+            WriteLog("Lukker fil nr " + std::to_string(i + 1));
+    }
+    for (std::size_t i = 0; i < files.handles.size(); ++i) {
+        WriteLog("Sletter fil nr. " + std::to_string(i + 1));
+        platform::Error err;
+        if (!sys().deleteFile(s.FileNames[i], err))
+            sys().removeFolder(s.FileNames[i], err); // a link to a folder at the name goes as a link
+    }
+    files.handles.clear();
+}
+
+void FillEngine::StartknappClick() {
+    FillState& s = fillState();
+    window_.setPointer(Pointer::Busy);
+    const std::string driveText = window_.driveText();
+    WriteLog("Valgt stasjon: " + driveText);
+    if (driveText.empty()) {
+        WriteLog("FEIL: Ingen stasjon er valgt, ingenting blir fylt");
+        ++failedPasses_;
+        settstart();
+        window_.setPointer(Pointer::Normal);
+        return;
+    }
+    const char letter = driveText.front();
+
+    std::int64_t startFreeMB = 0;
+    if (s.DriveNumber < 0 || s.DriveNumber > 255) {
+        WriteLog("FEIL: UNDER BEREGNING AV DISKSTØRRELSE!");
+    } else {
+        std::int64_t totalMB = 0;
+        measureDrive(s.DriveNumber, totalMB, startFreeMB);
+    }
+    WriteLog("Ledig plass på " + driveText + " " + std::to_string(startFreeMB) + "MB");
+
+    const int blockIndex = window_.blockIndex();
+    s.BlockSize = BlockSizeFor(blockIndex, blockIndex >= 0 ? window_.blockText(blockIndex) : std::string());
+    s.BlockSize = std::clamp<std::int32_t>(s.BlockSize, 1, static_cast<std::int32_t>(kPatternSize));
+
+    bool randomFill = false;
+    const auto patternEnd = s.PatternBuffer.begin() + s.BlockSize;
+    switch (window_.fillIndex()) {
+    case 0:
+        std::fill(s.PatternBuffer.begin(), patternEnd, std::uint8_t{0x00});
+        break;
+    case 1:
+        std::fill(s.PatternBuffer.begin(), patternEnd, std::uint8_t{0xFF});
+        break;
+    case 2:
+        randomFill = true;
+        break;
+    default:
+        break; // no choice: whatever the buffer holds
+    }
+
+    s.BytesWritten = 0;
+    s.ElapsedSeconds = 0;
+    written_ = 0;
+    s.FileCount = static_cast<std::int32_t>(startFreeMB / kMBPerFile + 1);
+    WriteLog("START: " + driveText + ", " + std::to_string(s.FileCount) + " filer, " + std::to_string(s.BlockSize) +
+             " bytes blokkstørrelse");
+
+    s.FileNames.clear();
+    PassFiles files;
+    passActive_ = true;
+    if (!createFiles(files, letter)) {
+        // Files made before the failure are not left behind on the drive.
+        for (std::size_t i = 0; i < files.handles.size(); ++i) {
+            platform::Error err;
+            sys().closeFile(files.handles[i], err);
+            sys().deleteFile(s.FileNames[i], err);
+        }
+        passActive_ = false;
+        ++failedPasses_;
+        settstart();
+        window_.setPointer(Pointer::Normal);
+        return;
+    }
+
+    window_.setPointer(Pointer::Background);
+    writeCycles(files, startFreeMB, randomFill);
+    window_.setPointer(Pointer::Busy);
+    closeAndDelete(files);
+    passActive_ = false;
+
+    const double seconds = s.ElapsedSeconds;
+    const long double speed = seconds > 0 ? s.BytesWritten / seconds / 1024 : 0;
+    WriteLog("STOPP: " + driveText + ", " + FormatNumber(s.BytesWritten / kMB, 100, 0) + " MB på " +
+             FormatNumber(seconds, 100, 0) + " sekund, " + FormatNumber(speed, 100, 0) + " KB/sec");
+    window_.setWaitNoticeVisible(false);
+    window_.setPointer(Pointer::Normal);
+}
+
+} // namespace spylerom::fill

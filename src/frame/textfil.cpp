@@ -1,0 +1,118 @@
+// The log: in-memory lines, counts, and the log file.
+#include "frame/textfil.h"
+
+#include "frame/frame_ui.h"
+
+namespace spylerom::frame {
+
+using platform::sys;
+
+namespace {
+
+LogState g_log;
+std::function<void(const std::string&)> g_observer;
+
+bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+std::string stamp() { return sys().dateTimeText(sys().localTime()); }
+
+std::string programLogName() {
+    std::string name = platform::fileNameOf(sys().programPath());
+    const auto dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0)
+        name.erase(dot);
+    return name + ".log";
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::size_t stop = end;
+        if (stop > start && text[stop - 1] == '\r')
+            --stop;
+        lines.emplace_back(text, start, stop - start);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string joinLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+} // namespace
+
+LogState& logState() { return g_log; }
+
+void ResetLogState() { g_log = LogState{}; }
+
+void setLogObserver(std::function<void(const std::string&)> observer) { g_observer = std::move(observer); }
+
+void InitLog() {
+    g_log.LogLines.clear();
+    if (g_log.LogFolder.empty()) {
+        const char sep = platform::kPathSeparator;
+        g_log.LogFolder = sys().environment("APPDATA") + sep + "Solvarek" + sep + "log" + sep;
+    }
+    g_log.LogFileName = g_log.LogFolder + programLogName();
+}
+
+void WriteLog(std::string_view message) {
+    if (!g_log.LogEnabled)
+        return;
+    std::string line = stamp();
+    line += ' ';
+    line += message;
+    if (startsWith(message, "ERROR:") || startsWith(message, "FEIL:"))
+        ++g_log.ErrorCount;
+    if (startsWith(message, "WARNING:") || startsWith(message, "ADVARSEL:"))
+        ++g_log.WarningCount;
+    if (startsWith(message, "HINT:"))
+        ++g_log.HintCount;
+    g_log.LogLines.push_back(std::move(line));
+    if (g_observer)
+        g_observer(g_log.LogLines.back());
+}
+
+void ClearLog() {
+    const std::string line = stamp() + " LOGGFIL TØMT (TextFile.ClearLog).";
+    g_log.LogLines.assign(1, line);
+    platform::Error err;
+    if (!sys().replaceFile(g_log.LogFileName, sys().toFileText(line + "\r\n"), err)) {
+        ++g_log.ErrorCount;
+        frameUi().messageBox("FEIL", "Feil under oppretting av ny fil: " + g_log.LogFileName + "  (" +
+                                         std::to_string(err.code) + ")");
+    }
+    g_log.ErrorCount = 0;
+}
+
+void LoadLog() {
+    if (!sys().fileExists(g_log.LogFileName))
+        return;
+    std::string bytes;
+    platform::Error err;
+    if (sys().readFile(g_log.LogFileName, bytes, err))
+        g_log.LogLines = splitLines(sys().fromFileText(bytes));
+}
+
+bool SaveLog(platform::Error& err) {
+    const std::string folder = platform::folderOf(g_log.LogFileName);
+    if (!folder.empty() && !sys().folderExists(folder) && !sys().createFolderTree(folder, err))
+        return false;
+    if (!sys().replaceFile(g_log.LogFileName, sys().toFileText(joinLines(g_log.LogLines)), err))
+        return false;
+    g_log.LogLines.clear();
+    g_log.LogLines.shrink_to_fit();
+    return true;
+}
+
+} // namespace spylerom::frame

@@ -1,0 +1,193 @@
+// The operating-system services the program uses, behind one interface.
+// posix/ implements it now and win32/ later; nothing outside platform/ includes an OS header.
+// Every failure is reported as a Windows system error code with the system's message, so log
+// lines read alike on both systems. Policy (what to log, what to retry) is left to the callers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace spylerom::platform {
+
+// Windows system error codes (GetLastError). 0 means success.
+using ErrorCode = std::uint32_t;
+inline constexpr ErrorCode kErrorSuccess = 0;
+inline constexpr ErrorCode kErrorFileNotFound = 2;
+inline constexpr ErrorCode kErrorPathNotFound = 3;
+inline constexpr ErrorCode kErrorTooManyOpenFiles = 4;
+inline constexpr ErrorCode kErrorAccessDenied = 5;
+inline constexpr ErrorCode kErrorNotEnoughMemory = 8;
+inline constexpr ErrorCode kErrorWriteProtect = 19;
+inline constexpr ErrorCode kErrorNotReady = 21;
+inline constexpr ErrorCode kErrorSharingViolation = 32;
+inline constexpr ErrorCode kErrorFileExists = 80;
+inline constexpr ErrorCode kErrorInvalidParameter = 87;
+inline constexpr ErrorCode kErrorDiskFull = 112;
+inline constexpr ErrorCode kErrorDirNotEmpty = 145;
+inline constexpr ErrorCode kErrorAlreadyExists = 183;
+inline constexpr ErrorCode kErrorFilenameTooLong = 206;
+inline constexpr ErrorCode kErrorCantResolveFilename = 1921;
+
+struct Error {
+    ErrorCode code = kErrorSuccess;
+    std::string message; // the system's own text for the code; may be empty
+};
+
+// The separator of this build's paths ("\" on Windows). Folder paths end in one separator.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+enum class DriveType { Unknown, Removable, Fixed, Remote, CdRom, RamDisk };
+
+struct Drive {
+    char letter = 0;        // 'A'..'Z'
+    std::string root;       // the drive's root folder, ending in the separator ("X:\", or a mount point)
+    DriveType type = DriveType::Unknown;
+    std::string label;      // volume label, as the system has it
+    std::string remotePath; // network path of a share, when known
+    std::string itemText;   // the text the drive list shows for it
+};
+
+struct DiskSpace {
+    std::int64_t freeToCaller = -1; // bytes the calling user may still write
+    std::int64_t total = -1;        // size of the volume in bytes
+};
+
+// An open file of the fill. Opaque: a descriptor here, a HANDLE on Windows.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kInvalidFile = -1;
+
+struct FolderEntry {
+    std::string name;
+    bool isFolder = false; // a real folder (a link to a folder is not one)
+    bool isLink = false;   // a symbolic link or reparse point, never to be followed
+    bool readOnly = false;
+};
+
+struct LocalTime {
+    int year = 0, month = 0, day = 0;
+    int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+enum class RegistryRoot { LocalMachine, CurrentUser };
+
+struct RegistryValue {
+    enum class Kind { Missing, Text, OtherType };
+    Kind kind = Kind::Missing;
+    std::string text; // for Text: the value as stored (not expanded)
+};
+
+struct OsVersion {
+    int platformId = -1;      // GetVersionExW's dwPlatformId; -1 where the system has none
+    std::string systemName;   // the kernel's name where there is no platform id
+    int major = 0, minor = 0;
+    std::string build;        // build number, or the rest of the kernel release
+};
+
+struct MemoryStatus {
+    std::uint64_t totalBytes = 0;
+    std::uint64_t availableBytes = 0;
+    int loadPercent = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // --- Environment and process -------------------------------------------------------
+    // An environment variable with the POSIX fallbacks of the Windows names ("APPDATA",
+    // "TEMP", "USERNAME", ...). A missing variable gives the empty text.
+    virtual std::string environment(std::string_view name) const = 0;
+    // Full path of the running program file.
+    virtual std::string programPath() const = 0;
+    virtual std::string currentFolder() const = 0;
+    // The absolute, normalised form of a path (GetFullPathNameW).
+    virtual std::string fullPath(const std::string& path) const = 0;
+
+    // --- Drives --------------------------------------------------------------------------
+    virtual std::vector<Drive> drives() const = 0;
+    // Root folder of a drive letter, ending in the separator; empty when there is no such drive.
+    virtual std::string driveRoot(char letter) const = 0;
+    // The drive a path lies on (0 when none).
+    virtual char driveOfPath(const std::string& path) const = 0;
+    // Free and total bytes of the volume that holds root (GetDiskFreeSpaceExW).
+    virtual bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const = 0;
+    // Whether two existing paths lie on one file system (volume).
+    virtual bool sameVolume(const std::string& a, const std::string& b) const = 0;
+
+    // --- Files of the fill ---------------------------------------------------------------
+    // Create or empty a regular file for writing, without following a link at its name,
+    // readable by its owner alone.
+    virtual FileHandle createFillFile(const std::string& path, Error& err) = 0;
+    // Append one block; written receives the bytes the system took (may be short).
+    virtual bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
+                           Error& err) = 0;
+    // Make the written data durable on the device.
+    virtual bool flushFile(FileHandle file, Error& err) = 0;
+    virtual bool closeFile(FileHandle file, Error& err) = 0;
+
+    // --- Files and folders -----------------------------------------------------------------
+    virtual bool deleteFile(const std::string& path, Error& err) = 0;
+    virtual bool moveFile(const std::string& from, const std::string& to, Error& err) = 0;
+    virtual bool fileExists(const std::string& path) const = 0;   // any entry but a folder
+    virtual bool folderExists(const std::string& path) const = 0; // a folder, or a link to one
+    virtual bool isReadOnly(const std::string& path) const = 0;   // the read-only attribute
+    virtual bool setNormalAttributes(const std::string& path, Error& err) = 0;
+    virtual bool createFolder(const std::string& path, Error& err) = 0;     // one level
+    virtual bool createFolderTree(const std::string& path, Error& err) = 0; // with missing parents
+    virtual bool removeFolder(const std::string& path, Error& err) = 0;     // an empty folder or a link
+    virtual bool listFolder(const std::string& path, std::vector<FolderEntry>& entries, Error& err) const = 0;
+    virtual bool readFile(const std::string& path, std::string& bytes, Error& err) const = 0;
+    // Replace a file's content as a whole: a temporary file beside it, flushed, then renamed
+    // over it, keeping the old file's permissions. A crash never leaves it truncated.
+    virtual bool replaceFile(const std::string& path, std::string_view bytes, Error& err) = 0;
+    // Size of an existing file in bytes, -1 when it cannot be opened for reading and writing.
+    virtual std::int64_t fileSizeForWrite(const std::string& path) const = 0;
+
+    // --- Text --------------------------------------------------------------------------------
+    // Bytes of the log and settings files <-> UTF-8 text (the ANSI code page on Windows;
+    // here UTF-8, with Windows-1252 for files that are not valid UTF-8).
+    virtual std::string toFileText(std::string_view utf8) const = 0;
+    virtual std::string fromFileText(std::string_view bytes) const = 0;
+    // Locale-aware upper case ("ø" becomes "Ø").
+    virtual std::string toUpper(std::string_view utf8) const = 0;
+
+    // --- Time ----------------------------------------------------------------------------------
+    virtual LocalTime localTime() const = 0;
+    // The user's short date, a blank and long time; the time is left out at exactly midnight.
+    virtual std::string dateTimeText(const LocalTime& t) const = 0;
+    // A high-resolution counter (QueryPerformanceCounter); seeds the random pattern.
+    virtual std::uint64_t performanceCounter() const = 0;
+    // Monotonic milliseconds, for elapsed times that must not jump with the wall clock.
+    virtual std::int64_t monotonicMilliseconds() const = 0;
+
+    // --- Machine facts (registry-shaped, so the same queries run on both systems) ----------
+    // Open-or-create a key; false when it cannot be opened.
+    virtual bool registryOpenKey(RegistryRoot root, const std::string& key) = 0;
+    virtual RegistryValue registryRead(RegistryRoot root, const std::string& key, const std::string& value) = 0;
+    virtual std::vector<std::string> registrySubkeys(RegistryRoot root, const std::string& key) = 0;
+    virtual OsVersion osVersion() const = 0;
+    virtual MemoryStatus memoryStatus() const = 0;
+
+    // --- Shell ---------------------------------------------------------------------------------
+    // Start a program or open a document, folder or URL; never waits, reports nothing.
+    virtual void launch(const std::string& file, const std::string& parameters, const std::string& folder) = 0;
+};
+
+// The platform in use. Tests may put their own (a subclass of the real one that injects a
+// fault or maps a drive letter) in place; nullptr puts the default back.
+Platform& sys();
+void setPlatform(Platform* platform);
+
+// Helpers over any platform.
+std::string withTrailingSeparator(std::string path);
+std::string folderOf(const std::string& path); // up to and including the last separator
+std::string fileNameOf(const std::string& path);
+
+} // namespace spylerom::platform

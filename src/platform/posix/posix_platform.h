@@ -1,0 +1,79 @@
+// The POSIX implementation of the platform interface (Linux): statvfs, mountinfo via libmount,
+// open/write/fsync, the environment with the Windows names mapped to their POSIX homes.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <map>
+#include <optional>
+
+namespace spylerom::platform {
+
+// errno -> Windows system error code and the system's message.
+Error errorFromErrno(int err);
+
+class PosixPlatform : public Platform {
+public:
+    PosixPlatform();
+
+    std::string environment(std::string_view name) const override;
+    std::string programPath() const override;
+    std::string currentFolder() const override;
+    std::string fullPath(const std::string& path) const override;
+
+    std::vector<Drive> drives() const override;
+    std::string driveRoot(char letter) const override;
+    char driveOfPath(const std::string& path) const override;
+    bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const override;
+    bool sameVolume(const std::string& a, const std::string& b) const override;
+
+    FileHandle createFillFile(const std::string& path, Error& err) override;
+    bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
+                   Error& err) override;
+    bool flushFile(FileHandle file, Error& err) override;
+    bool closeFile(FileHandle file, Error& err) override;
+
+    bool deleteFile(const std::string& path, Error& err) override;
+    bool moveFile(const std::string& from, const std::string& to, Error& err) override;
+    bool fileExists(const std::string& path) const override;
+    bool folderExists(const std::string& path) const override;
+    bool isReadOnly(const std::string& path) const override;
+    bool setNormalAttributes(const std::string& path, Error& err) override;
+    bool createFolder(const std::string& path, Error& err) override;
+    bool createFolderTree(const std::string& path, Error& err) override;
+    bool removeFolder(const std::string& path, Error& err) override;
+    bool listFolder(const std::string& path, std::vector<FolderEntry>& entries, Error& err) const override;
+    bool readFile(const std::string& path, std::string& bytes, Error& err) const override;
+    bool replaceFile(const std::string& path, std::string_view bytes, Error& err) override;
+    std::int64_t fileSizeForWrite(const std::string& path) const override;
+
+    std::string toFileText(std::string_view utf8) const override;
+    std::string fromFileText(std::string_view bytes) const override;
+    std::string toUpper(std::string_view utf8) const override;
+
+    LocalTime localTime() const override;
+    std::string dateTimeText(const LocalTime& t) const override;
+    std::uint64_t performanceCounter() const override;
+    std::int64_t monotonicMilliseconds() const override;
+
+    bool registryOpenKey(RegistryRoot root, const std::string& key) override;
+    RegistryValue registryRead(RegistryRoot root, const std::string& key, const std::string& value) override;
+    std::vector<std::string> registrySubkeys(RegistryRoot root, const std::string& key) override;
+    OsVersion osVersion() const override;
+    MemoryStatus memoryStatus() const override;
+
+    void launch(const std::string& file, const std::string& parameters, const std::string& folder) override;
+
+    // Tests give a drive letter to a folder of their own (a loop-mounted image); an empty root
+    // removes the mapping. Mapped letters replace any mounted drive of that letter.
+    void mapDrive(char letter, const std::string& root);
+
+    // The mounted file systems that count as drives, lettered: "/" is C:, the others D:, E:, ...
+    // in the order of their mount points. mountInfoPath is read with libmount.
+    static std::vector<Drive> drivesFromMountInfo(const std::string& mountInfoPath);
+
+private:
+    std::map<char, std::string> mappedDrives_;
+};
+
+} // namespace spylerom::platform

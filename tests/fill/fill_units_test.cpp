@@ -1,0 +1,119 @@
+// The fill's number rules: the random generator, number text, block sizes and the total bar.
+#include "fill/fill_engine.h"
+#include "fill/fill_random.h"
+#include "fill/format_number.h"
+#include "fill/io_error_texts.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace spylerom::fill {
+namespace {
+
+// The generator one byte at a time, as it is defined.
+std::vector<std::uint8_t> referenceBytes(std::uint32_t seed, std::size_t count) {
+    std::vector<std::uint8_t> out(count);
+    for (auto& byte : out) {
+        seed = seed * 134775813u + 1u;
+        byte = static_cast<std::uint8_t>((static_cast<std::uint64_t>(seed) * 255u) >> 32);
+    }
+    return out;
+}
+
+TEST(FillRandom, FirstBytesOfKnownSeeds) {
+    struct Case {
+        std::uint32_t seed;
+        std::vector<std::uint8_t> bytes;
+    };
+    // Computed apart from this code: seed 0 -> 1 -> 134775814 -> ...; byte = seed * 255 >> 32.
+    const Case cases[] = {
+        {0, {0, 8, 219}},
+        {0xFFFFFFFFu, {246, 51, 132}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> out(c.bytes.size());
+        FillRandom(c.seed, out.data(), out.size());
+        EXPECT_EQ(out, c.bytes) << "seed " << c.seed;
+    }
+}
+
+TEST(FillRandom, LanesGiveTheSameBytesAsTheSerialGenerator) {
+    for (const std::uint32_t seed : {0u, 1u, 42u, 0x80000000u, 0xDEADBEEFu}) {
+        for (const std::size_t count : {std::size_t{1}, std::size_t{31}, std::size_t{32}, std::size_t{33},
+                                        std::size_t{512}, std::size_t{4097}, kPatternSize}) {
+            std::vector<std::uint8_t> out(count);
+            FillRandom(seed, out.data(), count);
+            ASSERT_EQ(out, referenceBytes(seed, count)) << "seed " << seed << " count " << count;
+        }
+    }
+}
+
+TEST(FillRandom, NeverGives255) {
+    std::vector<std::uint8_t> out(kPatternSize);
+    FillRandom(0x12345678u, out.data(), out.size());
+    EXPECT_EQ(std::count(out.begin(), out.end(), 255), 0);
+    EXPECT_GT(std::count(out.begin(), out.end(), 254), 0);
+}
+
+struct FormatCase {
+    long double value;
+    int width;
+    int decimals;
+    const char* text;
+};
+
+class FormatNumberTest : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(FormatNumberTest, Text) {
+    const auto& c = GetParam();
+    EXPECT_EQ(FormatNumber(c.value, c.width, c.decimals), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FormatNumberTest,
+                         ::testing::Values(FormatCase{42.3L, 5, 1, " 42.3"}, FormatCase{5.2L, 5, 1, "  5.2"},
+                                           FormatCase{100.0L, 5, 1, "100.0"}, FormatCase{-3.25L, 5, 1, " -3.2"},
+                                           FormatCase{123456.7L, 8, 0, "  123457"}, FormatCase{12.0L, 100, 0, "12"},
+                                           FormatCase{1234567890.0L, 5, 0, "1234567890"},
+                                           FormatCase{0.0L / 0.0L, 5, 1, "  0.0"}));
+
+TEST(BlockSize, ItemTextForTheFirstSevenAndTheWholeBufferOtherwise) {
+    const char* texts[] = {"512", "1024", "2048", "4096", "8192", "16384", "32768", "65536"};
+    const std::int32_t expected[] = {512, 1024, 2048, 4096, 8192, 16384, 32768, 65537};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(BlockSizeFor(i, texts[i]), expected[i]) << i;
+    EXPECT_EQ(BlockSizeFor(-1, ""), 65537);
+    EXPECT_EQ(BlockSizeFor(8, "x"), 65537);
+}
+
+TEST(TotalBar, RepetitionsShareTheBar) {
+    EXPECT_EQ(TotalBarFor(50, 2, 3), 49); // 16 + 33
+    EXPECT_EQ(TotalBarFor(100, 1, 3), 33);
+    EXPECT_EQ(TotalBarFor(0, 3, 3), 67);
+    EXPECT_EQ(TotalBarFor(100, 3, 3), 100);
+    EXPECT_EQ(TotalBarFor(100, 1, 1), 100);
+}
+
+TEST(RoundHalfEven, Halves) {
+    EXPECT_EQ(RoundHalfEven(0.5), 0);
+    EXPECT_EQ(RoundHalfEven(1.5), 2);
+    EXPECT_EQ(RoundHalfEven(2.5), 2);
+    EXPECT_EQ(RoundHalfEven(-0.5), 0);
+    EXPECT_EQ(RoundHalfEven(2.6), 3);
+}
+
+TEST(IoErrorTexts, Table) {
+    EXPECT_EQ(IoErrorTexts(5), "Ikke tilgang til fil/mappe");
+    EXPECT_EQ(IoErrorTexts(21), "Stasjonen er ikke klar");
+    EXPECT_EQ(IoErrorTexts(40), "UDOKUMENTERT DOS FEIL, 28h");
+    EXPECT_EQ(IoErrorTexts(79), "UDOKUMENTERT DOSFEIL, 4Fh");
+    EXPECT_EQ(IoErrorTexts(91), "UDOKUMENTERT DOSFEIL, 61h");
+    EXPECT_EQ(IoErrorTexts(99), "UDOKUMENTERT DOSFEIL, 69h");
+    EXPECT_EQ(IoErrorTexts(112), "");
+    EXPECT_EQ(IoErrorTexts(216), "GENERELL BESKYTTELSE FEIL");
+    EXPECT_EQ(IoErrorTexts(0), "");
+    EXPECT_EQ(IoErrorTexts(217), "");
+}
+
+} // namespace
+} // namespace spylerom::fill

@@ -1,0 +1,52 @@
+// A small file-system image of a test's own, loop-mounted on a temporary folder, so a fill
+// runs against a real disk and the raw image can be searched afterwards. Needs root and a
+// loop device; available() says whether this machine has them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace spylerom::test {
+
+class LoopImage {
+public:
+    struct Options {
+        std::uint64_t sizeMiB = 128;
+        std::string fsType = "ext4";
+        bool readOnly = false;
+    };
+
+    static bool available(std::string* why = nullptr);
+
+    explicit LoopImage(Options options);
+    LoopImage() : LoopImage(Options{}) {}
+    ~LoopImage();
+    LoopImage(const LoopImage&) = delete;
+    LoopImage& operator=(const LoopImage&) = delete;
+
+    bool ok() const { return mounted_; }
+    const std::string& error() const { return error_; }
+    // The mount point, without a trailing separator.
+    const std::string& mountPoint() const { return mountPoint_; }
+    const std::string& imagePath() const { return imagePath_; }
+
+    bool unmount();
+    bool mount(bool readOnly = false);
+    // Drops the page cache of the image so a scan sees what reached it.
+    void sync();
+    // Counts the places the marker occurs in the raw image (unmount first for a true picture).
+    std::uint64_t countInImage(const std::string& marker) const;
+
+private:
+    Options options_;
+    std::string folder_;
+    std::string imagePath_;
+    std::string mountPoint_;
+    std::string error_;
+    bool mounted_ = false;
+};
+
+// Runs a shell command; returns its exit status.
+int run(const std::string& command);
+
+} // namespace spylerom::test
