@@ -15,7 +15,8 @@ cleanup() { umount "$mnt" 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
 mkdir -p "$mnt" "$work/appdata"
 truncate -s 1G "$work/disk.img"
-mkfs.ext4 -q -F -b 4096 -m 0 "$work/disk.img"
+# No lazy initialisation: a background thread zeroing tables would slow whichever fill runs first.
+mkfs.ext4 -q -F -b 4096 -m 0 -E lazy_itable_init=0,lazy_journal_init=0 "$work/disk.img"
 mount -o loop "$work/disk.img" "$mnt"
 export APPDATA=$work/appdata
 
@@ -69,8 +70,8 @@ done
 
 dd_s=$(echo "${seconds[dd]}" | tr ' ' '\n' | grep . | median)
 dd_speed=$(echo "$mib / $dd_s" | bc -l)
-printf '%-24s %10s %8s %8s\n' fill 'MiB/s' ratio target
-printf '%-24s %10.0f %8s %8s\n' "dd bs=1M conv=fsync" "$dd_speed" 1.00 -
+printf '%-32s %10s %8s %8s\n' fill 'MiB/s' ratio target
+printf '%-32s %10.0f %8s %8s\n' "dd bs=1M conv=fsync" "$dd_speed" 1.00 -
 declare -A target=(["null 65536"]=0.90 ["en 65536"]=0.90 ["tilfeldig 65536"]=0.75 ["null 4096"]=0.70)
 status=0
 for c in "${cases[@]:1}"; do
@@ -79,7 +80,7 @@ for c in "${cases[@]:1}"; do
     ratio=$(echo "$speed / $dd_speed" | bc -l)
     ok=$(echo "$ratio >= ${target[$c]}" | bc)
     ((ok)) || status=1
-    printf '%-24s %10.0f %8.2f %8s%s\n' "spylerom-cli $c" "$speed" "$ratio" "${target[$c]}" "$( ((ok)) || echo '  (below)')"
+    printf '%-32s %10.0f %8.2f %8s%s\n' "spylerom-cli $c" "$speed" "$ratio" "${target[$c]}" "$( ((ok)) || echo '  (below)')"
 done
 printf '\npeak memory of spylerom-cli: %.1f MiB (target below 32 MiB)\n' "$(echo "$peak / 1024" | bc -l)"
 ((peak < 32768)) || status=1
