@@ -20,14 +20,16 @@ std::filesystem::path nativePath(const std::string& utf8) {
 
 // What one transfer does besides talking to the server.
 struct Request {
-    bool nobody = false;           // commands only: log-in, SIZE
-    std::ostream* sink = nullptr;  // fetch target
+    bool nobody = false;            // commands only: log-in, SIZE
+    std::ostream* sink = nullptr;   // fetch target
     std::istream* source = nullptr; // store source
     std::int64_t uploadSize = -1;
     const FtpDirection* work = nullptr; // set for data transfers
 };
 
-size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
+size_t discard(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
 
 } // namespace
 
@@ -65,7 +67,8 @@ FtpResult FtpClient::Session::prepare(const FtpClient& client, const std::string
     const std::string path = "/" + encodePath(remote);
     if (!url.get() || curl_url_set(url.get(), CURLUPART_SCHEME, "ftp", 0) != CURLUE_OK)
         return {FtpStatus::ConnectFailed, "libcurl could not make a URL"};
-    if (client.host().empty() || curl_url_set(url.get(), CURLUPART_HOST, client.host().c_str(), 0) != CURLUE_OK)
+    if (client.host().empty() ||
+        curl_url_set(url.get(), CURLUPART_HOST, client.host().c_str(), 0) != CURLUE_OK)
         return {FtpStatus::ConnectFailed, "not a host name: \"" + client.host() + "\""};
     if (curl_url_set(url.get(), CURLUPART_PORT, port.c_str(), 0) != CURLUE_OK ||
         curl_url_set(url.get(), CURLUPART_PATH, path.c_str(), 0) != CURLUE_OK)
@@ -110,7 +113,8 @@ FtpResult FtpClient::Session::prepare(const FtpClient& client, const std::string
     return {};
 }
 
-FtpResult FtpClient::Session::run(const FtpClient& client, const std::string& remote, const Request& request) {
+FtpResult FtpClient::Session::run(const FtpClient& client, const std::string& remote,
+                                  const Request& request) {
     CurlUrl url;
     if (FtpResult prepared = prepare(client, remote, request, url); !prepared.ok())
         return prepared;
@@ -125,7 +129,8 @@ FtpResult FtpClient::Session::run(const FtpClient& client, const std::string& re
 
 bool FtpClient::Session::connectionAlive() const {
     curl_socket_t socket = CURL_SOCKET_BAD;
-    return curl_easy_getinfo(easy_.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD;
+    return curl_easy_getinfo(easy_.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK &&
+           socket != CURL_SOCKET_BAD;
 }
 
 void FtpClient::Session::reportProgress(std::int64_t bytes) {
@@ -158,7 +163,8 @@ size_t FtpClient::Session::read(char* data, size_t size, size_t count, void* sel
     return static_cast<size_t>(source->gcount());
 }
 
-int FtpClient::Session::progress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+int FtpClient::Session::progress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
+                                 curl_off_t uploaded) {
     auto* session = static_cast<Session*>(self);
     if (!session->request_.work)
         return 0;

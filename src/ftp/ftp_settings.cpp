@@ -11,13 +11,21 @@ FtpUnitState g_state;
 ServerSettingsDialog* g_dialog = nullptr;
 } // namespace
 
-std::string serverSettingsSection(std::string_view kind) { return "SERVER-SETTING-" + std::string(kind); }
+std::string serverSettingsSection(std::string_view kind) {
+    return "SERVER-SETTING-" + std::string(kind);
+}
 
-FtpUnitState& ftpState() { return g_state; }
+FtpUnitState& ftpState() {
+    return g_state;
+}
 
-void ResetFtpState() { g_state = FtpUnitState{}; }
+void ResetFtpState() {
+    g_state = FtpUnitState{};
+}
 
-void setServerSettingsDialog(ServerSettingsDialog* dialog) { g_dialog = dialog; }
+void setServerSettingsDialog(ServerSettingsDialog* dialog) {
+    g_dialog = dialog;
+}
 
 void LesFTPOppsett() {
     frame::SelectSection(kFtpSection);

@@ -11,7 +11,7 @@
 namespace spylerom::ftp {
 
 inline constexpr const char* kMakerFtpHost = "ftp.solvarek.no"; // the maker's download server
-inline constexpr const char* kGuestUser = "anonymous";           // the guest log-in of RFC 1635
+inline constexpr const char* kGuestUser = "anonymous";          // the guest log-in of RFC 1635
 inline constexpr const char* kGuestPassword = "guestpass";
 inline constexpr const char* kDefaultServerName = "Solvarek FTP-server";
 inline constexpr std::int32_t kDefaultFtpPort = 21;
@@ -25,7 +25,7 @@ std::string serverSettingsSection(std::string_view kind);
 // One set per process, shared by the settings and the transfer window.
 struct FtpUnitState {
     std::string FTPServer = kMakerFtpHost;
-    std::string FTPMappe;                    // remote folder; never loaded from the settings
+    std::string FTPMappe; // remote folder; never loaded from the settings
     std::string FTPBruker = kGuestUser;
     std::string FTPPassord = kGuestPassword; // plain
     std::int32_t FTPPort = kDefaultFtpPort;

@@ -39,7 +39,9 @@ bool isLinkToFolder(const std::string& path) {
 
 } // namespace
 
-FtpTransfer::FtpTransfer(FtpView& view) : view_(view) { client_.setListener(this); }
+FtpTransfer::FtpTransfer(FtpView& view) : view_(view) {
+    client_.setListener(this);
+}
 
 void FtpTransfer::HentFil(const std::string& Filnavn) {
     FtpUnitState& state = ftpState();
@@ -93,7 +95,8 @@ void FtpTransfer::SendFil(const std::string& Filnavn) {
     view_.closeWindow();
     state.FTPPassord = client_.password();
     if (state.FTPFeil == 503)
-        frame::frameUi().messageBox("FEIL", "Kunne ikke laste opp filen " + Filnavn + " til " + client_.host() + ".");
+        frame::frameUi().messageBox("FEIL",
+                                    "Kunne ikke laste opp filen " + Filnavn + " til " + client_.host() + ".");
 }
 
 // Connects, logs in and sizes the remote file. False only when the server has no such file; then
@@ -126,11 +129,13 @@ bool FtpTransfer::connectAndQuerySize(const std::string& remote) {
     return true;
 }
 
-void FtpTransfer::fetchInto(const std::string& remote, const std::string& temporary, const std::string& target) {
+void FtpTransfer::fetchInto(const std::string& remote, const std::string& temporary,
+                            const std::string& target) {
     WriteLog("FTP: Tilkoblet, henter filen " + remote);
     if (const FtpResult result = client_.fetch(remote, temporary); !result.ok()) {
         logDetail(result);
-        WriteLog("FTP: Feil nr. 500, kan ikke laste ned filen " + target + ". Sjekk at filen ikke er i bruk.");
+        WriteLog("FTP: Feil nr. 500, kan ikke laste ned filen " + target +
+                 ". Sjekk at filen ikke er i bruk.");
         ftpState().FTPFeil = 500;
     }
     client_.disconnect();
@@ -140,7 +145,8 @@ void FtpTransfer::fetchInto(const std::string& remote, const std::string& tempor
 // The previous file goes to the old name (whatever held that name goes first), then the new one
 // takes its place. A rename that fails leaves its log line out; should the new file fail to move
 // after the previous one moved, the previous one goes back so the target name is never left empty.
-void FtpTransfer::installDownload(const std::string& target, const std::string& temporary, const std::string& old) {
+void FtpTransfer::installDownload(const std::string& target, const std::string& temporary,
+                                  const std::string& old) {
     platform::Error err;
     bool removed = sys().deleteFile(old, err);
     if (!removed && isLinkToFolder(old))

@@ -14,7 +14,7 @@ public:
 
     // Shows the window with caption; the file name text is emptied and repainted.
     virtual void showWindow(const std::string& caption) = 0;
-    virtual void closeWindow() = 0; // hides it
+    virtual void closeWindow() = 0;                        // hides it
     virtual void setFileText(const std::string& text) = 0; // ftpfil, repainted at once
     virtual void setProgressMaximum(std::int32_t maximum) = 0;
     virtual void setProgressPosition(std::int32_t position) = 0;

@@ -9,8 +9,12 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool isHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 // Decodes one character at text[i], advancing i; malformed or overlong sequences give U+FFFD
 // and consume one byte, so the rest still decodes.
@@ -98,9 +102,13 @@ std::u16string DekodTekst(std::u16string_view stored) {
     return text;
 }
 
-std::string KodTekst(std::string_view utf8) { return utf16ToUtf8(KodTekst(utf8ToUtf16(utf8))); }
+std::string KodTekst(std::string_view utf8) {
+    return utf16ToUtf8(KodTekst(utf8ToUtf16(utf8)));
+}
 
-std::string DekodTekst(std::string_view utf8) { return utf16ToUtf8(DekodTekst(utf8ToUtf16(utf8))); }
+std::string DekodTekst(std::string_view utf8) {
+    return utf16ToUtf8(DekodTekst(utf8ToUtf16(utf8)));
+}
 
 bool scrambledFormStorable(std::string_view utf8) {
     const std::u16string stored = KodTekst(utf8ToUtf16(utf8));

@@ -9,7 +9,9 @@ namespace spylerom::ftp {
 
 namespace {
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Windows compares names without case; treat them alike here so no build overwrites its target.
 bool sameName(const std::string& a, const std::string& b) {
@@ -42,9 +44,13 @@ std::string remoteNameFor(const std::string& folder, const std::string& localPat
     return folder + platform::fileNameOf(localPath);
 }
 
-std::string temporaryNameFor(const std::string& path) { return derivedName(path, "tmp"); }
+std::string temporaryNameFor(const std::string& path) {
+    return derivedName(path, "tmp");
+}
 
-std::string oldNameFor(const std::string& path) { return derivedName(path, "old"); }
+std::string oldNameFor(const std::string& path) {
+    return derivedName(path, "old");
+}
 
 std::int32_t localFileSize(const std::string& path) {
     const std::int64_t size = platform::sys().fileSizeForWrite(path);
