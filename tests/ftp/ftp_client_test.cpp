@@ -84,6 +84,10 @@ struct ConnectFailure {
     FtpStatus status;
 };
 
+void PrintTo(const ConnectFailure& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class FtpConnectFailureTest : public FtpClientTest, public ::testing::WithParamInterface<ConnectFailure> {};
 
 TEST_P(FtpConnectFailureTest, LeavesTheClientDisconnectedWithTheReason) {

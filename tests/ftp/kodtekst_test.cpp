@@ -11,6 +11,10 @@ struct KodCase {
     const char* stored;
 };
 
+void PrintTo(const KodCase& c, std::ostream* os) {
+    *os << c.plain << " -> " << c.stored;
+}
+
 class KodTekstTest : public ::testing::TestWithParam<KodCase> {};
 
 TEST_P(KodTekstTest, ScramblesAndUnscrambles) {
@@ -57,6 +61,10 @@ struct StorableCase {
     std::string plain;
     bool storable;
 };
+
+void PrintTo(const StorableCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ScrambledFormStorableTest : public ::testing::TestWithParam<StorableCase> {};
 

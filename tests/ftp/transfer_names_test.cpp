@@ -19,6 +19,10 @@ struct NamesCase {
     const char* old;
 };
 
+void PrintTo(const NamesCase& c, std::ostream* os) {
+    *os << c.target;
+}
+
 class DerivedNamesTest : public ::testing::TestWithParam<NamesCase> {};
 
 TEST_P(DerivedNamesTest, TemporaryAndOldNames) {
