@@ -157,6 +157,17 @@ TEST_F(FtpTransferTest, WrongPasswordIsError501AndTouchesNothing) {
                                 }));
 }
 
+TEST_F(FtpTransferTest, DetailLoggingAddsTheReasonBeforeTheNumberedLine) {
+    frame::logState().Verbose = true;
+    pointSettingsAtServer("feil passord");
+    transfer_.HentFil(local("prog.exe"));
+    const Lines log = ftpLogMessages();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[2].rfind("FTP: ", 0), 0u);
+    EXPECT_NE(log[2].find("530"), std::string::npos) << log[2]; // the server's refusal
+    EXPECT_EQ(log[3], "FTP: Feil nr. 501, kunne ikke koble til 127.0.0.1 med brukernavn spyler");
+}
+
 TEST_F(FtpTransferTest, ServerDownIsError501ForADownloadAnd502ForAnUpload) {
     server_.stop();
     transfer_.HentFil(local("prog.exe"));
