@@ -123,6 +123,11 @@ FileHandle Win32Platform::createFillFile(const std::string& path, Error& err) {
         err = errorFromWin32(ERROR_CANT_RESOLVE_FILENAME);
         return kInvalidFile;
     }
+    // A read-only file is refused whoever asks, as Windows does (Wine run as root would not).
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) {
+        err = errorFromWin32(ERROR_ACCESS_DENIED);
+        return kInvalidFile;
+    }
     OwnerOnlySecurity security;
     // FILE_FLAG_OPEN_REPARSE_POINT: a link that appears after the check is still not followed.
     const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -300,8 +305,9 @@ bool Win32Platform::replaceFile(const std::string& path, std::string_view bytes,
         DeleteFileW(temporary.c_str());
         return fail(err, code);
     }
-    // ReplaceFileW keeps the old file's attributes and access rights; a new file is moved in.
-    const bool exists = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    // ReplaceFileW keeps the old file's access rights; a new file is moved in.
+    const DWORD old = GetFileAttributesW(target.c_str());
+    const bool exists = old != INVALID_FILE_ATTRIBUTES;
     const bool replaced = exists ? ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
                                                 REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
                                  : MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
@@ -310,10 +316,20 @@ bool Win32Platform::replaceFile(const std::string& path, std::string_view bytes,
         DeleteFileW(temporary.c_str());
         return fail(err, code);
     }
+    // Not every file system carries the attributes over (hidden, system, read-only); put them back.
+    constexpr DWORD kKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD now = GetFileAttributesW(target.c_str());
+    if (exists && now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (old & kKept)) {
+        const DWORD wanted = (now & ~(kKept | FILE_ATTRIBUTE_NORMAL)) | (old & kKept);
+        SetFileAttributesW(target.c_str(), wanted ? wanted : FILE_ATTRIBUTE_NORMAL);
+    }
     return true;
 }
 
 std::int64_t Win32Platform::fileSizeForWrite(const std::string& path) const {
+    if (isReadOnly(path))
+        return -1; // refused for writing whoever asks, as on Windows
     const HANDLE file =
         CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

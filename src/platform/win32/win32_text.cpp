@@ -23,16 +23,19 @@ std::wstring toWide(UINT codePage, std::string_view bytes) {
     return out;
 }
 
-// Converts UTF-16 to a multi-byte code page; characters the page lacks become its default.
+// Converts UTF-16 to a multi-byte code page; characters the page lacks become its default
+// character ("?"), never a look-alike ("∞" is no "8").
 std::string fromWide(UINT codePage, std::wstring_view text) {
     if (text.empty() || text.size() > INT_MAX)
         return {};
     const int inLength = static_cast<int>(text.size());
-    const int length = WideCharToMultiByte(codePage, 0, text.data(), inLength, nullptr, 0, nullptr, nullptr);
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int length =
+        WideCharToMultiByte(codePage, flags, text.data(), inLength, nullptr, 0, nullptr, nullptr);
     if (length <= 0)
         return {};
     std::string out(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), inLength, out.data(), length, nullptr, nullptr);
+    WideCharToMultiByte(codePage, flags, text.data(), inLength, out.data(), length, nullptr, nullptr);
     return out;
 }
 
