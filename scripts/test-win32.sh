@@ -9,12 +9,18 @@ build="$root/build-win32"
 "$root/scripts/build.sh" build-win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPYLEROM_GUI=OFF
 
+# Wine takes a Norwegian Windows's formats from LC_ALL, and the file names' encoding from the
+# same locale, which glibc must therefore know.
+if ! locale -a 2>/dev/null | grep -qix 'nb_NO.utf8'; then
+    localedef -i nb_NO -f UTF-8 nb_NO.UTF-8
+fi
+
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 export WINEPREFIX="$build/wine-prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer prompts
-export LC_ALL=C.UTF-8                       # a fixed Windows locale: English, code page 1252
+export LC_ALL=nb_NO.UTF-8                    # a Norwegian Windows (code page 1252), as Wine reads it
 unset DISPLAY WAYLAND_DISPLAY                  # console programs only; no window may open
 
 image_dir=""

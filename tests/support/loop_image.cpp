@@ -71,9 +71,10 @@ LoopImage::LoopImage(Options options) : options_(std::move(options)) {
         error_ = "truncate failed";
         return;
     }
-    const std::string force = options_.fsType == "xfs"               ? " -f"
-                              : options_.fsType.rfind("ext", 0) == 0 ? " -F"
-                                                                     : "";
+    const bool ext = options_.fsType.rfind("ext", 0) == 0;
+    std::string force = options_.fsType == "xfs" ? " -f" : ext ? " -F" : "";
+    if (ext) // 4 KiB blocks as on real disks (mke2fs picks 1 KiB for small images)
+        force += " -b 4096 -m " + std::to_string(options_.reservedPercent);
     if (run("mkfs." + options_.fsType + " -q" + force + " '" + imagePath_ + "'" + quiet) != 0) {
         error_ = "mkfs." + options_.fsType + " failed";
         return;

@@ -9,7 +9,7 @@ namespace spylerom::platform {
 
 OsVersion PosixPlatform::osVersion() const {
     OsVersion version;
-    utsname names {};
+    utsname names{};
     if (uname(&names) != 0)
         return version;
     version.systemName = names.sysname;
@@ -41,10 +41,16 @@ MemoryStatus PosixPlatform::memoryStatus() const {
 
 // The registry keys the frame reads are answered from their POSIX sources by the frame's
 // system-query work; until then no key opens.
-bool PosixPlatform::registryOpenKey(RegistryRoot, const std::string&) { return false; }
+bool PosixPlatform::registryOpenKey(RegistryRoot, const std::string&) {
+    return false;
+}
 
-RegistryValue PosixPlatform::registryRead(RegistryRoot, const std::string&, const std::string&) { return {}; }
+RegistryValue PosixPlatform::registryRead(RegistryRoot, const std::string&, const std::string&) {
+    return {};
+}
 
-std::vector<std::string> PosixPlatform::registrySubkeys(RegistryRoot, const std::string&) { return {}; }
+std::vector<std::string> PosixPlatform::registrySubkeys(RegistryRoot, const std::string&) {
+    return {};
+}
 
 } // namespace spylerom::platform

@@ -12,7 +12,9 @@ Platform& sys() {
     return g_override ? *g_override : defaultPlatform;
 }
 
-void setPlatform(Platform* platform) { g_override = platform; }
+void setPlatform(Platform* platform) {
+    g_override = platform;
+}
 
 PosixPlatform::PosixPlatform() = default;
 

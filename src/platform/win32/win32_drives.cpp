@@ -103,15 +103,37 @@ std::string Win32Platform::driveItemText(const Drive& drive) {
     }
 }
 
+char Win32Platform::mappedDriveOf(const std::string& path) const {
+    if (mappedDrives_.empty())
+        return 0;
+    const std::string full = withTrailingSeparator(fullPath(path));
+    for (const auto& [letter, root] : mappedDrives_)
+        if (CompareStringOrdinal(widen(full.substr(0, root.size())).c_str(), -1, widen(root).c_str(), -1,
+                                 TRUE) == CSTR_EQUAL)
+            return letter;
+    return 0;
+}
+
 std::vector<Drive> Win32Platform::drives() const {
     QuietDriveErrors quiet;
     std::vector<Drive> drives;
     const DWORD mask = GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
+        const char letter = static_cast<char>('A' + i);
+        if (auto mapped = mappedDrives_.find(letter); mapped != mappedDrives_.end()) {
+            Drive drive;
+            drive.letter = letter;
+            drive.root = mapped->second;
+            drive.type = DriveType::Fixed;
+            const std::string shown = mapped->second.substr(0, mapped->second.size() - 1);
+            drive.itemText = std::string(1, letter) + ": [" + shown + "]";
+            drives.push_back(std::move(drive));
+            continue;
+        }
         if (!(mask & (1u << i)))
             continue;
         Drive drive;
-        drive.letter = static_cast<char>('A' + i);
+        drive.letter = letter;
         drive.root = std::string(1, drive.letter) + ":\\";
         const std::wstring root = widen(drive.root);
         drive.type = typeOf(GetDriveTypeW(root.c_str()));
@@ -130,12 +152,16 @@ std::string Win32Platform::driveRoot(char letter) const {
     const int upperLetter = std::toupper(static_cast<unsigned char>(letter));
     if (upperLetter < 'A' || upperLetter > 'Z')
         return {};
+    if (auto mapped = mappedDrives_.find(static_cast<char>(upperLetter)); mapped != mappedDrives_.end())
+        return mapped->second;
     if (!(GetLogicalDrives() & (1u << (upperLetter - 'A'))))
         return {};
     return std::string(1, static_cast<char>(upperLetter)) + ":\\";
 }
 
 char Win32Platform::driveOfPath(const std::string& path) const {
+    if (const char mapped = mappedDriveOf(path))
+        return mapped;
     QuietDriveErrors quiet;
     const std::wstring root = volumeRootOf(path);
     if (!isDriveRoot(root))

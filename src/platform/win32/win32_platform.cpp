@@ -18,4 +18,11 @@ void setPlatform(Platform* platform) {
 
 Win32Platform::Win32Platform() = default;
 
+void Win32Platform::mapDrive(char letter, const std::string& root) {
+    if (root.empty())
+        mappedDrives_.erase(letter);
+    else
+        mappedDrives_[letter] = withTrailingSeparator(fullPath(root));
+}
+
 } // namespace spylerom::platform

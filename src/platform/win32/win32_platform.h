@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,9 @@ public:
                    Error& err) override;
     bool flushFile(FileHandle file, Error& err) override;
     bool closeFile(FileHandle file, Error& err) override;
+    // Windows file systems hold nothing back from a file write: nothing to lift.
+    std::string liftWriteReserve(const std::string& folder) override;
+    void restoreWriteReserve(const std::string& token) override;
 
     bool deleteFile(const std::string& path, Error& err) override;
     bool moveFile(const std::string& from, const std::string& to, Error& err) override;
@@ -71,11 +75,21 @@ public:
 
     void launch(const std::string& file, const std::string& parameters, const std::string& folder) override;
 
+    // Tests give a drive letter to a folder of their own; an empty root removes the mapping.
+    // A mapped letter replaces any drive of that letter, and paths under the folder lie on it.
+    void mapDrive(char letter, const std::string& root);
+
     // The text the drive list shows for a drive: the letter and ":", then for fixed, CD and RAM
     // drives a blank and the upper-case volume label in brackets, for network drives a blank
     // and the upper-case network path (the bracketed label when there is none); removable and
     // unknown drives show the letter alone.
     static std::string driveItemText(const Drive& drive);
+
+private:
+    // The mapped letter whose folder holds path (0 when none).
+    char mappedDriveOf(const std::string& path) const;
+
+    std::map<char, std::string> mappedDrives_;
 };
 
 } // namespace spylerom::platform
