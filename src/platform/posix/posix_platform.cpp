@@ -16,7 +16,7 @@ void setPlatform(Platform* platform) {
     g_override = platform;
 }
 
-PosixPlatform::PosixPlatform() = default;
+PosixPlatform::PosixPlatform() : machine_(systemMachineSources()) {}
 
 void PosixPlatform::mapDrive(char letter, const std::string& root) {
     if (root.empty())
