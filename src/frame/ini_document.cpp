@@ -90,8 +90,8 @@ std::string fromUtf16(std::string_view bytes, bool bigEndian) {
 }
 
 std::string decodeFileText(std::string_view bytes) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        return sys().fromFileText(bytes.substr(3));
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") // UTF-8 by its mark, whatever the system's code page is
+        return std::string(bytes.substr(3));
     if (bytes.substr(0, 2) == "\xFF\xFE")
         return fromUtf16(bytes.substr(2), false);
     if (bytes.substr(0, 2) == "\xFE\xFF")
