@@ -1,8 +1,7 @@
 #include "frame_fixture.h"
 
 #include "frame/frame_ui.h"
-#include "frame/settings.h"
-#include "frame/sysqueries.h"
+#include "frame/startup.h"
 #include "frame/textfil.h"
 #include "platform/platform.h"
 
@@ -11,14 +10,6 @@
 #include <unistd.h>
 
 namespace spylerom::test {
-
-namespace {
-void resetFrame() {
-    frame::ResetLogState();
-    frame::ResetSettingsState();
-    frame::ResetSystemQueryState();
-}
-} // namespace
 
 void FrameTest::SetUp() {
     std::filesystem::create_directories(appdata());
@@ -32,11 +23,11 @@ void FrameTest::SetUp() {
     env_.unset("WINDIR");
     env_.unset("SystemRoot");
     env_.set("TEMP", root_.file("systemp"));
-    resetFrame();
+    frame::ResetFrameState();
 }
 
 void FrameTest::TearDown() {
-    resetFrame();
+    frame::ResetFrameState();
     platform::setPlatform(nullptr);
     frame::setFrameUi(nullptr);
     std::filesystem::current_path(oldCwd_);
