@@ -51,6 +51,8 @@ public:
                    Error& err) override;
     bool flushFile(FileHandle file, Error& err) override;
     bool closeFile(FileHandle file, Error& err) override;
+    std::string liftWriteReserve(const std::string& folder) override;
+    void restoreWriteReserve(const std::string& token) override;
 
     bool deleteFile(const std::string& path, Error& err) override;
     bool moveFile(const std::string& from, const std::string& to, Error& err) override;
