@@ -14,6 +14,7 @@ namespace spylerom::test {
 void FrameTest::SetUp() {
     std::filesystem::create_directories(appdata());
     std::filesystem::create_directories(work());
+    std::filesystem::create_directories(root_.file("systemp")); // TEMP: an existing folder
     oldCwd_ = std::filesystem::current_path().string();
     std::filesystem::current_path(work());
     env_.set("APPDATA", appdata());
