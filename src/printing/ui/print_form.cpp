@@ -231,7 +231,7 @@ void TPrintForm::PaintBoxMouseDown(MouseButton button, ShiftState shift, int x, 
     PageState& s = pageState();
     if (s.PageClickRoutine)
         s.PageClickRoutine(button, shift, x - s.LeftEdge, y - s.TopEdge);
-    repaint();
+    PaintBox->repaint();
 }
 
 // --- Menu commands ------------------------------------------------------------------------
@@ -247,8 +247,9 @@ void TPrintForm::layOut() {
     PaintBox->update();
 }
 
+// The page area is all the window shows, so repainting it repaints the window.
 void TPrintForm::Oppdater1Click() {
-    repaint();
+    PaintBox->repaint();
 }
 
 void TPrintForm::Utskrift1Click() {
