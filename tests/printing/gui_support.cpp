@@ -59,7 +59,8 @@ Raster renderPdf(const std::string& pdf, int dpi) {
     spylerom::test::TempDir dir;
     const std::string base = dir.file("page");
     int status = 0;
-    capture("pdftoppm -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile '" + pdf + "' '" + base + "'",
+    capture("pdftoppm -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile '" + pdf + "' '" + base +
+                "' 2>/dev/null",
             &status);
     Raster raster;
     if (status != 0 || !spylerom::test::exists(base + ".ppm"))

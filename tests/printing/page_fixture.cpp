@@ -11,8 +11,12 @@ void useSettings(const spylerom::test::TempDir& dir, const std::map<std::string,
         text += key + "=" + value + "\r\n";
     const std::string path = dir.file("solvarek.ini");
     spylerom::test::writeText(path, text);
-    frame::settingsState().ActiveSettings = std::make_unique<frame::IniDocument>(path);
-    frame::settingsState().CurrentSection = "STANDARD";
+    // The main file and, beside it, the per-user file that window placement switches to.
+    frame::SettingsState& settings = frame::settingsState();
+    settings.SettingsFolder = dir.path() + "/";
+    settings.SettingsFileName = path;
+    settings.ActiveSettings = std::make_unique<frame::IniDocument>(path);
+    settings.CurrentSection = "STANDARD";
 }
 
 void PageTest::SetUp() {

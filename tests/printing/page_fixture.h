@@ -13,7 +13,8 @@
 
 namespace spylerom::printing::test {
 
-// Opens an INI file holding [STANDARD] with the given keys as the settings document.
+// Opens an INI file holding [STANDARD] with the given keys as the main settings document,
+// in the test's folder.
 void useSettings(const spylerom::test::TempDir& dir, const std::map<std::string, std::string>& standard);
 
 // A page area that records where the layout put it and counts beeps.

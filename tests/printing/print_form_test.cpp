@@ -120,6 +120,14 @@ TEST_F(FormTest, ZoomIsWrittenOnlyWhenTheWindowIsDestroyed) {
     EXPECT_EQ(frame::ReadSettingInteger("PreViewZoom"), 6);
 }
 
+TEST_F(FormTest, PlacementIsStoredAtTheEndAndRestoredAtCreation) {
+    ScreenForm& form = create();
+    form.setGeometry(50, 40, 600, 400);
+    form_.reset();
+    ScreenForm& again = create();
+    EXPECT_EQ(again.geometry(), QRect(50, 40, 600, 400));
+}
+
 TEST_F(FormTest, ZoomInAndOutResizeThePageArea) {
     ScreenForm& form = create();
     form.Zoomin1->trigger();

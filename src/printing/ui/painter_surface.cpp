@@ -5,6 +5,7 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPolygon>
+#include <QTransform>
 
 #include <cmath>
 #include <numbers>
@@ -81,8 +82,11 @@ QFont PainterSurface::currentQFont() {
 void PainterSurface::usePenAndBrush(bool filled) {
     QPen pen(qtColor(penColor()));
     pen.setWidth(penWidth());
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setJoinStyle(Qt::RoundJoin);
+    // Round ends as on a GDI geometric pen; one-pixel lines keep Qt's fast line path.
+    if (penWidth() > 1) {
+        pen.setCapStyle(Qt::RoundCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+    }
     painter_->setPen(pen);
     painter_->setBrush(filled ? QBrush(qtColor(brushColor()), qtBrushStyle(brushStyle()))
                               : QBrush(Qt::NoBrush));
@@ -93,17 +97,72 @@ void PainterSurface::textOut(std::int32_t x, std::int32_t y, std::string_view ut
         return;
     const CachedFont& f = cachedFont();
     const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    const bool opaque = brushStyle() == BrushStyle::Solid;
+    if (font().escapement != 0 && keepTurnedText_) {
+        const TurnedText& turned = turnedText(f, text, opaque);
+        painter_->drawImage(QPoint(x, y) + turned.offset, turned.image);
+        return;
+    }
     painter_->save();
     painter_->translate(x, y);
+    drawText(f, text, opaque);
+    painter_->restore();
+}
+
+// The text with its cell's corner at the painter's origin, turned by the escapement.
+void PainterSurface::drawText(const CachedFont& f, const QString& text, bool opaque) {
     if (font().escapement != 0)
         painter_->rotate(-font().escapement / 10.0);
-    if (brushStyle() == BrushStyle::Solid)
+    if (opaque)
         painter_->fillRect(QRect(0, 0, f.metrics.horizontalAdvance(text), f.metrics.height()),
                            qtColor(brushColor()));
     painter_->setFont(f.font);
     painter_->setPen(qtColor(font().color));
     painter_->drawText(QPoint(0, f.metrics.ascent()), text);
-    painter_->restore();
+}
+
+const PainterSurface::TurnedText& PainterSurface::turnedText(const CachedFont& f, const QString& text,
+                                                             bool opaque) {
+    const Color ink = font().color;
+    const Color cell = brushColor();
+    const QString key =
+        QStringLiteral("%1|%2|%3,%4,%5|%6|%7")
+            .arg(f.font.key())
+            .arg(font().escapement)
+            .arg(ink.red)
+            .arg(ink.green)
+            .arg(ink.blue)
+            .arg(opaque ? QColor(cell.red, cell.green, cell.blue).name() : QStringLiteral("-"))
+            .arg(text);
+    if (const auto found = turned_.constFind(key); found != turned_.constEnd())
+        return *found;
+
+    QTransform turn;
+    turn.rotate(-font().escapement / 10.0);
+    const QRect cellRect(0, 0, f.metrics.horizontalAdvance(text), f.metrics.height());
+    const QRect bounds = turn.mapRect(QRectF(cellRect)).toAlignedRect().adjusted(-1, -1, 1, 1);
+    const qreal ratio = painter_->device()->devicePixelRatioF();
+    TurnedText turned;
+    turned.offset = bounds.topLeft();
+    turned.image = QImage((QSizeF(bounds.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    turned.image.setDevicePixelRatio(ratio);
+    turned.image.fill(Qt::transparent);
+    QPainter* screen = painter_;
+    QPainter picture(&turned.image);
+    picture.setRenderHint(QPainter::TextAntialiasing, true);
+    picture.translate(-bounds.topLeft());
+    painter_ = &picture;
+    drawText(f, text, opaque);
+    painter_ = screen;
+    picture.end();
+
+    // A bounded cache: zooming in makes new pictures, the old ones go.
+    if (turnedBytes_ > 64 * 1024 * 1024) {
+        turned_.clear();
+        turnedBytes_ = 0;
+    }
+    turnedBytes_ += turned.image.sizeInBytes();
+    return *turned_.insert(key, std::move(turned));
 }
 
 Extent PainterSurface::textExtent(std::string_view utf8) {

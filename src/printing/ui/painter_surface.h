@@ -7,6 +7,8 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QHash>
+#include <QImage>
 
 #include <optional>
 
@@ -26,6 +28,10 @@ public:
     bool attached() const { return painter_ != nullptr; }
     // The QFont of the current font description (unrotated).
     QFont currentQFont();
+    // Keep turned text as pictures between paints: the screen's glyph cache holds only a few
+    // turned fonts, so a page that fans out many angles would render every glyph anew on every
+    // paint. Printers keep real text, so their output stays searchable.
+    void setKeepTurnedText(bool keep) { keepTurnedText_ = keep; }
 
     void textOut(std::int32_t x, std::int32_t y, std::string_view utf8) override;
     Extent textExtent(std::string_view utf8) override;
@@ -46,10 +52,19 @@ private:
     };
     const CachedFont& cachedFont();
     void usePenAndBrush(bool filled);
+    struct TurnedText {
+        QImage image;
+        QPoint offset; // of the picture's corner from the text cell's corner, device pixels
+    };
+    void drawText(const CachedFont& f, const QString& text, bool opaque);
+    const TurnedText& turnedText(const CachedFont& f, const QString& text, bool opaque);
 
     QPaintDevice* device_;
     QPainter* painter_ = nullptr;
     std::optional<CachedFont> font_;
+    bool keepTurnedText_ = false;
+    QHash<QString, TurnedText> turned_; // by font, angle, colours and text
+    qsizetype turnedBytes_ = 0;
 };
 
 } // namespace spylerom::printing

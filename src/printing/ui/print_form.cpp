@@ -110,6 +110,7 @@ void TPrintForm::buildWindow() {
     setPalette(white);
     setAutoFillBackground(true);
     resize(554, 392);
+    preview_.setKeepTurnedText(true);
 
     PaintBox = new PageAreaWidget(*this, this);
     PaintBox->setObjectName(QStringLiteral("PaintBox"));
