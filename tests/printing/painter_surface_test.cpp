@@ -122,13 +122,21 @@ TEST_F(PainterSurfaceTest, ShapesUseThePenAndTheBrush) {
     EXPECT_EQ(QColor(pixel(278, 60)), QColor(Qt::white)); // its right side is not
 }
 
-TEST_F(PainterSurfaceTest, RotatedTextTurnsAboutItsCellCorner) {
+class TurnedText : public PainterSurfaceTest, public ::testing::WithParamInterface<bool> {};
+
+// Drawn directly, or (as the preview does) kept as a picture and drawn twice from it.
+TEST_P(TurnedText, TurnsAboutItsCellCorner) {
+    surface_.setKeepTurnedText(GetParam());
     QPainter painter(&image_);
     surface_.attach(&painter);
     surface_.font().points = 20;
     surface_.setBrushColor(kGreen);
     surface_.font().escapement = 900; // upwards
     surface_.textOut(150, 150, "MMMM");
+    if (GetParam()) {
+        painter.fillRect(0, 0, 300, 200, Qt::white);
+        surface_.textOut(150, 150, "MMMM");
+    }
     painter.end();
     // The cell runs up from (150, 150), to the right of x 150 after the turn to the left.
     EXPECT_EQ(QColor(pixel(155, 120)), QColor(0, 128, 0));
@@ -137,6 +145,8 @@ TEST_F(PainterSurfaceTest, RotatedTextTurnsAboutItsCellCorner) {
     EXPECT_EQ(QColor(pixel(140, 120)), QColor(Qt::white));
     EXPECT_EQ(QColor(pixel(155, 160)), QColor(Qt::white));
 }
+
+INSTANTIATE_TEST_SUITE_P(DirectOrKept, TurnedText, ::testing::Bool());
 
 } // namespace
 } // namespace spylerom::printing::test
