@@ -14,8 +14,8 @@ std::string lower(std::string text) {
 }
 
 // "--name value" or "--name=value"; advances i past the value.
-bool takeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name, std::string& value,
-               std::string& problem) {
+bool takeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+               std::string& value, std::string& problem) {
     const std::string& arg = args[i];
     if (arg.size() > name.size() && arg.compare(0, name.size() + 1, name + "=") == 0) {
         value = arg.substr(name.size() + 1);
@@ -33,6 +33,14 @@ bool isOption(const std::string& arg, const std::string& name) {
     return arg == name || arg.rfind(name + "=", 0) == 0;
 }
 
+// The frame's options: their effect is the frame start-up's business.
+bool isFrameSwitch(const std::string& arg) {
+    return arg == "--debug" || arg == "-install";
+}
+bool isFrameValueOption(const std::string& arg) {
+    return arg == "-ip" || arg == "--caption" || arg == "--user";
+}
+
 } // namespace
 
 std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std::string& problem) {
@@ -41,7 +49,14 @@ std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         std::string value;
-        if (arg == "--help" || arg == "-h") {
+        if (isFrameSwitch(arg)) {
+            continue;
+        } else if (isFrameValueOption(arg)) {
+            // The value is the next argument (none when it is the last). One that looks like an
+            // option is examined as an argument of its own as well, as the frame does.
+            if (i + 1 < args.size() && (args[i + 1].empty() || args[i + 1].front() != '-'))
+                ++i;
+        } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;
@@ -66,8 +81,9 @@ std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std
         } else if (isOption(arg, "--repetitions")) {
             if (!takeValue(args, i, "--repetitions", value, problem))
                 return std::nullopt;
-            const bool digits = !value.empty() && value.size() <= 2 &&
-                                std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); });
+            const bool digits =
+                !value.empty() && value.size() <= 2 &&
+                std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); });
             const int n = digits ? std::stoi(value) : 0;
             if (n < 1 || n > 10) {
                 problem = "repetitions must be a whole number from 1 to 10, not '" + value + "'";
@@ -79,8 +95,9 @@ std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std
                 return std::nullopt;
             const auto it = std::find(kBlockChoices.begin(), kBlockChoices.end(), value);
             if (it == kBlockChoices.end()) {
-                problem = "block size must be one of 512, 1024, 2048, 4096, 8192, 16384, 32768, 65536, not '" +
-                          value + "'";
+                problem =
+                    "block size must be one of 512, 1024, 2048, 4096, 8192, 16384, 32768, 65536, not '" +
+                    value + "'";
                 return std::nullopt;
             }
             options.blockIndex = static_cast<int>(it - kBlockChoices.begin());
@@ -117,8 +134,19 @@ std::string usageText() {
            "                       (default 65536, which writes blocks of 65537 bytes)\n"
            "  --list-drives        list the drives with their free and total MB\n"
            "  -v, --verbose        print every log line as it is taken\n"
+           "                       (lines are taken when LogToFile=1 in solvarek.ini, as for\n"
+           "                       the window program)\n"
            "  -h, --help           show this help and exit\n"
            "      --version        show the version and exit\n"
+           "\n"
+           "The options of the window program are taken as well:\n"
+           "  --debug              detail lines in the log for this run\n"
+           "  -install             as --debug, and make the folder tree again\n"
+           "  -ip ADDRESS          the IP address the log names for this machine\n"
+           "  --caption TEXT       accepted and kept\n"
+           "  --user NAME          the user name of the log and the per-user settings\n"
+           "\n"
+           "Settings: solvarek.ini in the working folder, else $APPDATA/Solvarek/etc/solvarek.ini.\n"
            "\n"
            "Ctrl+C stops the fill cleanly: the temporary files are closed and deleted first.\n"
            "Exit status: 0 when the run ended normally, 1 when a pass could not create its files,\n"

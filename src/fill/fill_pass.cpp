@@ -32,11 +32,10 @@ std::string rootOfDriveNumber(std::int32_t driveNumber) {
     return sys().driveRoot(static_cast<char>(std::toupper(code)));
 }
 
-// Free and total MB of a drive; a refused query counts as -1 bytes, which is 0 MB.
-void measureDrive(std::int32_t driveNumber, std::int64_t& totalMB, std::int64_t& freeMB) {
+// Free and total MB of the volume at root; a refused query counts as -1 bytes, which is 0 MB.
+void measureDrive(const std::string& root, std::int64_t& totalMB, std::int64_t& freeMB) {
     platform::DiskSpace space;
     platform::Error err;
-    const std::string root = rootOfDriveNumber(driveNumber);
     if (root.empty() || !sys().diskSpace(root, space, err))
         space = platform::DiskSpace{};
     totalMB = space.total / 1024 / 1024;
@@ -47,6 +46,21 @@ void measureDrive(std::int32_t driveNumber, std::int64_t& totalMB, std::int64_t&
 std::string errorText(const platform::Error& err) {
     return err.code >= 1 && err.code <= 216 ? IoErrorTexts(err.code) : err.message;
 }
+
+// Lifts a file system's write reserve for one scope.
+class ReserveLift {
+public:
+    explicit ReserveLift(const std::string& folder) : token_(sys().liftWriteReserve(folder)) {}
+    ~ReserveLift() {
+        if (!token_.empty())
+            sys().restoreWriteReserve(token_);
+    }
+    ReserveLift(const ReserveLift&) = delete;
+    ReserveLift& operator=(const ReserveLift&) = delete;
+
+private:
+    std::string token_;
+};
 
 } // namespace
 
@@ -73,6 +87,16 @@ std::int32_t BlockSizeFor(int index, const std::string& itemText) {
     }
 }
 
+const std::string& FillEngine::driveRoot(std::int32_t driveNumber, bool refresh) {
+    // Looking a drive up reads the mount table; the write cycles measure the same drive many
+    // thousand times a second, so the root is looked up when the drive or the pass changes.
+    if (refresh || driveNumber != rootDriveNumber_) {
+        rootDriveNumber_ = driveNumber;
+        root_ = rootOfDriveNumber(driveNumber);
+    }
+    return root_;
+}
+
 struct FillEngine::PassFiles {
     std::vector<platform::FileHandle> handles; // handles[i - 1] belongs to FileNames[i - 1]
 };
@@ -91,7 +115,7 @@ void FillEngine::StasjonChange(bool reset) {
         return;
     std::int64_t totalMB = 0;
     std::int64_t freeMB = 0;
-    measureDrive(s.DriveNumber, totalMB, freeMB);
+    measureDrive(driveRoot(s.DriveNumber, reset), totalMB, freeMB);
     s.TotalMB = totalMB;
     if (s.TotalMB > std::numeric_limits<std::int32_t>::max())
         return;
@@ -150,7 +174,8 @@ void FillEngine::showProgress(double passPercent) {
     window_.setPassBar(passBar);
     const int totalBar = std::clamp(TotalBarFor(passBar, s.CurrentRepetition, s.Repetitions), 0, 100);
     window_.setTotalBar(totalBar);
-    std::string text = FormatNumber(passPercent, 5, 1) + " % ferdig, " + std::to_string(totalBar) + " % av total ";
+    std::string text =
+        FormatNumber(passPercent, 5, 1) + " % ferdig, " + std::to_string(totalBar) + " % av total ";
     if (s.ElapsedSeconds >= 1.0)
         text += FormatNumber(s.BytesWritten / s.ElapsedSeconds / 1024, 8, 0) + " KB/sec";
     window_.setProgressText(text);
@@ -227,7 +252,7 @@ void FillEngine::StartknappClick() {
         WriteLog("FEIL: UNDER BEREGNING AV DISKSTØRRELSE!");
     } else {
         std::int64_t totalMB = 0;
-        measureDrive(s.DriveNumber, totalMB, startFreeMB);
+        measureDrive(driveRoot(s.DriveNumber, true), totalMB, startFreeMB);
     }
     WriteLog("Ledig plass på " + driveText + " " + std::to_string(startFreeMB) + "MB");
 
@@ -255,8 +280,8 @@ void FillEngine::StartknappClick() {
     s.ElapsedSeconds = 0;
     written_ = 0;
     s.FileCount = static_cast<std::int32_t>(startFreeMB / kMBPerFile + 1);
-    WriteLog("START: " + driveText + ", " + std::to_string(s.FileCount) + " filer, " + std::to_string(s.BlockSize) +
-             " bytes blokkstørrelse");
+    WriteLog("START: " + driveText + ", " + std::to_string(s.FileCount) + " filer, " +
+             std::to_string(s.BlockSize) + " bytes blokkstørrelse");
 
     s.FileNames.clear();
     PassFiles files;
@@ -276,9 +301,13 @@ void FillEngine::StartknappClick() {
     }
 
     window_.setPointer(Pointer::Background);
-    writeCycles(files, startFreeMB, randomFill);
-    window_.setPointer(Pointer::Busy);
-    closeAndDelete(files);
+    {
+        // Held back blocks are given to the fill, and held back again once its files are gone.
+        const ReserveLift reserve(platform::folderOf(s.FileNames.front()));
+        writeCycles(files, startFreeMB, randomFill);
+        window_.setPointer(Pointer::Busy);
+        closeAndDelete(files);
+    }
     passActive_ = false;
 
     const double seconds = s.ElapsedSeconds;

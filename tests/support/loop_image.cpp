@@ -4,15 +4,34 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace spylerom::test {
 
+namespace {
+
+bool makeFolder(std::string& pattern) {
+#ifdef _WIN32
+    (void)pattern;
+    return false;
+#else
+    return mkdtemp(pattern.data()) != nullptr;
+#endif
+}
+
+} // namespace
+
 int run(const std::string& command) {
     const int status = std::system(command.c_str());
+#ifdef _WIN32
+    return status;
+#else
     return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 bool LoopImage::available(std::string* why) {
@@ -21,16 +40,25 @@ bool LoopImage::available(std::string* why) {
             *why = text;
         return false;
     };
+#ifdef _WIN32
+    // Mounting is the Linux side's work: scripts/test-win32.sh maps its images to drive letters.
+    return say("a Windows program cannot loop-mount an image");
+#else
     if (geteuid() != 0)
         return say("loop mounts need root");
     if (!std::filesystem::exists("/dev/loop-control") && !std::filesystem::exists("/dev/loop0"))
         return say("this machine has no loop device");
     return true;
+#endif
 }
 
 LoopImage::LoopImage(Options options) : options_(std::move(options)) {
+#ifdef _WIN32
+    error_ = "a Windows program cannot loop-mount an image";
+    return;
+#endif
     std::string pattern = (std::filesystem::temp_directory_path() / "spylerom-img-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
+    if (!makeFolder(pattern)) {
         error_ = "mkdtemp failed";
         return;
     }
@@ -43,7 +71,10 @@ LoopImage::LoopImage(Options options) : options_(std::move(options)) {
         error_ = "truncate failed";
         return;
     }
-    const std::string force = options_.fsType == "xfs" ? " -f" : options_.fsType.rfind("ext", 0) == 0 ? " -F" : "";
+    const bool ext = options_.fsType.rfind("ext", 0) == 0;
+    std::string force = options_.fsType == "xfs" ? " -f" : ext ? " -F" : "";
+    if (ext) // 4 KiB blocks as on real disks (mke2fs picks 1 KiB for small images)
+        force += " -b 4096 -m " + std::to_string(options_.reservedPercent);
     if (run("mkfs." + options_.fsType + " -q" + force + " '" + imagePath_ + "'" + quiet) != 0) {
         error_ = "mkfs." + options_.fsType + " failed";
         return;
@@ -74,10 +105,16 @@ bool LoopImage::unmount() {
     return true;
 }
 
-void LoopImage::sync() { run("sync"); }
+void LoopImage::sync() {
+    run("sync");
+}
 
 std::uint64_t LoopImage::countInImage(const std::string& marker) const {
-    std::ifstream in(imagePath_, std::ios::binary);
+    return countInFile(imagePath_, marker);
+}
+
+std::uint64_t LoopImage::countInFile(const std::string& path, const std::string& marker) {
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
     if (marker.empty() || !in)
         return 0;
     std::uint64_t count = 0;
@@ -94,8 +131,8 @@ std::uint64_t LoopImage::countInImage(const std::string& marker) const {
         for (std::size_t at = view.find(marker); at != std::string_view::npos; at = view.find(marker, at + 1))
             ++count;
         // Keep the tail so a marker split across chunks is found once, in the next round.
-        std::copy(buffer.begin() + static_cast<std::ptrdiff_t>(have - keep), buffer.begin() + static_cast<std::ptrdiff_t>(have),
-                  buffer.begin());
+        std::copy(buffer.begin() + static_cast<std::ptrdiff_t>(have - keep),
+                  buffer.begin() + static_cast<std::ptrdiff_t>(have), buffer.begin());
         carried = keep;
     }
     return count;

@@ -14,6 +14,9 @@ public:
         std::uint64_t sizeMiB = 128;
         std::string fsType = "ext4";
         bool readOnly = false;
+        // Blocks kept for root (ext file systems). Writing them needs CAP_SYS_RESOURCE, which a
+        // user (and a container's root) lacks; a fill then cannot reach them. 0 keeps none.
+        int reservedPercent = 0;
     };
 
     static bool available(std::string* why = nullptr);
@@ -36,6 +39,8 @@ public:
     void sync();
     // Counts the places the marker occurs in the raw image (unmount first for a true picture).
     std::uint64_t countInImage(const std::string& marker) const;
+    // The same count over any file (an image that someone else mounted).
+    static std::uint64_t countInFile(const std::string& path, const std::string& marker);
 
 private:
     Options options_;
