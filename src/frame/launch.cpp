@@ -93,6 +93,7 @@ std::string setProfileEntries(const std::string& text, const std::string& sectio
     return out;
 }
 
+#ifndef _WIN32
 // One argument of a launcher's Exec key: quoted where it holds reserved characters, "%"
 // doubled, then escaped as a launcher's string value.
 std::string execArgument(const std::string& path) {
@@ -114,6 +115,7 @@ std::string execArgument(const std::string& path) {
         value += c == '\\' ? std::string("\\\\") : std::string(1, c);
     return value;
 }
+#endif
 
 Entries shortcutEntries(const std::string& program) {
 #ifdef _WIN32
