@@ -2,6 +2,7 @@
 // that the test script maps to a loop-mounted image of its own. The raw image is searched
 // afterwards: a wipe is proven by no marker left in it.
 #include "cli/cli_run.h"
+#include "frame/startup.h"
 #include "frame/textfil.h"
 #include "platform/win32/win32_platform.h"
 #include "support/env_guard.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace spylerom::test {
 namespace {
@@ -102,10 +104,14 @@ protected:
             GTEST_SKIP() << kNoMappedDrive;
         root_ = std::string(1, letter_) + ":\\";
         env_.set("APPDATA", appData_.path());
-        frame::ResetLogState();
+        frame::ResetFrameState(); // each run of the filler is a program start of its own
+        // Logging on, as a user switches it on in the main settings file.
+        Error err;
+        ASSERT_TRUE(sys().createFolderTree(appData_.file("Solvarek\\etc"), err)) << err.message;
+        writeText(appData_.file("Solvarek\\etc\\solvarek.ini"), "[STANDARD]\r\nLogToFile=1\r\n");
     }
     void TearDown() override {
-        frame::ResetLogState();
+        frame::ResetFrameState();
         // Whatever a failed test left on the shared drive goes, read-only or not.
         std::vector<platform::FolderEntry> entries;
         Error err;
@@ -157,7 +163,9 @@ TEST_F(Win32MappedDrive, IsListedAsAFixedDriveOnItsOwnVolume) {
         std::find_if(drives.begin(), drives.end(), [&](const Drive& d) { return d.letter == letter_; });
     ASSERT_NE(mapped, drives.end());
     EXPECT_EQ(mapped->root, root_);
-    EXPECT_EQ(mapped->itemText, root_.substr(0, 2) + " [SPYLETEST]");
+    // The script names the label Wine can read from its image (none for the ext4 stand-in).
+    const char* label = std::getenv("SPYLEROM_WIN32_LABEL");
+    EXPECT_EQ(mapped->itemText, root_.substr(0, 2) + " [" + (label ? label : "") + "]");
     EXPECT_EQ(sys().driveRoot(letter_), root_);
     EXPECT_EQ(sys().driveOfPath(root_ + "spylerom-1.tmp"), letter_);
     EXPECT_FALSE(sys().sameVolume(root_, "C:\\windows"));
