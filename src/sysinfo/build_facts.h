@@ -13,6 +13,9 @@ inline constexpr const char* kBuildNumber = "519";
 inline constexpr const char* kBuildDate = "30.10.2011";
 inline constexpr const char* kBuildId = "SRQ";
 
+// The tag in front of the printing layer's version.
+inline constexpr const char* kPrintingVersionTag = "Utskriftsmodul";
+
 // The maker's business suite and the database it runs on.
 inline constexpr const char* kSuiteVersion = "Bedriftsnav SQL 6.00";
 inline constexpr const char* kSuiteDatabase = "MySQL 5, Devart DAC 6.10.0.7";

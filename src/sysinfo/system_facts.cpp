@@ -5,6 +5,7 @@
 #include "frame/sysqueries.h"
 #include "frame/textfil.h"
 #include "platform/platform.h"
+#include "printing/printing_version.h"
 #include "sysinfo/build_facts.h"
 #include "sysinfo/product_facts.h"
 
@@ -42,6 +43,11 @@ std::string ParameterCaption(const std::vector<std::string>& parameters) {
 std::string PerUserSettingsPath() {
     // The frame's own rule, so the link names the file the frame really reads and writes.
     return frame::UserSettingsFileName();
+}
+
+std::string PrintingVersionText() {
+    return std::string(kPrintingVersionTag) + ": " + printing::kPrintingVersion + "  " +
+           printing::kPrintingDate;
 }
 
 std::string HostsFilePath(std::string_view name) {
@@ -101,6 +107,10 @@ void fillOtherFolders(SystemFacts& f) {
     f.Innstillinger = sys().environment("TEMP");
 }
 
+void fillReport(SystemFacts& f) {
+    f.RapportLabel = PrintingVersionText();
+}
+
 } // namespace
 
 SystemFacts CollectSystemFacts(const std::vector<std::string>& parameters, std::string_view groupSeparator) {
@@ -111,6 +121,7 @@ SystemFacts CollectSystemFacts(const std::vector<std::string>& parameters, std::
     fillParameters(f, parameters);
     fillProducts(f);
     fillOtherFolders(f);
+    fillReport(f);
     return f;
 }
 

@@ -47,6 +47,8 @@ std::string MemoryLoadText(int loadPercent);
 std::string ParameterCaption(const std::vector<std::string>& parameters);
 // The per-user settings file the frame uses now (settings folder, user name, ".INI").
 std::string PerUserSettingsPath();
+// The printing layer's version and date: "Utskriftsmodul: 1.13  11.10.2011".
+std::string PrintingVersionText();
 // A file in the hosts folder: HostsFolder(), the separator and name.
 std::string HostsFilePath(std::string_view name);
 

@@ -6,6 +6,9 @@
 #include "frame/frame_ui.h"
 #include "frame/settings.h"
 #include "frame/textfil.h"
+#include "printing/page_state.h"
+#include "printing/test_page.h"
+#include "printing/ui/print_form.h"
 #include "sysinfo/build_facts.h"
 #include "sysinfo/shell_toggles.h"
 #include "sysinfo/sysinfo_fixture.h"
@@ -17,12 +20,14 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 
@@ -48,6 +53,19 @@ template <typename T> T* child(QWidget* parent, const QString& name) {
 
 std::string text(const QLabel* l) {
     return l->text().toStdString();
+}
+
+// Standard output of a shell command.
+std::string capture(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
 }
 
 // Brings w's tab to the front, so the window's own mouse handling reaches it.
@@ -441,6 +459,7 @@ TEST_F(SysInfoFormTest, ShortcutThatCannotBeWrittenIsShownToTheUser) {
         home() + "/Skrivebord/" + std::filesystem::path(programFile()).filename().string() + ".desktop";
     ASSERT_EQ(frameUi_.boxes.size(), 1u);
     EXPECT_EQ(frameUi_.boxes[0].second, "Unable to write to " + shortcut);
+    EXPECT_EQ(frameUi_.boxes[0].first, QApplication::applicationDisplayName().toStdString());
     EXPECT_FALSE(std::filesystem::exists(home() + "/Skrivebord"));
     EXPECT_TRUE(form.isVisible()) << "the dialog goes on";
 }
@@ -481,9 +500,89 @@ TEST_F(SysInfoFormTest, DoubleClickOnTheTitleEnablesTheShellSwitches) {
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"enable 7 off", "enable 7 on"}));
 }
 
+// Whether the page routine is the test page itself.
+bool drawsTestPage() {
+    const auto* routine = printing::pageState().PageDrawRoutine.target<void (*)()>();
+    return routine && *routine == &printing::TestPage;
+}
+
+class ReportLinkTest : public SysInfoFormTest {
+protected:
+    void SetUp() override {
+        SysInfoFormTest::SetUp();
+        printing::ResetPageState();
+        printing::pageState().PageDrawRoutine = [] {}; // another page, until a link asks for the test page
+        preview_ = std::make_unique<printing::TPrintForm>();
+    }
+    void TearDown() override {
+        preview_.reset();
+        printing::ResetPageState();
+        SysInfoFormTest::TearDown();
+    }
+    std::unique_ptr<printing::TPrintForm> preview_;
+};
+
+TEST_F(ReportLinkTest, PreviewLinksShowTheTestPage) {
+    for (const char* name : {"Label19", "RapportLabel"}) {
+        preview_->hide();
+        printing::pageState().PageDrawRoutine = [] {};
+        shown();
+        click(name);
+        EXPECT_TRUE(preview_->isVisible()) << name;
+        EXPECT_TRUE(drawsTestPage()) << name;
+        EXPECT_FALSE(printing::pageState().Printing);
+    }
+}
+
+TEST_F(ReportLinkTest, PrintLinkPrintsTheTestPageOnce) {
+    frame::WriteSettingInteger("Skriver_VisDialog", 1); // no printer setup dialog
+    const std::string pdf = root_.file("test.pdf");
+    QPrinter& printer = preview_->printer();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    shown();
+    click("Label14");
+    EXPECT_TRUE(drawsTestPage());
+    EXPECT_FALSE(preview_->isVisible()) << "printing needs no preview";
+    ASSERT_TRUE(test::exists(pdf));
+    const std::string pages = capture("pdfinfo '" + pdf + "' | grep '^Pages:'");
+    EXPECT_NE(pages.find(" 1\n"), std::string::npos) << pages;
+    const std::string text = capture("pdftotext -enc UTF-8 '" + pdf + "' -");
+    for (const char* wanted : {"Test utskrift", "TESTING", "Skal være på"})
+        EXPECT_NE(text.find(wanted), std::string::npos) << wanted;
+    EXPECT_TRUE(frameUi_.boxes.empty());
+}
+
+TEST_F(ReportLinkTest, PreviewOpenedFromTheModalDialogTakesTheMouse) {
+    QWidget mainWindow;
+    mainWindow.resize(667, 421);
+    mainWindow.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&mainWindow));
+    int pageClicks = 0;
+    printing::pageState().PageClickRoutine = [&](printing::MouseButton, printing::ShiftState, std::int32_t,
+                                                 std::int32_t) { ++pageClicks; };
+    whenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<TSysInfoForm*>(modal);
+        EXPECT_NE(dialog, nullptr);
+        if (dialog) {
+            clickOn(dialog->Label19);
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(preview_.get()));
+            QTest::mouseClick(preview_->windowHandle(), Qt::LeftButton, {},
+                              preview_->PaintBox->mapTo(preview_.get(), QPoint(20, 20)));
+        }
+        modal->close();
+    });
+    VisSystemInfo();
+    EXPECT_EQ(pageClicks, 1) << "the preview is not blocked by the dialog";
+}
+
 TEST_F(SysInfoFormTest, VisSystemInfoOpensAFreshModalDialogEachTime) {
     QWidget mainWindow;
     mainWindow.resize(667, 421);
+    auto* menuButton = new QPushButton(QStringLiteral("Meny"), &mainWindow);
+    menuButton->setGeometry(0, 0, 667, 421);
+    int menuClicks = 0;
+    QObject::connect(menuButton, &QPushButton::clicked, [&] { ++menuClicks; });
     mainWindow.show();
     mainWindow.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&mainWindow));
@@ -500,6 +599,7 @@ TEST_F(SysInfoFormTest, VisSystemInfoOpensAFreshModalDialogEachTime) {
             EXPECT_TRUE(dialog->isModal());
             EXPECT_EQ(dialog->parentWidget(), &mainWindow);
             titles.push_back(text(dialog->Label13));
+            clickOn(menuButton); // the window that opened the dialog waits for it
             EXPECT_FALSE(text(dialog->PhysMem).empty());
             if (closeBox)
                 return dialog->close();
@@ -518,6 +618,9 @@ TEST_F(SysInfoFormTest, VisSystemInfoOpensAFreshModalDialogEachTime) {
     EXPECT_EQ(titles, (std::vector<std::string>{"Spylerom", "Spylerom 2"}));
     ASSERT_EQ(dialogs.size(), 2u);
     EXPECT_TRUE(dialogs[0].isNull() && dialogs[1].isNull()) << "each dialog is destroyed when it closes";
+    EXPECT_EQ(menuClicks, 0);
+    clickOn(menuButton);
+    EXPECT_EQ(menuClicks, 1) << "usable again once the dialog is closed";
 }
 
 } // namespace

@@ -120,6 +120,10 @@ TEST_F(SystemFactsTest, FixedFactsOfTheBuildAndTheProducts) {
     EXPECT_EQ(f.Bruker, "Enbruker");
     EXPECT_EQ(f.Peker, "Pekerstørrelse (datapointer) 256 bytes");
     EXPECT_EQ(f.TabulantCache, "Skrivebuffer AV");
+    // The printing layer's version behind its tag, a colon and a blank; two blanks; its date.
+    const std::string printing = ": 1.13  11.10.2011";
+    ASSERT_GT(f.RapportLabel.size(), printing.size());
+    EXPECT_EQ(f.RapportLabel.substr(f.RapportLabel.size() - printing.size()), printing);
 #if defined(__GNUC__) && !defined(__clang__)
     EXPECT_EQ(f.v_Kompilator, std::string("GCC ") + __VERSION__);
 #endif

@@ -1,7 +1,9 @@
 #include "sysinfo/ui/sysinfo_form.h"
 
-#include "frame/frame_ui.h"
 #include "frame/launch.h"
+#include "printing/page_state.h"
+#include "printing/test_page.h"
+#include "printing/ui/print_form.h"
 #include "sysinfo/build_facts.h"
 #include "sysinfo/link_actions.h"
 #include "sysinfo/shell_toggles.h"
@@ -35,13 +37,19 @@ std::string text(const QLabel* l) {
     return l->text().toStdString();
 }
 
-// Runs a handler's work; anything it throws is shown to the user, never leaves the slot.
+// Runs a handler's work; anything it throws goes to the application's general error report
+// and never leaves the slot.
 void guarded(const std::function<void()>& work) {
     try {
         work();
     } catch (const std::exception& e) {
-        frame::frameUi().messageBox(QApplication::applicationName().toStdString(), e.what());
+        printing::reportGeneralError(e.what());
     }
+}
+
+// The test page is the page the preview and the printer draw.
+void useTestPage() {
+    printing::pageState().PageDrawRoutine = printing::TestPage;
 }
 
 } // namespace
@@ -242,9 +250,19 @@ void TSysInfoForm::Label2Click() {
     guarded([] { OpenWithRegisteredProgram(kDatabaseMakerHomePage); });
 }
 
-void TSysInfoForm::Label14Click() {}
+void TSysInfoForm::Label14Click() {
+    guarded([] {
+        useTestPage();
+        printing::PrintPage();
+    });
+}
 
-void TSysInfoForm::Label19Click() {}
+void TSysInfoForm::Label19Click() {
+    guarded([] {
+        useTestPage();
+        printing::ShowPreview();
+    });
+}
 
 void TSysInfoForm::RapportLabelClick() {
     Label19Click();
@@ -267,6 +285,8 @@ QWidget* ownerWindow() {
 
 void VisSystemInfo() {
     TSysInfoForm dialog(ownerWindow());
+    // Modal to the window that opened it, so the preview it opens stays usable meanwhile.
+    dialog.setWindowModality(Qt::WindowModal);
     dialog.exec();
 }
 
