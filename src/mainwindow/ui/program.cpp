@@ -1,0 +1,79 @@
+// The window program's order of start-up and shut-down.
+#include "mainwindow/ui/program.h"
+
+#include "frame/textfil.h"
+#include "mainwindow/ui/qt_frame_ui.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace spylerom::mainwindow {
+
+void createOtherWindows(ProgramWindows& windows) {
+    // Each subsystem that brings a window creates it here, in this order, hidden until
+    // something shows it:
+    //   windows.SysInfoForm  the system information dialog
+    //   windows.FTPform      the FTP transfer window
+    //   windows.InputForm    the input dialog
+    //   windows.PrintForm    the preview window
+    (void)windows;
+}
+
+void destroyWindows(ProgramWindows& windows) {
+    windows.PrintForm.reset();
+    windows.InputForm.reset();
+    windows.FTPform.reset();
+    windows.SysInfoForm.reset();
+    windows.SpyleRomForm.reset();
+}
+
+namespace {
+
+void saveLog() {
+    platform::Error err;
+    if (!frame::SaveLog(err))
+        std::fprintf(stderr, "spylerom: cannot write the log file %s: %s\n",
+                     frame::logState().LogFileName.c_str(), err.message.c_str());
+}
+
+} // namespace
+
+int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
+    const std::vector<std::string> arguments(argv, argv + argc);
+    // The toolkit comes first, so that the frame's start-up can already show a message box.
+    std::unique_ptr<QApplication> ownApplication;
+    if (!QApplication::instance())
+        ownApplication = std::make_unique<QApplication>(argc, argv);
+    QtFrameUi frameUi;
+    frame::setFrameUi(&frameUi);
+
+    frame::InitLog();
+    // The application's title: what the task bar shows (the windows keep their own titles).
+    QApplication::setApplicationName(QStringLiteral("Solvarek Spylerom"));
+    // Only the main window's close ends the program; a message box closed before it is shown
+    // must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    ProgramWindows windows;
+    windows.SpyleRomForm = std::make_unique<TSpyleRomForm>();
+    // Closing the main window ends the program, whatever other windows are open.
+    QObject::connect(windows.SpyleRomForm.get(), &TSpyleRomForm::closed, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    frameUi.setMainWindow(windows.SpyleRomForm.get());
+    createOtherWindows(windows);
+    windows.SpyleRomForm->show();
+    if (hooks.shown)
+        hooks.shown(windows);
+    const int exitCode = QApplication::exec();
+
+    frameUi.setMainWindow(nullptr);
+    destroyWindows(windows);
+    saveLog();
+    frame::setFrameUi(nullptr);
+    return exitCode;
+}
+
+} // namespace spylerom::mainwindow

@@ -1,0 +1,176 @@
+// The whole window program: start-up, the message loop and the end, and the frame's window
+// services.
+#include "form_fixture.h"
+
+#include "fill/fill_state.h"
+#include "frame/frame_ui.h"
+#include "frame/textfil.h"
+#include "gui/screen_cursor.h"
+#include "mainwindow/ui/program.h"
+#include "mainwindow/ui/qt_frame_ui.h"
+#include "support/loop_image.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+
+namespace spylerom::test {
+namespace {
+
+using mainwindow::ProgramHooks;
+using mainwindow::ProgramWindows;
+using mainwindow::TSpyleRomForm;
+
+class ProgramTest : public FormTest {
+protected:
+    void SetUp() override {
+        FormTest::SetUp();
+        platform_.map('D', drive_.path());
+    }
+
+    // Runs the program; a watchdog ends a loop that would never end.
+    int run(const ProgramHooks& hooks) {
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [&] {
+            ADD_FAILURE() << "the program did not end";
+            QCoreApplication::exit(99);
+        });
+        watchdog.start(60000);
+        char name[] = "spylerom";
+        char* argv[] = {name, nullptr};
+        int argc = 1;
+        return mainwindow::runProgram(argc, argv, hooks);
+    }
+
+    std::string logFileText() const { return exists(logFile()) ? readText(logFile()) : std::string(); }
+    std::string logFile() const { return frame::logState().LogFileName; }
+
+    TempDir drive_;
+};
+
+TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
+    bool shownWithFrameUi = false;
+    std::string title;
+    QString applicationName;
+    const int code = run({.shown = [&](ProgramWindows& windows) {
+        TSpyleRomForm* form = windows.SpyleRomForm.get();
+        shownWithFrameUi =
+            form->isVisible() && dynamic_cast<mainwindow::QtFrameUi*>(&frame::frameUi()) != nullptr;
+        title = form->windowTitle().toStdString();
+        applicationName = QApplication::applicationName();
+        QTimer::singleShot(0, form, [form] { form->findChild<QAction*>("Avslytt1")->trigger(); });
+    }});
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(shownWithFrameUi);
+    EXPECT_EQ(title, "SpyleRom 2.07");
+    EXPECT_EQ(applicationName, QStringLiteral("Solvarek Spylerom"));
+    EXPECT_EQ(dynamic_cast<mainwindow::QtFrameUi*>(&frame::frameUi()), nullptr)
+        << "the console services are back";
+    ASSERT_FALSE(logFile().empty());
+    EXPECT_TRUE(exists(logFile())) << "SaveLog writes the log file at the end";
+}
+
+TEST_F(ProgramTest, ClosingDuringARunEndsTheProgramOnlyAfterTheCleanUp) {
+    std::string why;
+    if (!LoopImage::available(&why))
+        GTEST_SKIP() << why;
+    LoopImage image({.sizeMiB = 64});
+    ASSERT_TRUE(image.ok()) << image.error();
+    platform_ = MappedDrivesPlatform{};
+    platform_.map('Z', image.mountPoint());
+    bool openDuringCleanup = true;
+    TSpyleRomForm* form = nullptr;
+    platform_.onCleanup = [&] { openDuringCleanup = openDuringCleanup && form && form->isVisible(); };
+
+    const int code = run({.shown = [&](ProgramWindows& windows) {
+        form = windows.SpyleRomForm.get();
+        form->findChild<QComboBox*>("BlockCombo")->setCurrentIndex(0);
+        form->findChild<QSlider*>("TrackBar1")->setValue(5);
+        QTimer::singleShot(0, form, [form] {
+            // START runs the fill inside this handler; the close arrives in its first cycle.
+            QTimer::singleShot(0, form, [form] { form->close(); });
+            form->findChild<QPushButton*>("Startknapp")->click();
+        });
+    }});
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(openDuringCleanup);
+    EXPECT_TRUE(fillFilesIn(image.mountPoint()).empty());
+    const std::string saved = logFileText();
+    EXPECT_NE(saved.find("Stopper fylling av disk"), std::string::npos);
+    EXPECT_NE(saved.find("STOPP: Z: ["), std::string::npos)
+        << "the stopped pass logged its end before the save";
+    EXPECT_EQ(saved.find("START: Z: [", saved.find("START: Z: [") + 1), std::string::npos) << "one pass only";
+    EXPECT_EQ(gui::screenCursor(), std::nullopt);
+}
+
+class FrameUiTest : public FormTest {
+protected:
+    mainwindow::QtFrameUi ui_;
+};
+
+TEST_F(FrameUiTest, MessageBoxShowsCaptionTextAndOneOkButton) {
+    QString caption, text;
+    int buttons = 0;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        caption = box->windowTitle();
+        text = box->text();
+        buttons = static_cast<int>(box->buttons().size());
+        box->button(QMessageBox::Ok)->click();
+    });
+    ui_.messageBox("FEIL", "Feil under oppretting av ny fil: /x/spylerom.log  (5)");
+    EXPECT_EQ(caption, QStringLiteral("FEIL"));
+    EXPECT_EQ(text, QStringLiteral("Feil under oppretting av ny fil: /x/spylerom.log  (5)"));
+    EXPECT_EQ(buttons, 1);
+}
+
+TEST_F(FrameUiTest, WaitCursorComesAndGoes) {
+    ui_.setWaitCursor(true);
+    EXPECT_EQ(gui::screenCursor(), Qt::WaitCursor);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    ui_.setWaitCursor(true); // twice on, once off: the pointers do not stack
+    ui_.setWaitCursor(false);
+    EXPECT_EQ(gui::screenCursor(), std::nullopt);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(FrameUiTest, RequestQuitEndsTheMessageLoop) {
+    QTimer::singleShot(0, [&] { ui_.requestQuit(); });
+    QTimer::singleShot(30000, [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QApplication::exec(), 0);
+}
+
+TEST_F(FrameUiTest, RequestQuitDuringARunStopsItFirst) {
+    std::string why;
+    if (!LoopImage::available(&why))
+        GTEST_SKIP() << why;
+    LoopImage image({.sizeMiB = 64});
+    ASSERT_TRUE(image.ok()) << image.error();
+    platform_.map('Z', image.mountPoint());
+    TSpyleRomForm form;
+    ui_.setMainWindow(&form);
+    form.findChild<QComboBox*>("BlockCombo")->setCurrentIndex(0);
+    form.findChild<QSlider*>("TrackBar1")->setValue(4);
+    bool loopRunningDuringCleanup = false;
+    platform_.onCleanup = [&] { loopRunningDuringCleanup = true; };
+    QTimer::singleShot(0, &form, [&] {
+        QTimer::singleShot(0, &form, [&] { ui_.requestQuit(); });
+        form.findChild<QPushButton*>("Startknapp")->click();
+    });
+    QTimer::singleShot(60000, [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(loopRunningDuringCleanup);
+    EXPECT_EQ(logLinesWith("START: ").size(), 1u);
+    EXPECT_EQ(logLinesWith("STOPP: ").size(), 1u);
+    EXPECT_TRUE(fillFilesIn(image.mountPoint()).empty());
+}
+
+} // namespace
+} // namespace spylerom::test
