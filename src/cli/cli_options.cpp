@@ -14,8 +14,8 @@ std::string lower(std::string text) {
 }
 
 // "--name value" or "--name=value"; advances i past the value.
-bool takeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name, std::string& value,
-               std::string& problem) {
+bool takeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+               std::string& value, std::string& problem) {
     const std::string& arg = args[i];
     if (arg.size() > name.size() && arg.compare(0, name.size() + 1, name + "=") == 0) {
         value = arg.substr(name.size() + 1);
@@ -66,8 +66,9 @@ std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std
         } else if (isOption(arg, "--repetitions")) {
             if (!takeValue(args, i, "--repetitions", value, problem))
                 return std::nullopt;
-            const bool digits = !value.empty() && value.size() <= 2 &&
-                                std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); });
+            const bool digits =
+                !value.empty() && value.size() <= 2 &&
+                std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); });
             const int n = digits ? std::stoi(value) : 0;
             if (n < 1 || n > 10) {
                 problem = "repetitions must be a whole number from 1 to 10, not '" + value + "'";
@@ -79,8 +80,9 @@ std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std
                 return std::nullopt;
             const auto it = std::find(kBlockChoices.begin(), kBlockChoices.end(), value);
             if (it == kBlockChoices.end()) {
-                problem = "block size must be one of 512, 1024, 2048, 4096, 8192, 16384, 32768, 65536, not '" +
-                          value + "'";
+                problem =
+                    "block size must be one of 512, 1024, 2048, 4096, 8192, 16384, 32768, 65536, not '" +
+                    value + "'";
                 return std::nullopt;
             }
             options.blockIndex = static_cast<int>(it - kBlockChoices.begin());

@@ -12,10 +12,10 @@ struct CliOptions {
     bool version = false;
     bool listDrives = false;
     bool verbose = false;
-    int fillIndex = 0;     // 0 null, 1 en, 2 tilfeldig
-    int repetitions = 1;   // 1..10
-    int blockIndex = 7;    // index into kBlockChoices
-    std::string drive;     // a letter ("D", "D:") or a path on a mounted file system
+    int fillIndex = 0;   // 0 null, 1 en, 2 tilfeldig
+    int repetitions = 1; // 1..10
+    int blockIndex = 7;  // index into kBlockChoices
+    std::string drive;   // a letter ("D", "D:") or a path on a mounted file system
 };
 
 // The block size list of the window, in order.

@@ -18,8 +18,8 @@ std::string bar(int percent) {
 
 ConsoleWindow::ConsoleWindow(std::string driveText, int fillIndex, int blockIndex, int repetitions,
                              std::FILE* out, bool terminal)
-    : driveText_(std::move(driveText)), fillIndex_(fillIndex), blockIndex_(blockIndex), repetitions_(repetitions),
-      out_(out), terminal_(terminal) {}
+    : driveText_(std::move(driveText)), fillIndex_(fillIndex), blockIndex_(blockIndex),
+      repetitions_(repetitions), out_(out), terminal_(terminal) {}
 
 std::atomic<int>& ConsoleWindow::interrupts() {
     static std::atomic<int> count{0};
@@ -27,8 +27,9 @@ std::atomic<int>& ConsoleWindow::interrupts() {
 }
 
 std::string ConsoleWindow::blockText(int index) const {
-    return index >= 0 && index < static_cast<int>(kBlockChoices.size()) ? kBlockChoices[static_cast<std::size_t>(index)]
-                                                                          : std::string();
+    return index >= 0 && index < static_cast<int>(kBlockChoices.size())
+               ? kBlockChoices[static_cast<std::size_t>(index)]
+               : std::string();
 }
 
 void ConsoleWindow::setWaitNoticeVisible(bool visible) {
@@ -54,12 +55,13 @@ void ConsoleWindow::draw() {
         if (now - lastDrawMs_ < 100 && passBar_ < 100)
             return;
         lastDrawMs_ = now;
-        std::fprintf(out_, "\r%s %s %s\033[K", bar(passBar_).c_str(), bar(totalBar_).c_str(), progress_.c_str());
+        std::fprintf(out_, "\r%s %s %s\033[K", bar(passBar_).c_str(), bar(totalBar_).c_str(),
+                     progress_.c_str());
         lineOpen_ = true;
     } else {
         // One plain line per tenth of a pass, so a log of the output stays short.
-        const std::string line =
-            std::to_string(passBar_ / 10 * 10) + " % pass, " + std::to_string(totalBar_ / 10 * 10) + " % total";
+        const std::string line = std::to_string(passBar_ / 10 * 10) + " % pass, " +
+                                 std::to_string(totalBar_ / 10 * 10) + " % total";
         if (line == lastDrawn_)
             return;
         lastDrawn_ = line;

@@ -48,6 +48,21 @@ std::string errorText(const platform::Error& err) {
     return err.code >= 1 && err.code <= 216 ? IoErrorTexts(err.code) : err.message;
 }
 
+// Lifts a file system's write reserve for one scope.
+class ReserveLift {
+public:
+    explicit ReserveLift(const std::string& folder) : token_(sys().liftWriteReserve(folder)) {}
+    ~ReserveLift() {
+        if (!token_.empty())
+            sys().restoreWriteReserve(token_);
+    }
+    ReserveLift(const ReserveLift&) = delete;
+    ReserveLift& operator=(const ReserveLift&) = delete;
+
+private:
+    std::string token_;
+};
+
 } // namespace
 
 long long RoundHalfEven(double value) {
@@ -150,7 +165,8 @@ void FillEngine::showProgress(double passPercent) {
     window_.setPassBar(passBar);
     const int totalBar = std::clamp(TotalBarFor(passBar, s.CurrentRepetition, s.Repetitions), 0, 100);
     window_.setTotalBar(totalBar);
-    std::string text = FormatNumber(passPercent, 5, 1) + " % ferdig, " + std::to_string(totalBar) + " % av total ";
+    std::string text =
+        FormatNumber(passPercent, 5, 1) + " % ferdig, " + std::to_string(totalBar) + " % av total ";
     if (s.ElapsedSeconds >= 1.0)
         text += FormatNumber(s.BytesWritten / s.ElapsedSeconds / 1024, 8, 0) + " KB/sec";
     window_.setProgressText(text);
@@ -255,8 +271,8 @@ void FillEngine::StartknappClick() {
     s.ElapsedSeconds = 0;
     written_ = 0;
     s.FileCount = static_cast<std::int32_t>(startFreeMB / kMBPerFile + 1);
-    WriteLog("START: " + driveText + ", " + std::to_string(s.FileCount) + " filer, " + std::to_string(s.BlockSize) +
-             " bytes blokkstørrelse");
+    WriteLog("START: " + driveText + ", " + std::to_string(s.FileCount) + " filer, " +
+             std::to_string(s.BlockSize) + " bytes blokkstørrelse");
 
     s.FileNames.clear();
     PassFiles files;
@@ -276,9 +292,13 @@ void FillEngine::StartknappClick() {
     }
 
     window_.setPointer(Pointer::Background);
-    writeCycles(files, startFreeMB, randomFill);
-    window_.setPointer(Pointer::Busy);
-    closeAndDelete(files);
+    {
+        // Held back blocks are given to the fill, and held back again once its files are gone.
+        const ReserveLift reserve(platform::folderOf(s.FileNames.front()));
+        writeCycles(files, startFreeMB, randomFill);
+        window_.setPointer(Pointer::Busy);
+        closeAndDelete(files);
+    }
     passActive_ = false;
 
     const double seconds = s.ElapsedSeconds;

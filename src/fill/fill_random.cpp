@@ -68,6 +68,8 @@ void FillRandomPrefix(std::size_t count) {
     FillRandom(seed, buffer.data(), count < buffer.size() ? count : buffer.size());
 }
 
-void FillRandom() { FillRandomPrefix(kPatternSize); }
+void FillRandom() {
+    FillRandomPrefix(kPatternSize);
+}
 
 } // namespace spylerom::fill

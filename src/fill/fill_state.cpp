@@ -6,8 +6,12 @@ namespace {
 FillState g_state;
 }
 
-FillState& fillState() { return g_state; }
+FillState& fillState() {
+    return g_state;
+}
 
-void ResetFillState() { g_state = FillState{}; }
+void ResetFillState() {
+    g_state = FillState{};
+}
 
 } // namespace spylerom::fill

@@ -18,14 +18,14 @@ public:
     virtual int fillIndex() const = 0;         // 0 "Null", 1 "En", 2 "Tilfeldig"; other values: no choice
     virtual int blockIndex() const = 0;        // item index of the block size list, -1 for none
     virtual std::string blockText(int index) const = 0;
-    virtual int trackBarPosition() const = 0;  // 1..10
+    virtual int trackBarPosition() const = 0; // 1..10
 
     // Progress and status.
-    virtual void setPassBar(int position) = 0;  // pbar, 0..100
-    virtual void setTotalBar(int position) = 0; // pbar2, 0..100
-    virtual void setProgressText(const std::string& text) = 0; // plabel
-    virtual void setUsageBar(int maximum, int position) = 0;   // Bar: used MB of total MB
-    virtual void setStatusText(const std::string& text) = 0;   // status
+    virtual void setPassBar(int position) = 0;                   // pbar, 0..100
+    virtual void setTotalBar(int position) = 0;                  // pbar2, 0..100
+    virtual void setProgressText(const std::string& text) = 0;   // plabel
+    virtual void setUsageBar(int maximum, int position) = 0;     // Bar: used MB of total MB
+    virtual void setStatusText(const std::string& text) = 0;     // status
     virtual void setRepetitionText(const std::string& text) = 0; // antLabel
     virtual void setStartNoticeVisible(bool visible) = 0;        // StartMemo
     virtual void setWaitNoticeVisible(bool visible) = 0;         // VentMemo

@@ -1,4 +1,6 @@
-// Logical folders of the maker's programs ("tmp", "log", "data", "bin" ...) and their paths.
+// Logical folders of the maker's programs ("tmp", "log", "data", "bin" ...): their paths,
+// kept in section "FOLDERS" of the main settings file, defaults under the maker's folder in
+// APPDATA, and the standard folder tree. The settings document itself is the settings' business.
 #pragma once
 
 #include <string>
@@ -6,8 +8,25 @@
 
 namespace spylerom::frame {
 
-// The full path, ending in the separator, of a logical folder; creates it under the maker's
-// folder when it is missing.
+// APPDATA, "Solvarek" and a separator; computed afresh on every use.
+std::string MakerFolder();
+// The full path, ending in the separator, of a logical folder; its entry is written back and
+// the settings flushed. A missing folder inside the maker's folder is created (not "bin").
+// An empty name gives MakerFolder() and leaves the settings alone.
 std::string solvarekpath(std::string_view name);
+// Records a folder's path (a separator is appended); no flush.
+void SetFolderPath(std::string_view name, std::string_view path);
+// Creates one folder (its parent must exist) and logs the outcome with the system's code.
+void mkdirsafe(const std::string& path);
+// Creates the 24 standard folders under the maker's folder and records them with "bin" and "doc".
+void CreateFolderTree();
+// The log folder, made to exist; a recorded one that is missing outside the maker's folder
+// is put back to the default.
+std::string ResolveLogFolder();
+// Records the running program's folder as "bin" and returns it.
+std::string ProgramFolder();
+
+// The path of a logical name under a base folder: "export\html" becomes export/html here.
+std::string logicalPath(std::string_view name);
 
 } // namespace spylerom::frame

@@ -18,8 +18,12 @@ void FrameUi::setWaitCursor(bool) {}
 
 void FrameUi::requestQuit() {}
 
-FrameUi& frameUi() { return g_ui ? *g_ui : g_console; }
+FrameUi& frameUi() {
+    return g_ui ? *g_ui : g_console;
+}
 
-void setFrameUi(FrameUi* ui) { g_ui = ui; }
+void setFrameUi(FrameUi* ui) {
+    g_ui = ui;
+}
 
 } // namespace spylerom::frame

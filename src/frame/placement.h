@@ -12,7 +12,7 @@ public:
     virtual ~PlacementWindow() = default;
     virtual int left() const = 0;
     virtual int top() const = 0;
-    virtual int width() const = 0;  // outer size
+    virtual int width() const = 0; // outer size
     virtual int height() const = 0;
     virtual bool maximized() const = 0;
     virtual void setLeft(int value) = 0;
@@ -20,7 +20,7 @@ public:
     virtual void setWidth(int value) = 0;
     virtual void setHeight(int value) = 0;
     virtual void maximize() = 0;
-    virtual int screenWidth() const = 0;  // the primary screen
+    virtual int screenWidth() const = 0; // the primary screen
     virtual int screenHeight() const = 0;
 };
 

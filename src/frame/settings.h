@@ -4,6 +4,8 @@
 // write-back points. Which keys mean what is the business of the Parts that use them.
 #pragma once
 
+#include "platform/platform.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,25 +17,41 @@ namespace spylerom::frame {
 // The in-memory form of one INI text file.
 class IniDocument {
 public:
-    // Loads path; a missing file gives an empty document.
+    // Loads path; a missing or unreadable file gives an empty document. A UTF-8 or UTF-16
+    // byte-order mark selects that encoding; other files are read as the system's file text.
     explicit IniDocument(std::string path);
+    // A document of the given file text, not read from disk (path is where flush writes).
+    IniDocument(std::string path, std::string_view text);
 
     const std::string& path() const { return path_; }
     // The value of key in section; nullptr when either is missing. Names compare without case.
     const std::string* find(std::string_view section, std::string_view key) const;
+    // Adds the section at the end and the key at the end of its section when missing; an
+    // existing key's line is replaced where it stands. Line breaks in the texts become blanks,
+    // so a value can never add lines or sections to the file.
     void set(std::string_view section, std::string_view key, std::string_view value);
-    // The whole document as file text (UTF-8; the platform converts it for the file).
+    // The whole document as file text (UTF-8, CR LF line ends, one empty line after each section).
     std::string text() const;
-    // Writes the document to its file, replacing it atomically.
-    bool flush(std::string& error) const;
+    // Writes the document to its file, replacing it atomically. A file with the read-only
+    // attribute is refused with access denied (5).
+    bool flush(platform::Error& err) const;
 
+    struct Line {
+        std::string key;       // the text before the first "=", or the whole line without one
+        std::string value;     // the text after the first "="
+        bool hasValue = false; // the line had an "="
+    };
     struct Section {
         std::string name;
-        std::vector<std::string> lines; // "key=value", or a line without "=" as it stood
+        std::vector<Line> lines;
     };
     const std::vector<Section>& sections() const { return sections_; }
 
 private:
+    void parse(std::string_view text);
+    Section* findSection(std::string_view name);
+    const Section* findSection(std::string_view name) const;
+
     std::string path_;
     std::vector<Section> sections_;
 };
@@ -53,6 +71,8 @@ SettingsState& settingsState();
 // Back to the state before OpenSettingsFile (tests).
 void ResetSettingsState();
 
+// The accessors work on CurrentSection of ActiveSettings. Without an open document reads give
+// their defaults (empty text, 0, false) and writes are dropped.
 void SelectSection(std::string_view section);
 void ResetSection();
 std::string ReadSettingString(std::string_view key);
@@ -61,11 +81,22 @@ std::int32_t ReadSettingInteger(std::string_view key);
 void WriteSettingInteger(std::string_view key, std::int32_t value);
 bool ReadSettingBool(std::string_view key);
 void WriteSettingBool(std::string_view key, bool value);
+// Writes ActiveSettings whole to its file. Skipped for a read-only main settings file; any
+// other failure is logged as a "FEIL:" line and the program goes on.
 void FlushSettings();
+// Switches to the per-user file (after flushing the main one) and back (after flushing it).
 void OpenUserSettings();
 void CloseUserSettings();
+// The frame's user name in upper case: the command line's, else the logon user's, else "BRUKER".
 std::string UserName();
+// Full path of the per-user file: SettingsFolder, UserName() made safe as a file name, ".INI".
+std::string UserSettingsFileName();
+// Locates and opens the main settings file and stamps its header; no flush.
 void OpenSettingsFile();
+// Writes back (unless read-only) and releases the main settings file, with its log lines.
 void CloseSettingsFile();
+
+// Integer and boolean reading of a stored value; false when it is not a valid one.
+bool parseSettingInteger(std::string_view text, std::int32_t& value);
 
 } // namespace spylerom::frame

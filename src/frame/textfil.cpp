@@ -12,9 +12,13 @@ namespace {
 LogState g_log;
 std::function<void(const std::string&)> g_observer;
 
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
 
-std::string stamp() { return sys().dateTimeText(sys().localTime()); }
+std::string stamp() {
+    return sys().dateTimeText(sys().localTime());
+}
 
 std::string programLogName() {
     std::string name = platform::fileNameOf(sys().programPath());
@@ -51,11 +55,17 @@ std::string joinLines(const std::vector<std::string>& lines) {
 
 } // namespace
 
-LogState& logState() { return g_log; }
+LogState& logState() {
+    return g_log;
+}
 
-void ResetLogState() { g_log = LogState{}; }
+void ResetLogState() {
+    g_log = LogState{};
+}
 
-void setLogObserver(std::function<void(const std::string&)> observer) { g_observer = std::move(observer); }
+void setLogObserver(std::function<void(const std::string&)> observer) {
+    g_observer = std::move(observer);
+}
 
 void InitLog() {
     g_log.LogLines.clear();

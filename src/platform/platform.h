@@ -46,8 +46,8 @@ inline constexpr char kPathSeparator = '/';
 enum class DriveType { Unknown, Removable, Fixed, Remote, CdRom, RamDisk };
 
 struct Drive {
-    char letter = 0;        // 'A'..'Z'
-    std::string root;       // the drive's root folder, ending in the separator ("X:\", or a mount point)
+    char letter = 0;  // 'A'..'Z'
+    std::string root; // the drive's root folder, ending in the separator ("X:\", or a mount point)
     DriveType type = DriveType::Unknown;
     std::string label;      // volume label, as the system has it
     std::string remotePath; // network path of a share, when known
@@ -84,10 +84,10 @@ struct RegistryValue {
 };
 
 struct OsVersion {
-    int platformId = -1;      // GetVersionExW's dwPlatformId; -1 where the system has none
-    std::string systemName;   // the kernel's name where there is no platform id
+    int platformId = -1;    // GetVersionExW's dwPlatformId; -1 where the system has none
+    std::string systemName; // the kernel's name where there is no platform id
     int major = 0, minor = 0;
-    std::string build;        // build number, or the rest of the kernel release
+    std::string build; // build number, or the rest of the kernel release
 };
 
 struct MemoryStatus {
@@ -131,6 +131,11 @@ public:
     // Make the written data durable on the device.
     virtual bool flushFile(FileHandle file, Error& err) = 0;
     virtual bool closeFile(FileHandle file, Error& err) = 0;
+    // Lets a fill reach the blocks a file system holds back from ordinary writes (ext4 keeps a
+    // pool of about 2 % that no file write may take, and deleted data lies there too). Returns
+    // what restoreWriteReserve needs to put the reserve back; empty where nothing was changed.
+    virtual std::string liftWriteReserve(const std::string& folder) = 0;
+    virtual void restoreWriteReserve(const std::string& token) = 0;
 
     // --- Files and folders -----------------------------------------------------------------
     virtual bool deleteFile(const std::string& path, Error& err) = 0;
@@ -170,14 +175,16 @@ public:
     // --- Machine facts (registry-shaped, so the same queries run on both systems) ----------
     // Open-or-create a key; false when it cannot be opened.
     virtual bool registryOpenKey(RegistryRoot root, const std::string& key) = 0;
-    virtual RegistryValue registryRead(RegistryRoot root, const std::string& key, const std::string& value) = 0;
+    virtual RegistryValue registryRead(RegistryRoot root, const std::string& key,
+                                       const std::string& value) = 0;
     virtual std::vector<std::string> registrySubkeys(RegistryRoot root, const std::string& key) = 0;
     virtual OsVersion osVersion() const = 0;
     virtual MemoryStatus memoryStatus() const = 0;
 
     // --- Shell ---------------------------------------------------------------------------------
     // Start a program or open a document, folder or URL; never waits, reports nothing.
-    virtual void launch(const std::string& file, const std::string& parameters, const std::string& folder) = 0;
+    virtual void launch(const std::string& file, const std::string& parameters,
+                        const std::string& folder) = 0;
 };
 
 // The platform in use. Tests may put their own (a subclass of the real one that injects a

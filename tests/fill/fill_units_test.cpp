@@ -70,12 +70,12 @@ TEST_P(FormatNumberTest, Text) {
     EXPECT_EQ(FormatNumber(c.value, c.width, c.decimals), c.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, FormatNumberTest,
-                         ::testing::Values(FormatCase{42.3L, 5, 1, " 42.3"}, FormatCase{5.2L, 5, 1, "  5.2"},
-                                           FormatCase{100.0L, 5, 1, "100.0"}, FormatCase{-3.25L, 5, 1, " -3.2"},
-                                           FormatCase{123456.7L, 8, 0, "  123457"}, FormatCase{12.0L, 100, 0, "12"},
-                                           FormatCase{1234567890.0L, 5, 0, "1234567890"},
-                                           FormatCase{0.0L / 0.0L, 5, 1, "  0.0"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FormatNumberTest,
+    ::testing::Values(FormatCase{42.3L, 5, 1, " 42.3"}, FormatCase{5.2L, 5, 1, "  5.2"},
+                      FormatCase{100.0L, 5, 1, "100.0"}, FormatCase{-3.25L, 5, 1, " -3.2"},
+                      FormatCase{123456.7L, 8, 0, "  123457"}, FormatCase{12.0L, 100, 0, "12"},
+                      FormatCase{1234567890.0L, 5, 0, "1234567890"}, FormatCase{0.0L / 0.0L, 5, 1, "  0.0"}));
 
 TEST(BlockSize, ItemTextForTheFirstSevenAndTheWholeBufferOtherwise) {
     const char* texts[] = {"512", "1024", "2048", "4096", "8192", "16384", "32768", "65536"};

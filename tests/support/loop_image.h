@@ -14,6 +14,9 @@ public:
         std::uint64_t sizeMiB = 128;
         std::string fsType = "ext4";
         bool readOnly = false;
+        // Blocks kept for root (ext file systems). Writing them needs CAP_SYS_RESOURCE, which a
+        // user (and a container's root) lacks; a fill then cannot reach them. 0 keeps none.
+        int reservedPercent = 0;
     };
 
     static bool available(std::string* why = nullptr);

@@ -23,7 +23,9 @@ bool isNetworkType(std::string_view type) {
     return std::find(kNetwork.begin(), kNetwork.end(), type) != kNetwork.end();
 }
 
-bool isCdType(std::string_view type) { return type == "iso9660" || type == "udf"; }
+bool isCdType(std::string_view type) {
+    return type == "iso9660" || type == "udf";
+}
 
 bool isBlockDevice(const char* source) {
     struct stat st {};
@@ -123,7 +125,8 @@ std::vector<Drive> PosixPlatform::drivesFromMountInfo(const std::string& mountIn
 std::vector<Drive> PosixPlatform::drives() const {
     std::vector<Drive> drives = drivesFromMountInfo("/proc/self/mountinfo");
     for (const auto& [letter, mapped] : mappedDrives_) {
-        std::erase_if(drives, [&](const Drive& d) { return d.letter == letter; });
+        // The mapped letter replaces both a drive of that letter and the mount's own letter.
+        std::erase_if(drives, [&](const Drive& d) { return d.letter == letter || d.root == mapped; });
         Drive drive;
         drive.letter = letter;
         drive.root = mapped;
@@ -132,7 +135,8 @@ std::vector<Drive> PosixPlatform::drives() const {
         drive.itemText = itemText(letter, shown);
         drives.push_back(std::move(drive));
     }
-    std::sort(drives.begin(), drives.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    std::sort(drives.begin(), drives.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
     return drives;
 }
 
@@ -177,7 +181,8 @@ bool PosixPlatform::diskSpace(const std::string& root, DiskSpace& out, Error& er
 }
 
 bool PosixPlatform::sameVolume(const std::string& a, const std::string& b) const {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
 }
 

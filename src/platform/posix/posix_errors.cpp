@@ -46,9 +46,18 @@ ErrorCode windowsCode(int err) {
         return kErrorCantResolveFilename;
     case ENOTEMPTY:
         return kErrorDirNotEmpty;
+    case EISDIR:
+        return kErrorAccessDenied;
+    case EXDEV:
+        return 17; // ERROR_NOT_SAME_DEVICE
+    case EFBIG:
+        return 223; // ERROR_FILE_TOO_LARGE
+    case EIO:
+        return 1117; // ERROR_IO_DEVICE
     default:
-        // Any other errno keeps its own number; its message comes with it.
-        return static_cast<ErrorCode>(err);
+        // Any other errno gets a code in the range Windows keeps for applications (bit 29),
+        // so it never reads as one of the table's codes; its system message comes with it.
+        return 0x20000000u | static_cast<ErrorCode>(err);
     }
 }
 

@@ -1,6 +1,7 @@
 // Files and folders: the fill's raw writes and the frame's whole-file reads and replacements.
 #include "platform/posix/posix_platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,7 +17,9 @@ bool fail(Error& err, int code) {
     return false;
 }
 
-int descriptor(FileHandle file) { return static_cast<int>(file); }
+int descriptor(FileHandle file) {
+    return static_cast<int>(file);
+}
 
 bool writeAll(int fd, std::string_view bytes) {
     const char* data = bytes.data();
@@ -39,7 +42,8 @@ bool writeAll(int fd, std::string_view bytes) {
 FileHandle PosixPlatform::createFillFile(const std::string& path, Error& err) {
     // O_NOFOLLOW: a link planted at the name is refused, never written through.
     // O_NONBLOCK: a FIFO at the name fails at once instead of hanging the open.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) {
         err = errorFromErrno(errno);
         return kInvalidFile;
@@ -63,20 +67,53 @@ FileHandle PosixPlatform::createFillFile(const std::string& path, Error& err) {
 
 bool PosixPlatform::writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                               Error& err) {
-    written = 0;
-    for (;;) {
-        const ssize_t n = ::write(descriptor(file), data, size);
-        if (n >= 0) {
-            written = static_cast<std::size_t>(n);
-            return true;
+    // Like WriteFile: the whole block unless the disk is full. A short count means the disk
+    // took no more; an error means it took nothing.
+    const auto* bytes = static_cast<const char*>(data);
+    constexpr std::size_t kPage = 4096;
+    std::size_t total = 0;
+    std::size_t chunk = size;
+    bool flushedForSpace = false;
+    int failure = 0;
+    while (total < size) {
+        const ssize_t n = ::write(descriptor(file), bytes + total, std::min(chunk, size - total));
+        if (n > 0) {
+            total += static_cast<std::size_t>(n);
+            flushedForSpace = false;
+            continue;
         }
-        if (errno != EINTR)
-            return fail(err, errno);
+        if (n < 0 && errno == EINTR)
+            continue;
+        failure = n < 0 ? errno : ENOSPC;
+        if (failure != ENOSPC)
+            break;
+        // A full disk is not yet full for the fill: delayed allocation holds blocks back for
+        // data not yet written out (a flush gives them back), and a large write may be refused
+        // where a page still fits. Deleted data lies in those last blocks too.
+        if (!flushedForSpace) {
+            flushedForSpace = true;
+            if (fsync(descriptor(file)) == 0)
+                continue;
+        } else if (chunk > kPage) {
+            chunk = kPage;
+            flushedForSpace = false;
+            continue;
+        }
+        break;
     }
+    written = total;
+    if (total == 0 && size > 0)
+        return fail(err, failure);
+    return true;
 }
 
 bool PosixPlatform::flushFile(FileHandle file, Error& err) {
-    return fsync(descriptor(file)) == 0 || fail(err, errno);
+    // fsync puts the file's metadata blocks (its extent tree) only into the journal; were the
+    // file deleted then, their home blocks would never be written and would keep old data.
+    // syncfs writes them home as well.
+    if (fsync(descriptor(file)) != 0 || syncfs(descriptor(file)) != 0)
+        return fail(err, errno);
+    return true;
 }
 
 bool PosixPlatform::closeFile(FileHandle file, Error& err) {

@@ -12,9 +12,11 @@ Platform& sys() {
     return g_override ? *g_override : defaultPlatform;
 }
 
-void setPlatform(Platform* platform) { g_override = platform; }
+void setPlatform(Platform* platform) {
+    g_override = platform;
+}
 
-PosixPlatform::PosixPlatform() = default;
+PosixPlatform::PosixPlatform() : machine_(systemMachineSources()) {}
 
 void PosixPlatform::mapDrive(char letter, const std::string& root) {
     if (root.empty())

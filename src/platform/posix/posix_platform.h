@@ -4,10 +4,29 @@
 
 #include "platform/platform.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 
 namespace spylerom::platform {
+
+// One network interface as the registry-shaped machine facts show it (a key under
+// ...\TCPIP\Parameters\Interfaces named after the interface).
+struct NetworkInterface {
+    std::string name;
+    RegistryValue dhcpAddress;  // answered as "DhcpIPAddress"
+    RegistryValue fixedAddress; // answered as "IPAddress"
+};
+
+// Where the machine facts come from. systemMachineSources() reads this machine; tests give
+// their own to fix the interface order, the addresses and the domain.
+struct MachineSources {
+    std::function<std::string()> hostName;                     // gethostname
+    std::function<std::string()> resolverConfig;               // the text of /etc/resolv.conf
+    std::function<std::vector<NetworkInterface>()> interfaces; // non-loopback IPv4, system order
+    std::function<std::string()> spoolFolder;                  // /var/spool/cups when it exists
+};
+MachineSources systemMachineSources();
 
 // errno -> Windows system error code and the system's message.
 Error errorFromErrno(int err);
@@ -32,6 +51,8 @@ public:
                    Error& err) override;
     bool flushFile(FileHandle file, Error& err) override;
     bool closeFile(FileHandle file, Error& err) override;
+    std::string liftWriteReserve(const std::string& folder) override;
+    void restoreWriteReserve(const std::string& token) override;
 
     bool deleteFile(const std::string& path, Error& err) override;
     bool moveFile(const std::string& from, const std::string& to, Error& err) override;
@@ -67,6 +88,8 @@ public:
     // Tests give a drive letter to a folder of their own (a loop-mounted image); an empty root
     // removes the mapping. Mapped letters replace any mounted drive of that letter.
     void mapDrive(char letter, const std::string& root);
+    // The sources of the registry-shaped machine facts (default: systemMachineSources()).
+    void setMachineSources(MachineSources sources) { machine_ = std::move(sources); }
 
     // The mounted file systems that count as drives, lettered: "/" is C:, the others D:, E:, ...
     // in the order of their mount points. mountInfoPath is read with libmount.
@@ -74,6 +97,7 @@ public:
 
 private:
     std::map<char, std::string> mappedDrives_;
+    MachineSources machine_;
 };
 
 } // namespace spylerom::platform

@@ -7,9 +7,9 @@
 namespace spylerom::platform {
 
 LocalTime PosixPlatform::localTime() const {
-    timespec now {};
+    timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    tm parts {};
+    tm parts{};
     localtime_r(&now.tv_sec, &parts);
     LocalTime t;
     t.year = parts.tm_year + 1900;
@@ -25,7 +25,7 @@ LocalTime PosixPlatform::localTime() const {
 std::string PosixPlatform::dateTimeText(const LocalTime& t) const {
     // The user's formats come from LC_TIME (or LANG/LC_ALL), whatever the process locale is.
     static const locale_t userTime = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-    tm parts {};
+    tm parts{};
     parts.tm_year = t.year - 1900;
     parts.tm_mon = t.month - 1;
     parts.tm_mday = t.day;
@@ -42,13 +42,13 @@ std::string PosixPlatform::dateTimeText(const LocalTime& t) const {
 }
 
 std::uint64_t PosixPlatform::performanceCounter() const {
-    timespec now {};
+    timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::uint64_t>(now.tv_sec) * 1000000000ULL + static_cast<std::uint64_t>(now.tv_nsec);
 }
 
 std::int64_t PosixPlatform::monotonicMilliseconds() const {
-    timespec now {};
+    timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }

@@ -1,0 +1,234 @@
+// spylerom-cli as a user runs it: the real program, its exit status, its output and its files.
+#include "support/env_guard.h"
+#include "support/loop_image.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace spylerom::cli {
+namespace {
+
+using test::TempDir;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Starts spylerom-cli with args; onErrLine sees standard error as it comes, line by line.
+class Cli {
+public:
+    explicit Cli(const std::vector<std::string>& args) {
+        int out[2], err[2];
+        if (pipe(out) != 0 || pipe(err) != 0)
+            throw std::runtime_error("pipe");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addclose(&actions, err[0]);
+        std::vector<std::string> all{SPYLEROM_CLI_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, SPYLEROM_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0)
+            throw std::runtime_error("spawn");
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        close(err[1]);
+        out_ = out[0];
+        err_ = err[0];
+    }
+
+    // Reads both pipes until the program ends; calls onErr with every chunk of standard error.
+    Result wait(const std::function<void(const std::string&)>& onErr = {}) {
+        Result r;
+        pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+        int open = 2;
+        char buffer[4096];
+        while (open > 0 && poll(fds, 2, 60000) > 0) {
+            for (int i = 0; i < 2; ++i) {
+                if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
+                    continue;
+                const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+                if (n <= 0) {
+                    close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open;
+                    continue;
+                }
+                const std::string chunk(buffer, static_cast<std::size_t>(n));
+                (i == 0 ? r.out : r.err) += chunk;
+                if (i == 1 && onErr)
+                    onErr(r.err);
+            }
+        }
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return r;
+    }
+
+    void signal(int sig) const { kill(pid_, sig); }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+};
+
+Result runCli(const std::vector<std::string>& args) {
+    return Cli(args).wait();
+}
+
+bool folderEmpty(const std::string& path) {
+    return !std::filesystem::exists(path) || std::filesystem::is_empty(path);
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        env_.set("APPDATA", appData_.path());
+        env_.set("SYSTEMDRIVE", "C:");
+    }
+    // Logging on for the runs that fill.
+    void enableLog() {
+        std::filesystem::create_directories(appData_.file("Solvarek/etc"));
+        test::writeText(appData_.file("Solvarek/etc/solvarek.ini"), "[STANDARD]\r\nLogToFile=1\r\n");
+    }
+    std::string log() const { return test::readText(appData_.file("Solvarek/log/spylerom-cli.log")); }
+
+    test::EnvGuard env_;
+    TempDir appData_;
+};
+
+struct BadInput {
+    std::vector<std::string> args;
+    std::string problem;
+};
+
+class CliBadInput : public CliTest, public ::testing::WithParamInterface<BadInput> {};
+
+TEST_P(CliBadInput, OneLineAUsageHintExit2AndNoFiles) {
+    const Result r = runCli(GetParam().args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(GetParam().problem), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Try 'spylerom-cli --help'"), std::string::npos);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_TRUE(folderEmpty(appData_.path())) << "rejected input must write nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliBadInput,
+    ::testing::Values(BadInput{{"--frobnicate", "C"}, "unknown option '--frobnicate'"},
+                      BadInput{{"--fill", "halv", "C"}, "unknown fill 'halv'"},
+                      BadInput{{"--repetitions", "0", "C"},
+                               "repetitions must be a whole number from 1 to 10"},
+                      BadInput{{"--repetitions", "11", "C"}, "repetitions must be"},
+                      BadInput{{"--repetitions", "x", "C"}, "repetitions must be"},
+                      BadInput{{"--block-size", "1000", "C"}, "block size must be one of"},
+                      BadInput{{"--block-size"}, "option --block-size needs a value"},
+                      BadInput{{}, "no drive given"}, BadInput{{"Q:"}, "no drive 'Q:'"},
+                      BadInput{{"/no/such/folder/at/all"}, "no drive '/no/such/folder/at/all'"},
+                      BadInput{{"C", "D"}, "only one drive"}));
+
+TEST_F(CliTest, HelpVersionAndDriveListWriteNothing) {
+    Result r = runCli({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Usage: spylerom-cli"), std::string::npos);
+    r = runCli({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("2.07"), std::string::npos);
+    r = runCli({"--list-drives"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("C: [/]  ", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find(" MB free of "), std::string::npos);
+    EXPECT_TRUE(folderEmpty(appData_.file("Solvarek/log")));
+}
+
+class CliDiskTest : public CliTest {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        std::string why;
+        if (!test::LoopImage::available(&why))
+            GTEST_SKIP() << why;
+        image_ = std::make_unique<test::LoopImage>();
+        ASSERT_TRUE(image_->ok()) << image_->error();
+        enableLog();
+    }
+    bool leftovers() const {
+        for (const auto& e : std::filesystem::directory_iterator(image_->mountPoint()))
+            if (e.path().filename().string().rfind("spylerom-", 0) == 0)
+                return true;
+        return false;
+    }
+    std::unique_ptr<test::LoopImage> image_;
+};
+
+TEST_F(CliDiskTest, FillByPathWipesDeletedData) {
+    const std::string marker = "CLI-MARKER-51b2e0-";
+    std::string content;
+    while (content.size() < (8u << 20))
+        content += marker + std::to_string(content.size()) + "\n";
+    test::writeText(image_->mountPoint() + "/secret.dat", content);
+    test::run("sync");
+    std::filesystem::remove(image_->mountPoint() + "/secret.dat");
+    test::run("sync");
+
+    const Result r = runCli({"--fill", "en", "--block-size", "32768", image_->mountPoint()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(leftovers());
+    EXPECT_NE(log().find("START: "), std::string::npos);
+    EXPECT_NE(log().find(", 1 filer, 32768 bytes blokkstørrelse"), std::string::npos);
+    EXPECT_NE(log().find("STOPP: "), std::string::npos);
+    ASSERT_TRUE(image_->unmount());
+    EXPECT_EQ(image_->countInImage(marker), 0u);
+    ASSERT_TRUE(image_->mount());
+}
+
+TEST_F(CliDiskTest, InterruptStopsCleanlyEvenWhenRepeated) {
+    Cli cli({"--block-size", "512", "--repetitions", "3", image_->mountPoint()});
+    bool sent = false;
+    const Result r = cli.wait([&](const std::string& err) {
+        // Interrupt once the fill is under way, twice, as an impatient user would.
+        if (!sent && err.find("% pass") != std::string::npos) {
+            sent = true;
+            cli.signal(SIGINT);
+            cli.signal(SIGINT);
+        }
+    });
+    ASSERT_TRUE(sent) << r.err;
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_FALSE(leftovers());
+    const std::string text = log();
+    EXPECT_NE(text.find("Stopper fylling av disk"), std::string::npos);
+    EXPECT_NE(text.find("Lukker fil nr 1"), std::string::npos);
+    EXPECT_NE(text.find("STOPP: "), std::string::npos);
+    EXPECT_EQ(text.find("STOPP: "), text.rfind("STOPP: ")) << "no further pass after the interrupt";
+}
+
+TEST_F(CliDiskTest, ReadOnlyDriveExitsWithOne) {
+    ASSERT_TRUE(image_->unmount());
+    ASSERT_TRUE(image_->mount(true));
+    const Result r = runCli({"--repetitions", "2", image_->mountPoint()});
+    EXPECT_EQ(r.status, 1);
+    const std::string text = log();
+    EXPECT_NE(text.find("FEILNR: 19 Disketten er skriverbeskyttet"), std::string::npos) << text;
+}
+
+} // namespace
+} // namespace spylerom::cli

@@ -1,0 +1,232 @@
+// The fill on a real disk: a small ext4 image of the test's own, loop-mounted. Deleted files'
+// contents are on the raw image before the fill and gone after it; kept files are untouched.
+#include "fill/fill_engine.h"
+#include "fill/recording_window.h"
+#include "frame/textfil.h"
+#include "platform/posix/posix_platform.h"
+#include "support/env_guard.h"
+#include "support/loop_image.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace spylerom::fill {
+namespace {
+
+using test::LoopImage;
+using test::RecordingWindow;
+
+const std::string kMarker = "DELETED-SECRET-7f3a9c-";
+
+// Writes `count` files of about 1 MiB holding the marker over and over, and syncs them.
+void writeMarkerFiles(const std::string& folder, int count) {
+    std::string block;
+    while (block.size() < (1u << 20))
+        block += kMarker + std::to_string(block.size()) + "\n";
+    for (int i = 0; i < count; ++i) {
+        std::ofstream out(folder + "/old-" + std::to_string(i) + ".dat", std::ios::binary);
+        out << block;
+    }
+    test::run("sync");
+}
+
+std::string keptContent() {
+    std::string text;
+    for (int i = 0; text.size() < 300000; ++i)
+        text += "keep line " + std::to_string(i * 7919 % 100003) + "\n";
+    return text;
+}
+
+class FillDiskTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        if (!LoopImage::available(&why))
+            GTEST_SKIP() << why;
+        image_ = std::make_unique<LoopImage>();
+        ASSERT_TRUE(image_->ok()) << image_->error();
+        env_.set("APPDATA", appData_.path());
+        env_.set("SYSTEMDRIVE", "C:");
+        platform_.mapDrive('T', image_->mountPoint());
+        platform::setPlatform(&platform_);
+        frame::ResetLogState();
+        frame::logState().LogEnabled = true;
+        ResetFillState();
+        window_.drive = "T: [" + image_->mountPoint() + "]";
+    }
+    void TearDown() override {
+        platform::setPlatform(nullptr);
+        frame::ResetLogState();
+        ResetFillState();
+    }
+
+    int logCount(const std::string& needle) const {
+        int n = 0;
+        for (const auto& line : frame::logState().LogLines)
+            n += line.find(needle) != std::string::npos;
+        return n;
+    }
+    std::vector<std::string> leftoverTemporaryFiles() const {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(image_->mountPoint()))
+            if (entry.path().filename().string().rfind("spylerom-", 0) == 0)
+                found.push_back(entry.path().string());
+        return found;
+    }
+    std::int64_t freeBytes() const {
+        platform::DiskSpace space;
+        platform::Error err;
+        platform_.diskSpace(image_->mountPoint() + "/", space, err);
+        return space.freeToCaller;
+    }
+
+    test::EnvGuard env_;
+    test::TempDir appData_;
+    std::unique_ptr<LoopImage> image_;
+    platform::PosixPlatform platform_;
+    RecordingWindow window_;
+    FillEngine engine_{window_};
+};
+
+class PatternTest : public FillDiskTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PatternTest, NoRemainsOfDeletedFilesAndKeptFileUnchanged) {
+    const std::string mount = image_->mountPoint();
+    writeMarkerFiles(mount, 40);
+    const std::string kept = keptContent();
+    test::writeText(mount + "/kept.txt", kept);
+    test::run("sync");
+    ASSERT_GT(image_->countInImage(kMarker), 1000u) << "the markers must be on the image before the fill";
+    for (int i = 0; i < 40; ++i)
+        ASSERT_EQ(::unlink((mount + "/old-" + std::to_string(i) + ".dat").c_str()), 0);
+    test::run("sync");
+    const std::int64_t freeBefore = freeBytes();
+
+    window_.fill = GetParam();
+    window_.block = 7;
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_EQ(window_.passBars.back(), 100);
+    EXPECT_TRUE(leftoverTemporaryFiles().empty());
+    EXPECT_GE(freeBytes(), freeBefore - 64 * 1024) << "the space is given back";
+    ASSERT_TRUE(image_->unmount());
+    EXPECT_EQ(image_->countInImage(kMarker), 0u) << "a deleted file's content survived the fill";
+    ASSERT_TRUE(image_->mount());
+    EXPECT_EQ(test::readText(mount + "/kept.txt"), kept);
+}
+
+std::string patternName(const ::testing::TestParamInfo<int>& param) {
+    static const char* const kNames[] = {"Null", "En", "Tilfeldig"};
+    return kNames[param.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(Fills, PatternTest, ::testing::Values(0, 1, 2), patternName);
+
+TEST_F(FillDiskTest, RepetitionsShareTheTotalBar) {
+    window_.repetitions = 3;
+    window_.block = 7;
+    engine_.TrackBar1Change();
+    engine_.StasjonChange(true);
+
+    // Collect the total bar per pass by watching which repetition is running.
+    std::vector<std::vector<int>> perPass(3);
+    std::size_t seen = 0;
+    window_.onEvents = [&](int) {
+        for (; seen < window_.totalBars.size(); ++seen)
+            perPass[static_cast<std::size_t>(fillState().CurrentRepetition - 1)].push_back(
+                window_.totalBars[seen]);
+    };
+    engine_.Spyleromen();
+
+    EXPECT_EQ(logCount("START: "), 3);
+    EXPECT_EQ(logCount("STOPP: "), 3);
+    const std::pair<int, int> ranges[] = {{0, 33}, {33, 66}, {67, 100}};
+    for (std::size_t pass = 0; pass < 3; ++pass) {
+        ASSERT_FALSE(perPass[pass].empty()) << pass;
+        for (const int value : perPass[pass]) {
+            EXPECT_GE(value, ranges[pass].first) << "pass " << pass + 1;
+            EXPECT_LE(value, ranges[pass].second) << "pass " << pass + 1;
+        }
+        EXPECT_EQ(perPass[pass].back(), ranges[pass].second) << "pass " << pass + 1 << " ends at its share";
+    }
+    EXPECT_TRUE(leftoverTemporaryFiles().empty());
+}
+
+TEST_F(FillDiskTest, StopInTheMiddleCleansUp) {
+    window_.block = 3; // 4096-byte blocks: many cycles
+    window_.onEvents = [&](int cycle) {
+        if (cycle == 200)
+            engine_.StoppKnappClick();
+    };
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+
+    EXPECT_EQ(window_.cycles, 200);
+    EXPECT_EQ(logCount("Stopper fylling av disk"), 1);
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_LT(window_.passBars.back(), 100);
+    EXPECT_TRUE(leftoverTemporaryFiles().empty());
+    EXPECT_FALSE(window_.waitNotice);
+}
+
+TEST_F(FillDiskTest, ReadOnlyMountGivesTheTwoCreationLines) {
+    ASSERT_TRUE(image_->unmount());
+    ASSERT_TRUE(image_->mount(true));
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+
+    EXPECT_EQ(logCount("FEIL: UNDER OPPRETTELSE AV FILEN " + image_->mountPoint() + "/spylerom-1.tmp"), 1);
+    EXPECT_EQ(logCount("FEILNR: 19 Disketten er skriverbeskyttet"), 1);
+    EXPECT_EQ(engine_.failedPasses(), 1);
+}
+
+// Runs the scope as another user, so the root folder's permissions apply.
+class AsUser {
+public:
+    explicit AsUser(uid_t uid) : ok_(seteuid(uid) == 0) {}
+    ~AsUser() {
+        if (ok_ && seteuid(0) != 0)
+            std::abort();
+    }
+    bool ok() const { return ok_; }
+
+private:
+    bool ok_;
+};
+
+TEST_F(FillDiskTest, UnwritableRootGivesAccessDenied) {
+    // The user may pass through the test's folders, but not write into the drive's root.
+    ASSERT_EQ(::chmod(std::filesystem::path(image_->mountPoint()).parent_path().c_str(), 0711), 0);
+    ASSERT_EQ(::chmod(image_->mountPoint().c_str(), 0755), 0);
+    {
+        AsUser nobody(65534);
+        ASSERT_TRUE(nobody.ok());
+        engine_.StasjonChange(true);
+        engine_.Spyleromen();
+    }
+    EXPECT_EQ(logCount("FEIL: UNDER OPPRETTELSE AV FILEN " + image_->mountPoint() + "/spylerom-1.tmp"), 1);
+    EXPECT_EQ(logCount("FEILNR: 5 Ikke tilgang til fil/mappe"), 1);
+    EXPECT_TRUE(leftoverTemporaryFiles().empty());
+}
+
+TEST_F(FillDiskTest, DriveThatIsGoneIsNotFilledThroughItsMountPoint) {
+    // The drive's volume is gone; its mount point is now a plain folder of the root disk.
+    ASSERT_TRUE(image_->unmount());
+    platform_.mapDrive('T', "");
+    window_.drive = "T: [" + image_->mountPoint() + "]";
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+    EXPECT_EQ(logCount("FEILNR: 3 Stasjonen eller mappen fins ikke"), 1);
+    EXPECT_TRUE(leftoverTemporaryFiles().empty());
+    ASSERT_TRUE(image_->mount());
+}
+
+} // namespace
+} // namespace spylerom::fill

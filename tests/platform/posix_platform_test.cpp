@@ -1,0 +1,272 @@
+// The POSIX platform: error codes, drives from the mount table, files, text and time.
+#include "platform/posix/posix_platform.h"
+#include "support/env_guard.h"
+#include "support/loop_image.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace spylerom::platform {
+namespace {
+
+using test::TempDir;
+
+struct ErrnoCase {
+    int err;
+    ErrorCode code;
+};
+
+class ErrnoMapping : public ::testing::TestWithParam<ErrnoCase> {};
+
+TEST_P(ErrnoMapping, WindowsCodeAndSystemMessage) {
+    const Error e = errorFromErrno(GetParam().err);
+    EXPECT_EQ(e.code, GetParam().code);
+    EXPECT_FALSE(e.message.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ErrnoMapping,
+                         ::testing::Values(ErrnoCase{EACCES, 5}, ErrnoCase{EPERM, 5}, ErrnoCase{ENOENT, 2},
+                                           ErrnoCase{ENOTDIR, 3}, ErrnoCase{EMFILE, 4}, ErrnoCase{ENFILE, 4},
+                                           ErrnoCase{ENOMEM, 8}, ErrnoCase{EROFS, 19}, ErrnoCase{ENXIO, 21},
+                                           ErrnoCase{ENODEV, 21}, ErrnoCase{ENOMEDIUM, 21},
+                                           ErrnoCase{EBUSY, 32}, ErrnoCase{ETXTBSY, 32},
+                                           ErrnoCase{ENOSPC, 112}, ErrnoCase{EDQUOT, 112},
+                                           ErrnoCase{EEXIST, 80}, ErrnoCase{EINVAL, 87},
+                                           ErrnoCase{ENAMETOOLONG, 206}, ErrnoCase{ELOOP, 1921},
+                                           ErrnoCase{EIO, 1117}, ErrnoCase{EPIPE, 0x20000000u | EPIPE}));
+
+TEST(Drives, MountTableGivesLetteredVolumes) {
+    TempDir dir;
+    const std::string a = dir.file("a"), b = dir.file("b"), bind = dir.file("bind");
+    for (const auto& p : {a, b, bind})
+        ASSERT_EQ(mkdir(p.c_str(), 0755), 0);
+    // mountinfo lines: id parent major:minor root mountpoint options - type source superoptions.
+    const std::string table = "1 0 8:1 / / rw - ext4 /dev/loop0 rw\n"
+                              "2 1 0:5 / /proc rw - proc proc rw\n"
+                              "3 1 0:6 / " +
+                              b +
+                              " rw - ext4 /dev/loop1 rw\n"
+                              "4 1 0:7 / " +
+                              a +
+                              " rw - nfs4 server:/export rw\n"
+                              "5 1 0:8 / /dev/shm rw - tmpfs tmpfs rw\n"
+                              "6 1 8:1 /sub " +
+                              bind +
+                              " rw - ext4 /dev/loop0 rw\n"
+                              "7 1 0:9 / " +
+                              dir.file("missing") + " rw - ext4 /dev/loop2 rw\n";
+    test::writeText(dir.file("mountinfo"), table);
+
+    const auto drives = PosixPlatform::drivesFromMountInfo(dir.file("mountinfo"));
+    ASSERT_EQ(drives.size(), 3u)
+        << "proc, tmpfs, a bind mount of a folder and a missing mount point are no drives";
+    EXPECT_EQ(drives[0].letter, 'C');
+    EXPECT_EQ(drives[0].root, "/");
+    EXPECT_EQ(drives[0].itemText, "C: [/]");
+    EXPECT_EQ(drives[1].letter, 'D');
+    EXPECT_EQ(drives[1].root, a + "/");
+    EXPECT_EQ(drives[1].type, DriveType::Remote);
+    EXPECT_EQ(drives[1].remotePath, "server:/export");
+    EXPECT_EQ(drives[1].itemText, "D: [" + a + "]");
+    EXPECT_EQ(drives[2].letter, 'E');
+    EXPECT_EQ(drives[2].root, b + "/");
+}
+
+TEST(Drives, MappedLetterAndPathLookup) {
+    TempDir dir;
+    PosixPlatform p;
+    p.mapDrive('T', dir.path());
+    EXPECT_EQ(p.driveRoot('T'), dir.path() + "/");
+    ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
+    EXPECT_EQ(p.driveOfPath(dir.file("sub")), 'T');
+    EXPECT_EQ(p.driveOfPath("/"), 'C');
+    EXPECT_EQ(p.driveOfPath(dir.file("nothing-here")), 0);
+    DiskSpace space;
+    Error err;
+    EXPECT_TRUE(p.diskSpace(p.driveRoot('T'), space, err));
+    EXPECT_GT(space.total, 0);
+    EXPECT_FALSE(p.diskSpace(dir.file("nothing-here"), space, err));
+    EXPECT_EQ(err.code, kErrorFileNotFound);
+    p.mapDrive('T', "");
+    EXPECT_EQ(p.driveRoot('T'), "");
+}
+
+TEST(Drives, LoopMountedImageIsADriveWithItsSize) {
+    std::string why;
+    if (!test::LoopImage::available(&why))
+        GTEST_SKIP() << why;
+    test::LoopImage image({64, "ext4", false});
+    ASSERT_TRUE(image.ok()) << image.error();
+    PosixPlatform p;
+    const char letter = p.driveOfPath(image.mountPoint());
+    ASSERT_GE(letter, 'D');
+    DiskSpace space;
+    Error err;
+    ASSERT_TRUE(p.diskSpace(p.driveRoot(letter), space, err));
+    EXPECT_GT(space.total, 50ll << 20);
+    EXPECT_LE(space.total, 64ll << 20);
+}
+
+TEST(Files, FolderCreationCodes) {
+    TempDir dir;
+    PosixPlatform p;
+    Error err;
+    EXPECT_TRUE(p.createFolder(dir.file("x"), err));
+    EXPECT_FALSE(p.createFolder(dir.file("x"), err));
+    EXPECT_EQ(err.code, kErrorAlreadyExists);
+    EXPECT_FALSE(p.createFolder(dir.file("no/such/parent"), err));
+    EXPECT_EQ(err.code, kErrorPathNotFound);
+    EXPECT_TRUE(p.createFolderTree(dir.file("deep/er/still/"), err));
+    EXPECT_TRUE(p.folderExists(dir.file("deep/er/still")));
+}
+
+TEST(Files, FillFileRefusesLinksAndFifos) {
+    TempDir dir;
+    PosixPlatform p;
+    Error err;
+    test::writeText(dir.file("target"), "keep");
+    ASSERT_EQ(symlink(dir.file("target").c_str(), dir.file("link").c_str()), 0);
+    EXPECT_EQ(p.createFillFile(dir.file("link"), err), kInvalidFile);
+    EXPECT_EQ(err.code, kErrorCantResolveFilename);
+    EXPECT_EQ(test::readText(dir.file("target")), "keep");
+
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(p.createFillFile(dir.file("fifo"), err), kInvalidFile) << "must fail at once, not hang";
+
+    const FileHandle h = p.createFillFile(dir.file("plain"), err);
+    ASSERT_NE(h, kInvalidFile);
+    std::size_t written = 0;
+    EXPECT_TRUE(p.writeFile(h, "abc", 3, written, err));
+    EXPECT_EQ(written, 3u);
+    EXPECT_TRUE(p.flushFile(h, err));
+    EXPECT_TRUE(p.closeFile(h, err));
+    struct stat st {};
+    ASSERT_EQ(stat(dir.file("plain").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(Files, ReplaceFileKeepsModeAndLeavesNoTemporary) {
+    TempDir dir;
+    PosixPlatform p;
+    Error err;
+    const std::string path = dir.file("settings.ini");
+    test::writeText(path, "old");
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_TRUE(p.replaceFile(path, "new content", err));
+    EXPECT_EQ(test::readText(path), "new content");
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    std::vector<FolderEntry> entries;
+    ASSERT_TRUE(p.listFolder(dir.path(), entries, err));
+    EXPECT_EQ(entries.size(), 1u);
+    EXPECT_FALSE(p.replaceFile(dir.file("no/folder/file"), "x", err));
+    EXPECT_EQ(err.code, kErrorFileNotFound);
+}
+
+TEST(Files, ReadOnlyAttributeAndListing) {
+    TempDir dir;
+    PosixPlatform p;
+    Error err;
+    test::writeText(dir.file("ro"), "x");
+    ASSERT_EQ(chmod(dir.file("ro").c_str(), 0444), 0);
+    EXPECT_TRUE(p.isReadOnly(dir.file("ro")));
+    EXPECT_EQ(p.fileSizeForWrite(dir.file("ro")), -1);
+    ASSERT_TRUE(p.setNormalAttributes(dir.file("ro"), err));
+    EXPECT_FALSE(p.isReadOnly(dir.file("ro")));
+    EXPECT_EQ(p.fileSizeForWrite(dir.file("ro")), 1);
+
+    ASSERT_EQ(mkdir(dir.file("folder").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("/", dir.file("rootlink").c_str()), 0);
+    std::vector<FolderEntry> entries;
+    ASSERT_TRUE(p.listFolder(dir.path(), entries, err));
+    ASSERT_EQ(entries.size(), 3u);
+    for (const auto& e : entries) {
+        if (e.name == "rootlink") {
+            EXPECT_TRUE(e.isLink);
+            EXPECT_FALSE(e.isFolder) << "a link to a folder is not entered as a folder";
+        }
+        if (e.name == "folder") {
+            EXPECT_TRUE(e.isFolder);
+        }
+    }
+    EXPECT_TRUE(p.removeFolder(dir.file("rootlink"), err)) << "a link goes as a link";
+    EXPECT_TRUE(p.folderExists("/"));
+}
+
+TEST(Files, MoveDoesNotReplace) {
+    TempDir dir;
+    PosixPlatform p;
+    Error err;
+    test::writeText(dir.file("a"), "a");
+    test::writeText(dir.file("b"), "b");
+    EXPECT_FALSE(p.moveFile(dir.file("a"), dir.file("b"), err));
+    EXPECT_EQ(err.code, kErrorFileExists);
+    EXPECT_TRUE(p.moveFile(dir.file("a"), dir.file("c"), err));
+    EXPECT_EQ(test::readText(dir.file("c")), "a");
+}
+
+TEST(Paths, FullPath) {
+    PosixPlatform p;
+    EXPECT_EQ(p.fullPath("/a/b/../c"), "/a/c");
+    EXPECT_EQ(p.fullPath("/a/./b/"), "/a/b/");
+    EXPECT_EQ(p.fullPath("/a/b/../../.."), "/");
+    EXPECT_EQ(p.fullPath("x"), p.currentFolder() + "/x");
+    EXPECT_EQ(p.fullPath("/opt/bin/../doc"), "/opt/doc");
+}
+
+TEST(Text, Utf8PassesAndWindows1252IsConverted) {
+    PosixPlatform p;
+    EXPECT_EQ(p.fromFileText("Blokkstørrelse"), "Blokkstørrelse");
+    EXPECT_EQ(p.fromFileText("\xC6\xD8\xC5 \x80"), "ÆØÅ €");
+    EXPECT_EQ(p.toFileText("ÆØÅ"), "ÆØÅ");
+    EXPECT_EQ(p.toUpper("kari østbø"), "KARI ØSTBØ");
+}
+
+TEST(Time, DateTimeTextLeavesOutMidnight) {
+    test::EnvGuard env;
+    PosixPlatform p;
+    LocalTime t{2011, 12, 24, 14, 5, 9, 0};
+    const std::string full = p.dateTimeText(t);
+    t.hour = t.minute = t.second = 0;
+    const std::string midnight = p.dateTimeText(t);
+    EXPECT_NE(full.find(' '), std::string::npos);
+    EXPECT_LT(midnight.size(), full.size());
+    EXPECT_EQ(full.rfind(midnight, 0), 0u) << "the date part stays";
+    t.millisecond = 1;
+    EXPECT_EQ(p.dateTimeText(t).size(), full.size()) << "a millisecond past midnight shows the time";
+}
+
+TEST(Environment, PosixHomesOfTheWindowsNames) {
+    test::EnvGuard env;
+    PosixPlatform p;
+    env.unset("APPDATA");
+    env.set("XDG_DATA_HOME", "/xdg");
+    EXPECT_EQ(p.environment("APPDATA"), "/xdg");
+    env.unset("XDG_DATA_HOME");
+    env.set("HOME", "/home/kari");
+    EXPECT_EQ(p.environment("APPDATA"), "/home/kari/.local/share");
+    env.set("APPDATA", "/data");
+    EXPECT_EQ(p.environment("APPDATA"), "/data");
+    env.unset("TEMP");
+    env.unset("TMPDIR");
+    EXPECT_EQ(p.environment("TEMP"), "/tmp");
+    env.unset("SYSTEMDRIVE");
+    EXPECT_EQ(p.environment("SYSTEMDRIVE"), "C:");
+    env.unset("USERNAME");
+    env.set("USER", "ola");
+    EXPECT_EQ(p.environment("USERNAME"), "ola");
+    env.unset("USERPROFILE");
+    EXPECT_EQ(p.environment("USERPROFILE"), "/home/kari");
+    env.unset("WINDIR");
+    EXPECT_EQ(p.environment("WINDIR"), "");
+    EXPECT_EQ(p.programPath().substr(p.programPath().rfind('/') + 1), "platform_tests");
+}
+
+} // namespace
+} // namespace spylerom::platform
