@@ -17,6 +17,8 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
+#include <fstream>
 #include <sys/statvfs.h>
 
 namespace spylerom::test {
@@ -95,6 +97,17 @@ protected:
 
 TEST_F(RunTest, StartRunsEveryPassToTheEndAndReturnsToIdle) {
     REQUIRE_IMAGE({.sizeMiB = 32});
+    // Remains of a deleted file that the fill must overwrite.
+    const std::string marker = "MAINWINDOW-DELETED-SECRET-7f3a";
+    {
+        std::ofstream secret(image_->mountPoint() + "/secret.txt", std::ios::binary);
+        for (int i = 0; i < 20000; ++i)
+            secret << marker << '\n';
+    }
+    image_->sync();
+    std::filesystem::remove(image_->mountPoint() + "/secret.txt");
+    image_->sync();
+
     openOnImage({.fill = 1, .block = 7, .repetitions = 2});
     clickStart();
 
@@ -112,6 +125,9 @@ TEST_F(RunTest, StartRunsEveryPassToTheEndAndReturnsToIdle) {
     EXPECT_EQ(logLinesWith("Sletter fil nr. 1").size(), 2u);
     EXPECT_TRUE(logLinesWith("Stopper fylling av disk").empty());
     EXPECT_TRUE(fillFilesIn(image_->mountPoint()).empty());
+
+    ASSERT_TRUE(image_->unmount());
+    EXPECT_EQ(image_->countInImage(marker), 0u) << "the deleted file's remains are overwritten";
 }
 
 TEST_F(RunTest, AFillThatCannotCreateItsFileEndsIdleAfterEveryPass) {
