@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -56,6 +57,10 @@ TEST_F(MainWindowTest, OpensWithItsTitleFixedClientAreaAndNoMaximizeButton) {
     EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
     EXPECT_EQ(form.font().family(), QStringLiteral("Tahoma"));
     EXPECT_EQ(form.font().pointSize(), 8);
+    // Where Tahoma is missing a sans serif of about its width stands in.
+    const QString shown = QFontInfo(form.font()).family();
+    EXPECT_TRUE(QStringList({"Tahoma", "Liberation Sans", "Arimo", "DejaVu Sans"}).contains(shown))
+        << shown.toStdString();
     EXPECT_EQ(frame::logState().LogLines.size(), 1u);
     EXPECT_NE(firstLogLine("- PROGRAMMET STARTER -"), -1);
 }
