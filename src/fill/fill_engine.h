@@ -36,6 +36,7 @@ public:
 private:
     struct PassFiles;
 
+    const std::string& driveRoot(std::int32_t driveNumber, bool refresh);
     bool createFiles(PassFiles& files, char letter);
     void writeCycles(PassFiles& files, std::int64_t startFreeMB, bool randomFill);
     void closeAndDelete(PassFiles& files);
@@ -46,6 +47,8 @@ private:
     bool runActive_ = false;
     bool passActive_ = false;
     int failedPasses_ = 0;
+    std::int32_t rootDriveNumber_ = -1;
+    std::string root_;
 };
 
 // Block size of a block list choice: the item text for 0..6, 65537 for 7 and anything else.

@@ -32,11 +32,10 @@ std::string rootOfDriveNumber(std::int32_t driveNumber) {
     return sys().driveRoot(static_cast<char>(std::toupper(code)));
 }
 
-// Free and total MB of a drive; a refused query counts as -1 bytes, which is 0 MB.
-void measureDrive(std::int32_t driveNumber, std::int64_t& totalMB, std::int64_t& freeMB) {
+// Free and total MB of the volume at root; a refused query counts as -1 bytes, which is 0 MB.
+void measureDrive(const std::string& root, std::int64_t& totalMB, std::int64_t& freeMB) {
     platform::DiskSpace space;
     platform::Error err;
-    const std::string root = rootOfDriveNumber(driveNumber);
     if (root.empty() || !sys().diskSpace(root, space, err))
         space = platform::DiskSpace{};
     totalMB = space.total / 1024 / 1024;
@@ -88,6 +87,16 @@ std::int32_t BlockSizeFor(int index, const std::string& itemText) {
     }
 }
 
+const std::string& FillEngine::driveRoot(std::int32_t driveNumber, bool refresh) {
+    // Looking a drive up reads the mount table; the write cycles measure the same drive many
+    // thousand times a second, so the root is looked up when the drive or the pass changes.
+    if (refresh || driveNumber != rootDriveNumber_) {
+        rootDriveNumber_ = driveNumber;
+        root_ = rootOfDriveNumber(driveNumber);
+    }
+    return root_;
+}
+
 struct FillEngine::PassFiles {
     std::vector<platform::FileHandle> handles; // handles[i - 1] belongs to FileNames[i - 1]
 };
@@ -106,7 +115,7 @@ void FillEngine::StasjonChange(bool reset) {
         return;
     std::int64_t totalMB = 0;
     std::int64_t freeMB = 0;
-    measureDrive(s.DriveNumber, totalMB, freeMB);
+    measureDrive(driveRoot(s.DriveNumber, reset), totalMB, freeMB);
     s.TotalMB = totalMB;
     if (s.TotalMB > std::numeric_limits<std::int32_t>::max())
         return;
@@ -243,7 +252,7 @@ void FillEngine::StartknappClick() {
         WriteLog("FEIL: UNDER BEREGNING AV DISKSTØRRELSE!");
     } else {
         std::int64_t totalMB = 0;
-        measureDrive(s.DriveNumber, totalMB, startFreeMB);
+        measureDrive(driveRoot(s.DriveNumber, true), totalMB, startFreeMB);
     }
     WriteLog("Ledig plass på " + driveText + " " + std::to_string(startFreeMB) + "MB");
 
