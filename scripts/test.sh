@@ -12,3 +12,6 @@ export QT_QPA_PLATFORM=offscreen
 "$root/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DSPYLEROM_SANITIZE=ON -DSPYLEROM_GUI=OFF
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure --timeout 900 -j 2 -L core)
+
+# The core again as Windows programs: cross-built with MinGW-w64 and run through Wine.
+"$root/scripts/test-win32.sh"

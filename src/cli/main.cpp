@@ -2,24 +2,72 @@
 #include "cli_run.h"
 #include "console_window.h"
 
-#include <csignal>
 #include <cstdio>
+
+#ifdef _WIN32
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+#else
+#include <csignal>
+#endif
 
 namespace {
 
-extern "C" void onInterrupt(int) {
+void countInterrupt() {
     // Only counted here; the fill sees it between cycles and stops cleanly. A second Ctrl+C
     // must not abandon the clean-up, so the handler stays in place.
     spylerom::cli::ConsoleWindow::interrupts().fetch_add(1);
 }
 
+#ifdef _WIN32
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT: // the system waits a few seconds for the clean-up before it ends us
+        countInterrupt();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+// The arguments as the user typed them, in UTF-8 (argv holds them in the ANSI code page).
+std::vector<std::string> arguments() {
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide)
+        return args;
+    for (int i = 1; i < count; ++i)
+        args.push_back(spylerom::platform::narrow(wide[i]));
+    LocalFree(wide);
+    return args;
+}
+#else
+extern "C" void onInterrupt(int) {
+    countInterrupt();
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    SetConsoleOutputCP(CP_UTF8); // the texts are UTF-8
+    return spylerom::cli::runCli(arguments(), stdout, stderr);
+#else
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     return spylerom::cli::runCli(std::vector<std::string>(argv + 1, argv + argc), stdout, stderr);
+#endif
 }

@@ -89,9 +89,39 @@ std::string fromUtf16(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
+// Whether text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool isValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80             ? 1
+                                   : (lead & 0xE0) == 0xC0 ? 2
+                                   : (lead & 0xF0) == 0xE0 ? 3
+                                   : (lead & 0xF8) == 0xF0 ? 4
+                                                           : 0;
+        if (length == 0 || i + length > text.size() || (length == 2 && lead < 0xC2) || lead > 0xF4)
+            return false;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if ((length == 3 && c < 0x800) || (length == 4 && c < 0x10000) || c > 0x10FFFF ||
+            (c >= 0xD800 && c <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 std::string decodeFileText(std::string_view bytes) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        return sys().fromFileText(bytes.substr(3));
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        // UTF-8 by its mark, whatever the system's code page is; bytes that are no UTF-8 after
+        // all are read as the system's file text.
+        const std::string_view rest = bytes.substr(3);
+        return isValidUtf8(rest) ? std::string(rest) : sys().fromFileText(rest);
+    }
     if (bytes.substr(0, 2) == "\xFF\xFE")
         return fromUtf16(bytes.substr(2), false);
     if (bytes.substr(0, 2) == "\xFE\xFF")

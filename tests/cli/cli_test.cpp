@@ -116,9 +116,14 @@ protected:
 };
 
 struct BadInput {
+    std::string name;
     std::vector<std::string> args;
     std::string problem;
 };
+
+std::string badInputName(const ::testing::TestParamInfo<BadInput>& info) {
+    return info.param.name;
+}
 
 class CliBadInput : public CliTest, public ::testing::WithParamInterface<BadInput> {};
 
@@ -133,17 +138,20 @@ TEST_P(CliBadInput, OneLineAUsageHintExit2AndNoFiles) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliBadInput,
-    ::testing::Values(BadInput{{"--frobnicate", "C"}, "unknown option '--frobnicate'"},
-                      BadInput{{"--fill", "halv", "C"}, "unknown fill 'halv'"},
-                      BadInput{{"--repetitions", "0", "C"},
-                               "repetitions must be a whole number from 1 to 10"},
-                      BadInput{{"--repetitions", "11", "C"}, "repetitions must be"},
-                      BadInput{{"--repetitions", "x", "C"}, "repetitions must be"},
-                      BadInput{{"--block-size", "1000", "C"}, "block size must be one of"},
-                      BadInput{{"--block-size"}, "option --block-size needs a value"},
-                      BadInput{{}, "no drive given"}, BadInput{{"Q:"}, "no drive 'Q:'"},
-                      BadInput{{"/no/such/folder/at/all"}, "no drive '/no/such/folder/at/all'"},
-                      BadInput{{"C", "D"}, "only one drive"}));
+    ::testing::Values(
+        BadInput{"UnknownOption", {"--frobnicate", "C"}, "unknown option '--frobnicate'"},
+        BadInput{"UnknownFill", {"--fill", "halv", "C"}, "unknown fill 'halv'"},
+        BadInput{"ZeroRepetitions",
+                 {"--repetitions", "0", "C"},
+                 "repetitions must be a whole number from 1 to 10"},
+        BadInput{"ElevenRepetitions", {"--repetitions", "11", "C"}, "repetitions must be"},
+        BadInput{"RepetitionsNotANumber", {"--repetitions", "x", "C"}, "repetitions must be"},
+        BadInput{"BlockSizeNotAChoice", {"--block-size", "1000", "C"}, "block size must be one of"},
+        BadInput{"BlockSizeMissing", {"--block-size"}, "option --block-size needs a value"},
+        BadInput{"NoDrive", {}, "no drive given"}, BadInput{"LetterWithoutDrive", {"Q:"}, "no drive 'Q:'"},
+        BadInput{"MissingPath", {"/no/such/folder/at/all"}, "no drive '/no/such/folder/at/all'"},
+        BadInput{"TwoDrives", {"C", "D"}, "only one drive"}),
+    badInputName);
 
 TEST_F(CliTest, HelpVersionAndDriveListWriteNothing) {
     Result r = runCli({"--help"});

@@ -1,18 +1,25 @@
 // The log: stamped lines, counts by kind, clearing, loading and saving its file.
 #include "frame/frame_ui.h"
 #include "frame/textfil.h"
-#include "platform/posix/posix_platform.h"
 #include "support/env_guard.h"
+#include "support/native_platform.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace spylerom::frame {
 namespace {
 
 using test::TempDir;
+
+// A path written with "/" in this build's separators.
+std::string native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', platform::kPathSeparator);
+    return path;
+}
 
 class RecordingUi : public FrameUi {
 public:
@@ -23,10 +30,10 @@ public:
 };
 
 // Refuses to replace files, as a full disk or a write-protected folder would.
-class RefusingPlatform : public platform::PosixPlatform {
+class RefusingPlatform : public test::NativePlatform {
 public:
     bool replaceFile(const std::string&, std::string_view, platform::Error& err) override {
-        err = platform::errorFromErrno(ENOSPC);
+        err = test::nativeError(ENOSPC);
         return false;
     }
 };
@@ -44,7 +51,7 @@ protected:
         platform::setPlatform(nullptr);
         ResetLogState();
     }
-    std::string logFile() const { return appData_.file("Solvarek/log/frame_tests.log"); }
+    std::string logFile() const { return appData_.file(native("Solvarek/log/frame_tests.log")); }
 
     test::EnvGuard env_;
     TempDir appData_;
@@ -52,7 +59,7 @@ protected:
 };
 
 TEST_F(LogTest, FileNameFollowsTheProgramFile) {
-    EXPECT_EQ(logState().LogFolder, appData_.path() + "/Solvarek/log/");
+    EXPECT_EQ(logState().LogFolder, appData_.path() + native("/Solvarek/log/"));
     EXPECT_EQ(logState().LogFileName, logFile());
 }
 
@@ -103,7 +110,7 @@ TEST_F(LogTest, LinesCarryTheLocalDateAndTime) {
 }
 
 TEST_F(LogTest, ClearLeavesOneUncountedLineInMemoryAndFile) {
-    std::filesystem::create_directories(appData_.file("Solvarek/log"));
+    std::filesystem::create_directories(appData_.file(native("Solvarek/log")));
     test::writeText(logFile(), "old 1\r\nold 2\r\n");
     logState().LogEnabled = false; // cleared whatever the switch says
     logState().ErrorCount = 3;
@@ -115,7 +122,7 @@ TEST_F(LogTest, ClearLeavesOneUncountedLineInMemoryAndFile) {
     ASSERT_GT(line.size(), tail.size());
     EXPECT_EQ(line.substr(line.size() - tail.size()), tail);
     EXPECT_NE(line.substr(0, line.size() - tail.size()).back(), ' ') << "one blank after the stamp";
-    EXPECT_EQ(test::readText(logFile()), line + "\r\n");
+    EXPECT_EQ(test::readText(logFile()), platform::sys().toFileText(line + "\r\n"));
     EXPECT_EQ(logState().ErrorCount, 0);
     EXPECT_EQ(logState().WarningCount, 2);
     EXPECT_TRUE(ui_.boxes.empty());
@@ -146,13 +153,15 @@ TEST_F(LogTest, EachRunAddsToTheLinesOfTheRunsBefore) {
     WriteLog("andre kjøring");
     ASSERT_TRUE(SaveLog(err));
     const std::string text = test::readText(logFile());
-    EXPECT_NE(text.find("første kjøring\r\n"), std::string::npos);
-    EXPECT_LT(text.find("første"), text.find("andre kjøring\r\n"));
+    // The file is in the system's code page for texts (UTF-8 here, the ANSI code page on Windows).
+    const auto fileText = [](const char* utf8) { return platform::sys().toFileText(utf8); };
+    EXPECT_NE(text.find(fileText("første kjøring\r\n")), std::string::npos);
+    EXPECT_LT(text.find(fileText("første")), text.find(fileText("andre kjøring\r\n")));
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
 }
 
 TEST_F(LogTest, LogFromWindowsIsReadAsWindows1252) {
-    std::filesystem::create_directories(appData_.file("Solvarek/log"));
+    std::filesystem::create_directories(appData_.file(native("Solvarek/log")));
     test::writeText(logFile(), "24.12.2011 14:05:09 BRUKER: \xD8YVIND\r\n");
     LoadLog();
     ASSERT_EQ(logState().LogLines.size(), 1u);
@@ -160,7 +169,7 @@ TEST_F(LogTest, LogFromWindowsIsReadAsWindows1252) {
 }
 
 TEST_F(LogTest, FailedSaveKeepsTheOldFileAndTheLines) {
-    std::filesystem::create_directories(appData_.file("Solvarek/log"));
+    std::filesystem::create_directories(appData_.file(native("Solvarek/log")));
     test::writeText(logFile(), "earlier\r\n");
     logState().LogEnabled = true;
     WriteLog("new");

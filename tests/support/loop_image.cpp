@@ -4,15 +4,34 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace spylerom::test {
 
+namespace {
+
+bool makeFolder(std::string& pattern) {
+#ifdef _WIN32
+    (void)pattern;
+    return false;
+#else
+    return mkdtemp(pattern.data()) != nullptr;
+#endif
+}
+
+} // namespace
+
 int run(const std::string& command) {
     const int status = std::system(command.c_str());
+#ifdef _WIN32
+    return status;
+#else
     return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 bool LoopImage::available(std::string* why) {
@@ -21,16 +40,25 @@ bool LoopImage::available(std::string* why) {
             *why = text;
         return false;
     };
+#ifdef _WIN32
+    // Mounting is the Linux side's work: scripts/test-win32.sh maps its images to drive letters.
+    return say("a Windows program cannot loop-mount an image");
+#else
     if (geteuid() != 0)
         return say("loop mounts need root");
     if (!std::filesystem::exists("/dev/loop-control") && !std::filesystem::exists("/dev/loop0"))
         return say("this machine has no loop device");
     return true;
+#endif
 }
 
 LoopImage::LoopImage(Options options) : options_(std::move(options)) {
+#ifdef _WIN32
+    error_ = "a Windows program cannot loop-mount an image";
+    return;
+#endif
     std::string pattern = (std::filesystem::temp_directory_path() / "spylerom-img-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
+    if (!makeFolder(pattern)) {
         error_ = "mkdtemp failed";
         return;
     }
@@ -82,7 +110,11 @@ void LoopImage::sync() {
 }
 
 std::uint64_t LoopImage::countInImage(const std::string& marker) const {
-    std::ifstream in(imagePath_, std::ios::binary);
+    return countInFile(imagePath_, marker);
+}
+
+std::uint64_t LoopImage::countInFile(const std::string& path, const std::string& marker) {
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
     if (marker.empty() || !in)
         return 0;
     std::uint64_t count = 0;

@@ -39,6 +39,8 @@ public:
     void sync();
     // Counts the places the marker occurs in the raw image (unmount first for a true picture).
     std::uint64_t countInImage(const std::string& marker) const;
+    // The same count over any file (an image that someone else mounted).
+    static std::uint64_t countInFile(const std::string& path, const std::string& marker);
 
 private:
     Options options_;

@@ -1,5 +1,8 @@
-// A fresh folder under /tmp for one test, removed with everything in it afterwards.
+// A fresh folder under /tmp (the user's TEMP on Windows) for one test, removed with everything
+// in it afterwards.
 #pragma once
+
+#include "platform/platform.h"
 
 #include <string>
 
@@ -14,8 +17,10 @@ public:
 
     // The folder, without a trailing separator.
     const std::string& path() const { return path_; }
-    // path() + "/" + relative
-    std::string file(const std::string& relative) const { return path_ + "/" + relative; }
+    // path(), the path separator, relative
+    std::string file(const std::string& relative) const {
+        return path_ + platform::kPathSeparator + relative;
+    }
 
 private:
     std::string path_;

@@ -1,0 +1,350 @@
+// Files and folders: the fill's raw writes and the frame's whole-file reads and replacements.
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+
+namespace spylerom::platform {
+
+namespace {
+
+bool fail(Error& err) {
+    err = lastError();
+    return false;
+}
+
+bool fail(Error& err, DWORD code) {
+    err = errorFromWin32(code);
+    return false;
+}
+
+HANDLE handleOf(FileHandle file) {
+    return reinterpret_cast<HANDLE>(file);
+}
+
+DWORD attributesOf(const std::string& path) {
+    const std::wstring wide = widen(path);
+    return wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+}
+
+// The name without its trailing separators, except for a drive's root "X:\".
+std::wstring withoutTrailingSeparator(std::wstring path) {
+    while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/') &&
+           !(path.size() == 3 && path[1] == L':'))
+        path.pop_back();
+    return path;
+}
+
+// A security descriptor that lets the creator of a file alone in: the fill's data is private.
+class OwnerOnlySecurity {
+public:
+    OwnerOnlySecurity() {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+            return;
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        user_ = std::make_unique<BYTE[]>(size);
+        const bool gotUser = size > 0 && GetTokenInformation(token, TokenUser, user_.get(), size, &size);
+        CloseHandle(token);
+        if (!gotUser)
+            return;
+        PSID sid = reinterpret_cast<TOKEN_USER*>(user_.get())->User.Sid;
+        const DWORD aclSize = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid) - sizeof(DWORD);
+        acl_ = std::make_unique<BYTE[]>(aclSize);
+        PACL acl = reinterpret_cast<PACL>(acl_.get());
+        ok_ = InitializeAcl(acl, aclSize, ACL_REVISION) &&
+              AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid) &&
+              InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+              SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
+              SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+        attributes_.nLength = sizeof attributes_;
+        attributes_.lpSecurityDescriptor = &descriptor_;
+        attributes_.bInheritHandle = FALSE;
+    }
+    OwnerOnlySecurity(const OwnerOnlySecurity&) = delete;
+    OwnerOnlySecurity& operator=(const OwnerOnlySecurity&) = delete;
+
+    // Null (the folder's inherited rights) when the descriptor could not be made.
+    SECURITY_ATTRIBUTES* get() { return ok_ ? &attributes_ : nullptr; }
+
+private:
+    std::unique_ptr<BYTE[]> user_;
+    std::unique_ptr<BYTE[]> acl_;
+    SECURITY_DESCRIPTOR descriptor_{};
+    SECURITY_ATTRIBUTES attributes_{};
+    bool ok_ = false;
+};
+
+bool writeAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr))
+            return false;
+        if (written == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+// A fresh, unused name beside path for the replacement's temporary file.
+HANDLE createBeside(const std::wstring& path, std::wstring& temporary) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
+                    L".tmp";
+        const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE ||
+            (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS))
+            return file;
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
+}
+
+} // namespace
+
+FileHandle Win32Platform::createFillFile(const std::string& path, Error& err) {
+    const std::wstring wide = widen(path);
+    if (wide.empty()) {
+        err = errorFromWin32(ERROR_PATH_NOT_FOUND);
+        return kInvalidFile;
+    }
+    // A link planted at the name is refused, never written through.
+    const DWORD existing = GetFileAttributesW(wide.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        err = errorFromWin32(ERROR_CANT_RESOLVE_FILENAME);
+        return kInvalidFile;
+    }
+    // A read-only file is refused whoever asks, as Windows does (Wine run as root would not).
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) {
+        err = errorFromWin32(ERROR_ACCESS_DENIED);
+        return kInvalidFile;
+    }
+    OwnerOnlySecurity security;
+    // FILE_FLAG_OPEN_REPARSE_POINT: a link that appears after the check is still not followed.
+    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, security.get(), CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        err = lastError();
+        return kInvalidFile;
+    }
+    // Only a file on a disk: a device name ("CON", "NUL") or a pipe is no place for the fill.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        err = errorFromWin32(ERROR_ACCESS_DENIED);
+        return kInvalidFile;
+    }
+    return reinterpret_cast<FileHandle>(file);
+}
+
+bool Win32Platform::writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
+                              Error& err) {
+    written = 0;
+    if (size > MAXDWORD)
+        return fail(err, ERROR_INVALID_PARAMETER);
+    DWORD done = 0;
+    if (!WriteFile(handleOf(file), data, static_cast<DWORD>(size), &done, nullptr))
+        return fail(err);
+    written = done;
+    return true;
+}
+
+bool Win32Platform::flushFile(FileHandle file, Error& err) {
+    return FlushFileBuffers(handleOf(file)) || fail(err);
+}
+
+bool Win32Platform::closeFile(FileHandle file, Error& err) {
+    return CloseHandle(handleOf(file)) || fail(err);
+}
+
+std::string Win32Platform::liftWriteReserve(const std::string&) {
+    return {};
+}
+
+void Win32Platform::restoreWriteReserve(const std::string&) {}
+
+bool Win32Platform::deleteFile(const std::string& path, Error& err) {
+    return DeleteFileW(widen(path).c_str()) || fail(err);
+}
+
+bool Win32Platform::moveFile(const std::string& from, const std::string& to, Error& err) {
+    return MoveFileW(widen(from).c_str(), widen(to).c_str()) || fail(err);
+}
+
+bool Win32Platform::fileExists(const std::string& path) const {
+    const DWORD attributes = attributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32Platform::folderExists(const std::string& path) const {
+    const DWORD attributes = attributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32Platform::isReadOnly(const std::string& path) const {
+    const DWORD attributes = attributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+bool Win32Platform::setNormalAttributes(const std::string& path, Error& err) {
+    return SetFileAttributesW(widen(path).c_str(), FILE_ATTRIBUTE_NORMAL) || fail(err);
+}
+
+bool Win32Platform::createFolder(const std::string& path, Error& err) {
+    return CreateDirectoryW(widen(path).c_str(), nullptr) || fail(err);
+}
+
+bool Win32Platform::createFolderTree(const std::string& path, Error& err) {
+    const std::wstring wide = withoutTrailingSeparator(widen(path));
+    if (wide.empty())
+        return fail(err, ERROR_PATH_NOT_FOUND);
+    // From the top down; the parts that exist (the drive's root among them) are passed over.
+    std::size_t from = 0;
+    if (wide.rfind(L"\\\\", 0) == 0) {
+        // \\server\share is the root of a network path.
+        const std::size_t server = wide.find(L'\\', 2);
+        const std::size_t share = server == std::wstring::npos ? server : wide.find(L'\\', server + 1);
+        if (share == std::wstring::npos)
+            return folderExists(path) || fail(err, ERROR_BAD_NETPATH);
+        from = share + 1;
+    }
+    for (;;) {
+        const std::size_t next = wide.find_first_of(L"\\/", from);
+        const std::wstring prefix = wide.substr(0, next);
+        const bool isDrive = prefix.size() == 2 && prefix[1] == L':';
+        if (!prefix.empty() && !isDrive && !CreateDirectoryW(prefix.c_str(), nullptr)) {
+            const DWORD code = GetLastError();
+            const DWORD attributes = GetFileAttributesW(prefix.c_str());
+            const bool isFolder =
+                attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+            if (!isFolder)
+                return fail(err, code == ERROR_ALREADY_EXISTS ? ERROR_PATH_NOT_FOUND : code);
+        }
+        if (next == std::wstring::npos)
+            break;
+        from = next + 1;
+    }
+    return true;
+}
+
+bool Win32Platform::removeFolder(const std::string& path, Error& err) {
+    // A link to a folder goes as a link; its target stays.
+    return RemoveDirectoryW(withoutTrailingSeparator(widen(path)).c_str()) || fail(err);
+}
+
+bool Win32Platform::listFolder(const std::string& path, std::vector<FolderEntry>& entries, Error& err) const {
+    entries.clear();
+    std::wstring pattern = widen(path);
+    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/')
+        pattern += L'\\';
+    pattern += L"*.*";
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        // An empty drive root has not even "." and "..".
+        if (GetLastError() == ERROR_FILE_NOT_FOUND && folderExists(path))
+            return true;
+        return fail(err);
+    }
+    do {
+        const std::wstring_view name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        FolderEntry entry;
+        entry.name = narrow(name);
+        entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        entry.isFolder = !entry.isLink && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        entry.readOnly = (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        entries.push_back(std::move(entry));
+    } while (FindNextFileW(search, &found));
+    const DWORD code = GetLastError();
+    FindClose(search);
+    return code == ERROR_NO_MORE_FILES || fail(err, code);
+}
+
+bool Win32Platform::readFile(const std::string& path, std::string& bytes, Error& err) const {
+    bytes.clear();
+    const HANDLE file =
+        CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return fail(err);
+    char buffer[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+            const DWORD code = GetLastError();
+            CloseHandle(file);
+            bytes.clear();
+            return fail(err, code);
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, got);
+    }
+    CloseHandle(file);
+    return true;
+}
+
+bool Win32Platform::replaceFile(const std::string& path, std::string_view bytes, Error& err) {
+    const std::wstring target = widen(path);
+    if (target.empty())
+        return fail(err, ERROR_PATH_NOT_FOUND);
+    std::wstring temporary;
+    const HANDLE file = createBeside(target, temporary);
+    if (file == INVALID_HANDLE_VALUE)
+        return fail(err);
+    const bool written = writeAll(file, bytes) && FlushFileBuffers(file);
+    const DWORD writeError = GetLastError();
+    const bool closed = CloseHandle(file);
+    if (!written || !closed) {
+        const DWORD code = written ? GetLastError() : writeError;
+        DeleteFileW(temporary.c_str());
+        return fail(err, code);
+    }
+    // ReplaceFileW keeps the old file's access rights; a new file is moved in.
+    const DWORD old = GetFileAttributesW(target.c_str());
+    const bool exists = old != INVALID_FILE_ATTRIBUTES;
+    const bool replaced = exists ? ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                                 : MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    if (!replaced) {
+        const DWORD code = GetLastError();
+        DeleteFileW(temporary.c_str());
+        return fail(err, code);
+    }
+    // Not every file system carries the attributes over (hidden, system, read-only); put them back.
+    constexpr DWORD kKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD now = GetFileAttributesW(target.c_str());
+    if (exists && now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (old & kKept)) {
+        const DWORD wanted = (now & ~(kKept | FILE_ATTRIBUTE_NORMAL)) | (old & kKept);
+        SetFileAttributesW(target.c_str(), wanted ? wanted : FILE_ATTRIBUTE_NORMAL);
+    }
+    return true;
+}
+
+std::int64_t Win32Platform::fileSizeForWrite(const std::string& path) const {
+    if (isReadOnly(path))
+        return -1; // refused for writing whoever asks, as on Windows
+    const HANDLE file =
+        CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    LARGE_INTEGER size{};
+    const bool known = GetFileSizeEx(file, &size);
+    CloseHandle(file);
+    return known ? static_cast<std::int64_t>(size.QuadPart) : -1;
+}
+
+} // namespace spylerom::platform

@@ -1,0 +1,95 @@
+// The Win32 implementation of the platform interface: the W forms of the file, volume,
+// registry, time and shell APIs, with UTF-8 texts converted to UTF-16 at this boundary.
+// Error codes come from GetLastError unchanged; what to log about them is the caller's.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace spylerom::platform {
+
+// UTF-8 <-> UTF-16 at the Win32 boundary. Invalid input becomes U+FFFD, never an exception.
+std::wstring widen(std::string_view utf8);
+std::string narrow(std::wstring_view utf16);
+
+// A Win32 error code with the system's own message (FormatMessageW, without its line end).
+Error errorFromWin32(std::uint32_t code);
+// The calling thread's last error (GetLastError) as an Error.
+Error lastError();
+
+class Win32Platform : public Platform {
+public:
+    Win32Platform();
+
+    std::string environment(std::string_view name) const override;
+    std::string programPath() const override;
+    std::string currentFolder() const override;
+    std::string fullPath(const std::string& path) const override;
+
+    std::vector<Drive> drives() const override;
+    std::string driveRoot(char letter) const override;
+    char driveOfPath(const std::string& path) const override;
+    bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const override;
+    bool sameVolume(const std::string& a, const std::string& b) const override;
+
+    FileHandle createFillFile(const std::string& path, Error& err) override;
+    bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
+                   Error& err) override;
+    bool flushFile(FileHandle file, Error& err) override;
+    bool closeFile(FileHandle file, Error& err) override;
+    // Windows file systems hold nothing back from a file write: nothing to lift.
+    std::string liftWriteReserve(const std::string& folder) override;
+    void restoreWriteReserve(const std::string& token) override;
+
+    bool deleteFile(const std::string& path, Error& err) override;
+    bool moveFile(const std::string& from, const std::string& to, Error& err) override;
+    bool fileExists(const std::string& path) const override;
+    bool folderExists(const std::string& path) const override;
+    bool isReadOnly(const std::string& path) const override;
+    bool setNormalAttributes(const std::string& path, Error& err) override;
+    bool createFolder(const std::string& path, Error& err) override;
+    bool createFolderTree(const std::string& path, Error& err) override;
+    bool removeFolder(const std::string& path, Error& err) override;
+    bool listFolder(const std::string& path, std::vector<FolderEntry>& entries, Error& err) const override;
+    bool readFile(const std::string& path, std::string& bytes, Error& err) const override;
+    bool replaceFile(const std::string& path, std::string_view bytes, Error& err) override;
+    std::int64_t fileSizeForWrite(const std::string& path) const override;
+
+    std::string toFileText(std::string_view utf8) const override;
+    std::string fromFileText(std::string_view bytes) const override;
+    std::string toUpper(std::string_view utf8) const override;
+
+    LocalTime localTime() const override;
+    std::string dateTimeText(const LocalTime& t) const override;
+    std::uint64_t performanceCounter() const override;
+    std::int64_t monotonicMilliseconds() const override;
+
+    bool registryOpenKey(RegistryRoot root, const std::string& key) override;
+    RegistryValue registryRead(RegistryRoot root, const std::string& key, const std::string& value) override;
+    std::vector<std::string> registrySubkeys(RegistryRoot root, const std::string& key) override;
+    OsVersion osVersion() const override;
+    MemoryStatus memoryStatus() const override;
+
+    void launch(const std::string& file, const std::string& parameters, const std::string& folder) override;
+
+    // Tests give a drive letter to a folder of their own; an empty root removes the mapping.
+    // A mapped letter replaces any drive of that letter, and paths under the folder lie on it.
+    void mapDrive(char letter, const std::string& root);
+
+    // The text the drive list shows for a drive: the letter and ":", then for fixed, CD and RAM
+    // drives a blank and the upper-case volume label in brackets, for network drives a blank
+    // and the upper-case network path (the bracketed label when there is none); removable and
+    // unknown drives show the letter alone.
+    static std::string driveItemText(const Drive& drive);
+
+private:
+    // The mapped letter whose folder holds path (0 when none).
+    char mappedDriveOf(const std::string& path) const;
+
+    std::map<char, std::string> mappedDrives_;
+};
+
+} // namespace spylerom::platform

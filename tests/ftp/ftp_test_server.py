@@ -1,0 +1,58 @@
+#!/usr/bin/python3
+"""A real FTP server for the FTP tests: one user with a temporary root, on 127.0.0.1 and a free
+port it prints as "PORT <n>". It ends when its standard input closes (the test, or the test
+program, went away) or after --lifetime seconds, whichever comes first."""
+
+import argparse
+import logging
+import os
+import select
+import sys
+import time
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--user", required=True)
+    parser.add_argument("--password", required=True)
+    parser.add_argument("--lifetime", type=float, default=300.0)
+    parser.add_argument("--log", default=None, help="file that receives every command the server takes")
+    args = parser.parse_args()
+    logging.basicConfig(level=logging.WARNING)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+
+    log = open(args.log, "a", buffering=1) if args.log else None
+
+    class Handler(FTPHandler):
+        auth_failed_timeout = 0.05
+        timeout = 60
+
+        def pre_process_command(self, line, cmd, arg):
+            if log:
+                log.write((line if cmd != "PASS" else "PASS ****") + "\n")
+            return super().pre_process_command(line, cmd, arg)
+
+    Handler.authorizer = authorizer
+    server = FTPServer(("127.0.0.1", 0), Handler)
+    server.max_cons = 16
+    sys.stdout.write("PORT %d\n" % server.address[1])
+    sys.stdout.flush()
+
+    deadline = time.monotonic() + args.lifetime
+    while time.monotonic() < deadline:
+        server.ioloop.loop(timeout=0.05, blocking=False)
+        ready, _, _ = select.select([sys.stdin], [], [], 0)
+        if ready and not os.read(sys.stdin.fileno(), 1024):
+            break
+    server.close_all()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,388 @@
+// HentFil and SendFil against a real FTP server on 127.0.0.1: files, log lines, FTPFeil and what
+// the window is told.
+#include "ftp/ftp_transfer.h"
+
+#include "frame/settings.h"
+#include "frame/textfil.h"
+#include "ftp/ftp_fixture.h"
+#include "ftp/ftp_settings.h"
+#include "ftp/ftp_test_server.h"
+#include "ftp/kodtekst.h"
+#include "platform/posix/posix_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+
+#include <string>
+#include <vector>
+
+namespace spylerom::ftp {
+namespace {
+
+using test::exists;
+using test::ftpLogMessages;
+using test::FtpTestServer;
+using test::readText;
+using test::writeText;
+using Lines = std::vector<std::string>;
+
+// Bytes an ASCII-mode transfer would rewrite, among all others.
+std::string programBytes(std::size_t repeat) {
+    std::string bytes = "MZ";
+    for (std::size_t r = 0; r < repeat; ++r) {
+        bytes += std::string("\x00\x0D\x0A\x1A\x0A\x0D\x0D\x0A", 8);
+        for (int b = 0; b < 256; ++b)
+            bytes += static_cast<char>(b);
+    }
+    return bytes;
+}
+
+class FtpTransferTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server_.ok()) << server_.error();
+        ASSERT_EQ(mkdir(server_.file("pub").c_str(), 0755), 0);
+        pointSettingsAtServer(FtpTestServer::kPassword);
+        ftpState().FTPMappe = "pub/";
+        setServerSettingsDialog(&dialog_);
+        frame::setFrameUi(&frameUi_);
+    }
+
+    void pointSettingsAtServer(const std::string& password) {
+        test::writeFtpSection(
+            {"name=Test", "server=127.0.0.1", "username=" + std::string(FtpTestServer::kUser),
+             "password=" + KodTekst(std::string_view(password)), "port=" + std::to_string(server_.port())});
+    }
+
+    std::string local(const std::string& name) const { return local_.file(name); }
+    std::string folder() const { return local_.path() + "/"; }
+
+    FtpTestServer server_;
+    test::TempDir local_;
+    test::TempDir settingsDir_;
+    test::SettingsAndLog settings_{settingsDir_};
+    test::RecordingDialog dialog_;
+    test::RecordingFrameUi frameUi_;
+    test::RecordingView view_;
+    FtpTransfer transfer_{view_};
+};
+
+TEST_F(FtpTransferTest, DownloadReplacesTheLocalFileAndKeepsThePreviousOneUnderTheOldName) {
+    const std::string content = programBytes(200);
+    writeText(server_.file("pub/prog.exe"), content);
+    writeText(local("prog.exe"), "previous program");
+    writeText(local("prog.old"), "the one before");
+
+    transfer_.HentFil(local("prog.exe"));
+
+    EXPECT_EQ(ftpState().FTPFeil, 0);
+    EXPECT_EQ(readText(local("prog.exe")), content);
+    EXPECT_EQ(readText(local("prog.old")), "previous program");
+    EXPECT_FALSE(exists(local("prog.tmp")));
+    const std::string size = std::to_string(content.size());
+    EXPECT_EQ(ftpLogMessages(), (Lines{
+                                    "FTP: Starter ny sesjon for nedlasting av prog.exe til " + folder(),
+                                    "FTP: Kobler til 127.0.0.1 som bruker spyler",
+                                    "FTP: filstørrelse " + size,
+                                    "FTP: Tilkoblet, henter filen pub/prog.exe",
+                                    "FTP: Kobler fra.",
+                                    "FTP: slettet midlertidig fil: " + local("prog.old"),
+                                    "FTP: endret navn på " + local("prog.exe") + " til " + local("prog.old"),
+                                    "FTP: endret navn på " + local("prog.tmp") + " til " + local("prog.exe"),
+                                }));
+    // The window: shown with the server held before the settings were loaded, then closed.
+    EXPECT_EQ(view_.events.front(), "show ftp.solvarek.no");
+    EXPECT_EQ(view_.events.back(), "close");
+    EXPECT_FALSE(view_.visible);
+    EXPECT_EQ(view_.fileText, "prog.exe");
+    EXPECT_EQ(view_.maximum, static_cast<std::int32_t>(content.size()));
+    EXPECT_EQ(view_.position, static_cast<std::int32_t>(content.size()));
+    EXPECT_EQ(view_.bytes, size);
+    EXPECT_EQ(view_.state, "Frakoblet");
+    const auto state = [&](const char* s) {
+        return std::find(view_.events.begin(), view_.events.end(), std::string("state ") + s) -
+               view_.events.begin();
+    };
+    EXPECT_LT(state("Tilkoblet"), state("Laster ned data"));
+    EXPECT_LT(state("Laster ned data"), state("Frakoblet"));
+    EXPECT_NE(server_.commands().find("TYPE I"), std::string::npos);
+}
+
+TEST_F(FtpTransferTest, DownloadWithNoPreviousTargetMovesTheNewFileInPlace) {
+    writeText(server_.file("pub/ny.dat"), "ny fil");
+    transfer_.HentFil(local("ny.dat"));
+    EXPECT_EQ(ftpState().FTPFeil, 0);
+    EXPECT_EQ(readText(local("ny.dat")), "ny fil");
+    EXPECT_FALSE(exists(local("ny.old")));
+    const Lines log = ftpLogMessages();
+    ASSERT_GE(log.size(), 1u);
+    EXPECT_EQ(log.back(), "FTP: endret navn på " + local("ny.tmp") + " til " + local("ny.dat"));
+    EXPECT_EQ(log[log.size() - 2], "FTP: Kobler fra.");
+}
+
+TEST_F(FtpTransferTest, MissingRemoteFileEndsTheSessionAndLeavesTheWindowShown) {
+    writeText(local("prog.exe"), "mine");
+    transfer_.HentFil(local("prog.exe"));
+    EXPECT_EQ(ftpState().FTPFeil, 0);
+    EXPECT_TRUE(view_.visible);
+    EXPECT_EQ(view_.state, "Frakoblet");
+    EXPECT_EQ(readText(local("prog.exe")), "mine");
+    EXPECT_FALSE(exists(local("prog.tmp")));
+    const Lines log = ftpLogMessages();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[2], "FTP: finner ikke filen pub/prog.exe, avbryter forbindelse");
+    EXPECT_EQ(log[3], "FTP: 127.0.0.1 frakoblet");
+    EXPECT_EQ(server_.commands().find("RETR"), std::string::npos);
+}
+
+TEST_F(FtpTransferTest, WrongPasswordIsError501AndTouchesNothing) {
+    pointSettingsAtServer("feil passord");
+    writeText(server_.file("pub/prog.exe"), "new");
+    writeText(local("prog.exe"), "mine");
+    transfer_.HentFil(local("prog.exe"));
+    EXPECT_EQ(ftpState().FTPFeil, 501);
+    EXPECT_EQ(readText(local("prog.exe")), "mine");
+    EXPECT_FALSE(exists(local("prog.tmp")));
+    EXPECT_FALSE(exists(local("prog.old")));
+    EXPECT_FALSE(view_.visible);
+    EXPECT_EQ(ftpLogMessages(), (Lines{
+                                    "FTP: Starter ny sesjon for nedlasting av prog.exe til " + folder(),
+                                    "FTP: Kobler til 127.0.0.1 som bruker spyler",
+                                    "FTP: Feil nr. 501, kunne ikke koble til 127.0.0.1 med brukernavn spyler",
+                                }));
+}
+
+TEST_F(FtpTransferTest, DetailLoggingAddsTheReasonBeforeTheNumberedLine) {
+    frame::logState().Verbose = true;
+    pointSettingsAtServer("feil passord");
+    transfer_.HentFil(local("prog.exe"));
+    const Lines log = ftpLogMessages();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[2].rfind("FTP: ", 0), 0u);
+    EXPECT_NE(log[2].find("530"), std::string::npos) << log[2]; // the server's refusal
+    EXPECT_EQ(log[3], "FTP: Feil nr. 501, kunne ikke koble til 127.0.0.1 med brukernavn spyler");
+}
+
+TEST_F(FtpTransferTest, ServerDownIsError501ForADownloadAnd502ForAnUpload) {
+    server_.stop();
+    transfer_.HentFil(local("prog.exe"));
+    EXPECT_EQ(ftpState().FTPFeil, 501);
+    EXPECT_EQ(ftpLogMessages().back(),
+              "FTP: Feil nr. 501, kunne ikke koble til 127.0.0.1 med brukernavn spyler");
+    EXPECT_FALSE(view_.visible);
+
+    writeText(local("up.txt"), "data");
+    frame::logState().LogLines.clear();
+    transfer_.SendFil(local("up.txt"));
+    EXPECT_EQ(ftpState().FTPFeil, 502);
+    EXPECT_EQ(ftpLogMessages(), (Lines{
+                                    "FTP: Starter ny sesjon for opplasting av " + local("up.txt"),
+                                    "FTP: Kobler til 127.0.0.1 som bruker spyler",
+                                    "FTP: Feil nr. 502, kunne ikke koble til",
+                                }));
+    EXPECT_FALSE(view_.visible);
+    EXPECT_TRUE(frameUi_.boxes.empty());
+}
+
+TEST_F(FtpTransferTest, UploadIntoAFolderGivesTheFolderItsSlashAndKeepsIt) {
+    ftpState().FTPMappe = "pub";
+    const std::string content = programBytes(100);
+    writeText(local("rapport.bin"), content);
+    transfer_.SendFil(local("rapport.bin"));
+    EXPECT_EQ(ftpState().FTPFeil, 0);
+    EXPECT_EQ(ftpState().FTPMappe, "pub/");
+    EXPECT_EQ(readText(server_.file("pub/rapport.bin")), content);
+    EXPECT_EQ(ftpLogMessages(), (Lines{
+                                    "FTP: Starter ny sesjon for opplasting av " + local("rapport.bin"),
+                                    "FTP: Kobler til 127.0.0.1 som bruker spyler",
+                                    "FTP: Kobler fra.",
+                                }));
+    EXPECT_FALSE(view_.visible);
+    EXPECT_EQ(view_.maximum, static_cast<std::int32_t>(content.size()));
+    EXPECT_EQ(view_.position, static_cast<std::int32_t>(content.size()));
+    EXPECT_EQ(view_.bytes, std::to_string(content.size()));
+    EXPECT_NE(std::find(view_.events.begin(), view_.events.end(), "state Laster opp data"),
+              view_.events.end());
+
+    writeText(local("rapport.bin"), "second");
+    transfer_.SendFil(local("rapport.bin"));
+    EXPECT_EQ(ftpState().FTPMappe, "pub/");
+    EXPECT_EQ(readText(server_.file("pub/rapport.bin")), "second"); // replaced, not appended
+}
+
+TEST_F(FtpTransferTest, UploadWithAnEmptyFolderStoresTheBareName) {
+    ftpState().FTPMappe = "";
+    writeText(local("bare.txt"), "bare");
+    transfer_.SendFil(local("bare.txt"));
+    EXPECT_EQ(ftpState().FTPFeil, 0);
+    EXPECT_EQ(ftpState().FTPMappe, "");
+    EXPECT_EQ(readText(server_.file("bare.txt")), "bare");
+    EXPECT_NE(server_.commands().find("STOR bare.txt\n"), std::string::npos) << server_.commands();
+}
+
+TEST_F(FtpTransferTest, BinaryDownloadIsByteIdentical) {
+    // The upload direction is covered above; here the same bytes come back down.
+    const std::string content = programBytes(50);
+    writeText(server_.file("pub/data.bin"), content);
+    transfer_.HentFil(local("data.bin"));
+    EXPECT_EQ(readText(local("data.bin")), content);
+}
+
+struct RefusedUpload {
+    const char* name;
+    bool readOnly;
+};
+
+void PrintTo(const RefusedUpload& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FtpRefusedUploadTest : public FtpTransferTest, public ::testing::WithParamInterface<RefusedUpload> {};
+
+TEST_P(FtpRefusedUploadTest, AFileThatCannotBeOpenedIsRefusedBeforeConnecting) {
+    const std::string path = local("locked.txt");
+    if (GetParam().readOnly) {
+        writeText(path, "read only");
+        ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    }
+    transfer_.SendFil(path);
+    EXPECT_EQ(ftpState().FTPFeil, 0);
+    EXPECT_EQ(ftpLogMessages(), (Lines{"FTP: Starter ny sesjon for opplasting av " + path,
+                                       "FTP: Kan ikke finne filstørrelse, avbryter."}));
+    EXPECT_FALSE(view_.visible);
+    EXPECT_FALSE(exists(server_.file("pub/locked.txt")));
+    EXPECT_EQ(server_.commands().find("USER"), std::string::npos);
+    EXPECT_EQ(dialog_.shown, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FtpRefusedUploadTest,
+                         ::testing::Values(RefusedUpload{"ReadOnly", true}, RefusedUpload{"Missing", false}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(FtpTransferTest, AFailedStoreIsError503WithTheWindowClosedAndTheUserTold) {
+    ftpState().FTPMappe = "no-such-folder/";
+    writeText(local("up.txt"), "data");
+    transfer_.SendFil(local("up.txt"));
+    EXPECT_EQ(ftpState().FTPFeil, 503);
+    EXPECT_EQ(ftpLogMessages(), (Lines{
+                                    "FTP: Starter ny sesjon for opplasting av " + local("up.txt"),
+                                    "FTP: Kobler til 127.0.0.1 som bruker spyler",
+                                    "FTP: Feil nr. 503, kan ikke laste opp filen " + local("up.txt"),
+                                    "FTP: Kobler fra.",
+                                }));
+    EXPECT_FALSE(view_.visible);
+    EXPECT_EQ(view_.state, "Frakoblet");
+    ASSERT_EQ(frameUi_.boxes.size(), 1u);
+    EXPECT_EQ(frameUi_.boxes[0].rfind("FEIL: ", 0), 0u);
+    EXPECT_NE(server_.commands().find("QUIT"), std::string::npos);
+}
+
+TEST_F(FtpTransferTest, AFetchThatCannotWriteItsTemporaryFileIsError500) {
+    writeText(server_.file("pub/prog.exe"), "new");
+    writeText(local("prog.exe"), "mine");
+    ASSERT_EQ(mkdir(local("prog.tmp").c_str(), 0755), 0); // the temporary name is taken by a folder
+    transfer_.HentFil(local("prog.exe"));
+    EXPECT_EQ(ftpState().FTPFeil, 500);
+    EXPECT_EQ(readText(local("prog.exe")), "mine");
+    const Lines log = ftpLogMessages();
+    ASSERT_EQ(log.size(), 6u);
+    EXPECT_EQ(log[4], "FTP: Feil nr. 500, kan ikke laste ned filen " + local("prog.exe") +
+                          ". Sjekk at filen ikke er i bruk.");
+    EXPECT_EQ(log[5], "FTP: Kobler fra.");
+}
+
+TEST_F(FtpTransferTest, AnEmptyRemoteFileNeverReplacesTheTarget) {
+    writeText(server_.file("pub/prog.exe"), "");
+    writeText(local("prog.exe"), "mine");
+    transfer_.HentFil(local("prog.exe"));
+    EXPECT_EQ(ftpState().FTPFeil, 0);
+    EXPECT_EQ(readText(local("prog.exe")), "mine");
+    EXPECT_TRUE(exists(local("prog.tmp")));
+    EXPECT_FALSE(exists(local("prog.old")));
+    EXPECT_EQ(ftpLogMessages().back(), "FTP: Kobler fra.");
+}
+
+TEST_F(FtpTransferTest, ATargetNamedLikeItsTemporaryFileIsNotOverwrittenBeforeTheEnd) {
+    writeText(server_.file("pub/liste.tmp"), "new list");
+    writeText(local("liste.tmp"), "old list");
+    transfer_.HentFil(local("liste.tmp"));
+    EXPECT_EQ(ftpState().FTPFeil, 0);
+    EXPECT_EQ(readText(local("liste.tmp")), "new list");
+    EXPECT_EQ(readText(local("liste.old")), "old list");
+    EXPECT_FALSE(exists(local("liste.tmp.tmp")));
+}
+
+TEST_F(FtpTransferTest, AnOldNameThatIsALinkToAFolderIsRemovedWithoutTouchingTheFolder) {
+    writeText(server_.file("pub/prog.exe"), "new");
+    writeText(local("prog.exe"), "previous");
+    ASSERT_EQ(mkdir(local("kept").c_str(), 0755), 0);
+    writeText(local("kept/inside.txt"), "inside");
+    ASSERT_EQ(symlink(local("kept").c_str(), local("prog.old").c_str()), 0);
+    transfer_.HentFil(local("prog.exe"));
+    EXPECT_EQ(readText(local("prog.exe")), "new");
+    EXPECT_EQ(readText(local("prog.old")), "previous");
+    EXPECT_EQ(readText(local("kept/inside.txt")), "inside");
+    const Lines log = ftpLogMessages();
+    EXPECT_NE(std::find(log.begin(), log.end(), "FTP: slettet midlertidig fil: " + local("prog.old")),
+              log.end());
+}
+
+// A platform whose rename of the new file into place fails.
+class FailingFinalMove : public platform::PosixPlatform {
+public:
+    std::string failFrom;
+    bool moveFile(const std::string& from, const std::string& to, platform::Error& err) override {
+        if (from == failFrom) {
+            err = {platform::kErrorSharingViolation, "in use"};
+            return false;
+        }
+        return PosixPlatform::moveFile(from, to, err);
+    }
+};
+
+TEST_F(FtpTransferTest, WhenTheNewFileCannotMoveInThePreviousOneGoesBack) {
+    FailingFinalMove platform;
+    platform.failFrom = local("prog.tmp");
+    platform::setPlatform(&platform);
+    writeText(server_.file("pub/prog.exe"), "new");
+    writeText(local("prog.exe"), "previous");
+    transfer_.HentFil(local("prog.exe"));
+    platform::setPlatform(nullptr);
+    EXPECT_EQ(readText(local("prog.exe")), "previous");
+    EXPECT_EQ(readText(local("prog.tmp")), "new");
+    EXPECT_FALSE(exists(local("prog.old")));
+    const Lines log = ftpLogMessages();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "FTP: endret navn på " + local("prog.exe") + " til " + local("prog.old"));
+    EXPECT_EQ(log.back(), "FTP: endret navn på " + local("prog.old") + " til " + local("prog.exe"));
+}
+
+TEST_F(FtpTransferTest, TheFirstTransferWritesTheDefaultsAndShowsTheDialog) {
+    frame::settingsState().ActiveSettings =
+        std::make_unique<frame::IniDocument>(settingsDir_.file("fresh.ini")); // no section at all
+    dialog_.onShow = [this] { pointSettingsAtServer(FtpTestServer::kPassword); };
+    writeText(server_.file("pub/prog.exe"), "first");
+    transfer_.HentFil(local("prog.exe"));
+    EXPECT_EQ(dialog_.shown, 1);
+    EXPECT_EQ(dialog_.caption, "Oppsett FTP-server");
+    EXPECT_EQ(view_.caption, "ftp.solvarek.no"); // the host held before the settings were read
+    EXPECT_EQ(test::settingsValue("name"), "Test");
+    EXPECT_EQ(ftpState().FTPFeil, 0);
+    EXPECT_EQ(readText(local("prog.exe")), "first");
+}
+
+TEST_F(FtpTransferTest, WithoutAPortTheStandardPortIsUsed) {
+    test::writeFtpSection({"port="});
+    transfer_.HentFil(local("prog.exe"));
+    EXPECT_EQ(ftpState().FTPPort, 0);
+    EXPECT_EQ(transfer_.client().port(), 21);
+    EXPECT_EQ(ftpState().FTPFeil, 501); // nothing of ours answers on 127.0.0.1:21
+}
+
+} // namespace
+} // namespace spylerom::ftp

@@ -1,0 +1,198 @@
+// The Win32 file and folder services against real files in a temporary folder: the error
+// codes the system gives, the attributes, and whole-file replacement.
+#include "platform/win32/win32_platform.h"
+#include "support/temp_dir.h"
+#include "win32_test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace spylerom::test {
+namespace {
+
+using platform::Error;
+using platform::kInvalidFile;
+using platform::sys;
+
+std::string slurp(const std::string& path) {
+    std::string bytes;
+    Error err;
+    EXPECT_TRUE(sys().readFile(path, bytes, err)) << err.message;
+    return bytes;
+}
+
+TEST(Win32FillFile, CreatesWritesFlushesAndReplacesAnOldFile) {
+    TempDir dir;
+    const std::string path = dir.file("spylerom-1.tmp");
+    ASSERT_TRUE(writeDurable(path, std::string(5000, 'x')));
+
+    Error err;
+    const auto file = sys().createFillFile(path, err);
+    ASSERT_NE(file, kInvalidFile) << err.code << " " << err.message;
+    const std::string block(4096, '\0');
+    std::size_t written = 0;
+    ASSERT_TRUE(sys().writeFile(file, block.data(), block.size(), written, err)) << err.message;
+    EXPECT_EQ(written, block.size());
+    EXPECT_TRUE(sys().flushFile(file, err)) << err.message;
+    EXPECT_TRUE(sys().closeFile(file, err)) << err.message;
+
+    // The old content is gone: the file holds exactly the one block.
+    EXPECT_EQ(slurp(path), block);
+    EXPECT_TRUE(sys().deleteFile(path, err)) << err.message;
+    EXPECT_FALSE(sys().fileExists(path));
+}
+
+struct RefusedCreate {
+    const char* name;
+    platform::ErrorCode code;
+};
+
+class Win32FillFileRefused : public ::testing::TestWithParam<RefusedCreate> {};
+
+// A missing folder, a read-only file and a device name: each refused with the system's code
+// and message, and a read-only file keeps its content.
+TEST_P(Win32FillFileRefused, GivesTheSystemsCodeAndMessage) {
+    TempDir dir;
+    std::string path;
+    const std::string name = GetParam().name;
+    if (name == "missing folder") {
+        path = dir.file("no-such-folder\\spylerom-1.tmp");
+    } else if (name == "read-only file") {
+        path = dir.file("spylerom-1.tmp");
+        ASSERT_TRUE(writeDurable(path, "keep me"));
+        ASSERT_TRUE(SetFileAttributesW(platform::widen(path).c_str(), FILE_ATTRIBUTE_READONLY));
+    } else {
+        path = dir.file("NUL");
+    }
+    Error err;
+    const auto file = sys().createFillFile(path, err);
+    if (file != kInvalidFile)
+        sys().closeFile(file, err);
+    ASSERT_EQ(file, kInvalidFile);
+    EXPECT_EQ(err.code, GetParam().code);
+    EXPECT_FALSE(err.message.empty());
+    EXPECT_EQ(err.message.find_first_of("\r\n"), std::string::npos) << err.message;
+    if (name == "read-only file") {
+        EXPECT_EQ(slurp(path), "keep me");
+        EXPECT_TRUE(sys().isReadOnly(path));
+        EXPECT_EQ(sys().fileSizeForWrite(path), -1);
+        Error normal;
+        EXPECT_TRUE(sys().setNormalAttributes(path, normal)) << normal.message;
+        EXPECT_FALSE(sys().isReadOnly(path));
+        EXPECT_EQ(sys().fileSizeForWrite(path), 7);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Win32FillFileRefused,
+                         ::testing::Values(RefusedCreate{"missing folder", platform::kErrorPathNotFound},
+                                           RefusedCreate{"read-only file", platform::kErrorAccessDenied},
+                                           RefusedCreate{"device name", platform::kErrorAccessDenied}),
+                         [](const auto& p) {
+                             std::string name = p.param.name;
+                             std::replace(name.begin(), name.end(), ' ', '_');
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+TEST(Win32Folders, CreateOneLevelATreeAndRemove) {
+    TempDir dir;
+    Error err;
+    const std::string top = dir.file("Solvarek");
+    EXPECT_FALSE(sys().createFolder(dir.file("a\\b"), err));
+    EXPECT_EQ(err.code, platform::kErrorPathNotFound);
+
+    ASSERT_TRUE(sys().createFolder(top, err)) << err.message;
+    EXPECT_FALSE(sys().createFolder(top, err));
+    EXPECT_EQ(err.code, platform::kErrorAlreadyExists);
+
+    const std::string tree = top + "\\export\\html\\varer\\";
+    ASSERT_TRUE(sys().createFolderTree(tree, err)) << err.message;
+    EXPECT_TRUE(sys().folderExists(tree));
+    EXPECT_TRUE(sys().createFolderTree(tree, err)) << "an existing tree is no failure";
+
+    // A file in the way of a folder of the tree.
+    ASSERT_TRUE(writeDurable(top + "\\blokk", "x"));
+    EXPECT_FALSE(sys().createFolderTree(top + "\\blokk\\under", err));
+    EXPECT_NE(err.code, platform::kErrorSuccess);
+
+    EXPECT_FALSE(sys().removeFolder(top + "\\export", err));
+    EXPECT_EQ(err.code, platform::kErrorDirNotEmpty);
+    EXPECT_TRUE(sys().removeFolder(tree, err)) << err.message;
+    EXPECT_FALSE(sys().folderExists(tree));
+}
+
+TEST(Win32Folders, ListingShowsEveryEntryWithItsAttributes) {
+    TempDir dir;
+    ASSERT_TRUE(writeDurable(dir.file("vanlig.txt"), "a"));
+    ASSERT_TRUE(writeDurable(dir.file("skrivebeskyttet.txt"), "b"));
+    ASSERT_TRUE(writeDurable(dir.file("skjult.txt"), "c"));
+    SetFileAttributesW(platform::widen(dir.file("skrivebeskyttet.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(platform::widen(dir.file("skjult.txt")).c_str(), FILE_ATTRIBUTE_HIDDEN);
+    Error err;
+    ASSERT_TRUE(sys().createFolder(dir.file("mappe-æøå"), err));
+
+    std::vector<platform::FolderEntry> entries;
+    ASSERT_TRUE(sys().listFolder(dir.path(), entries, err)) << err.message;
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].name, "mappe-æøå");
+    EXPECT_TRUE(entries[0].isFolder);
+    EXPECT_EQ(entries[1].name, "skjult.txt");
+    EXPECT_FALSE(entries[1].readOnly);
+    EXPECT_EQ(entries[2].name, "skrivebeskyttet.txt");
+    EXPECT_TRUE(entries[2].readOnly);
+    EXPECT_FALSE(entries[2].isFolder);
+    EXPECT_EQ(entries[3].name, "vanlig.txt");
+
+    EXPECT_FALSE(sys().listFolder(dir.file("borte"), entries, err));
+    EXPECT_EQ(err.code, platform::kErrorPathNotFound);
+    SetFileAttributesW(platform::widen(dir.file("skrivebeskyttet.txt")).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(Win32Files, ReplaceKeepsTheOldAttributesAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    const std::string path = dir.file("solvarek.ini");
+    Error err;
+    ASSERT_TRUE(sys().replaceFile(path, "[INI_SELF]\r\n", err)) << err.message;
+    EXPECT_EQ(slurp(path), "[INI_SELF]\r\n");
+
+    ASSERT_TRUE(SetFileAttributesW(platform::widen(path).c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(sys().replaceFile(path, "[STANDARD]\r\nLogToFile=1\r\n", err))
+        << err.code << " " << err.message;
+    EXPECT_EQ(slurp(path), "[STANDARD]\r\nLogToFile=1\r\n");
+    EXPECT_TRUE(attributes(path) & FILE_ATTRIBUTE_HIDDEN);
+
+    std::vector<platform::FolderEntry> entries;
+    ASSERT_TRUE(sys().listFolder(dir.path(), entries, err));
+    EXPECT_EQ(entries.size(), 1u) << "the temporary file beside it is gone";
+
+    EXPECT_FALSE(sys().replaceFile(dir.file("borte\\x.ini"), "x", err));
+    EXPECT_EQ(err.code, platform::kErrorPathNotFound);
+}
+
+TEST(Win32Files, MoveDoesNotReplaceAndMissingFilesSayWhy) {
+    TempDir dir;
+    ASSERT_TRUE(writeDurable(dir.file("a"), "A"));
+    ASSERT_TRUE(writeDurable(dir.file("b"), "B"));
+    Error err;
+    EXPECT_FALSE(sys().moveFile(dir.file("a"), dir.file("b"), err));
+    EXPECT_EQ(err.code, platform::kErrorAlreadyExists);
+    EXPECT_EQ(slurp(dir.file("b")), "B");
+    EXPECT_TRUE(sys().moveFile(dir.file("a"), dir.file("c"), err)) << err.message;
+    EXPECT_EQ(slurp(dir.file("c")), "A");
+
+    std::string bytes;
+    EXPECT_FALSE(sys().readFile(dir.file("a"), bytes, err));
+    EXPECT_EQ(err.code, platform::kErrorFileNotFound);
+    EXPECT_FALSE(sys().deleteFile(dir.file("a"), err));
+    EXPECT_EQ(err.code, platform::kErrorFileNotFound);
+    EXPECT_FALSE(sys().deleteFile(dir.path(), err)) << "a folder is no file";
+    EXPECT_EQ(err.code, platform::kErrorAccessDenied);
+    EXPECT_FALSE(sys().fileExists(dir.path()));
+    EXPECT_TRUE(sys().folderExists(dir.path()));
+    EXPECT_EQ(sys().fileSizeForWrite(dir.file("a")), -1);
+}
+
+} // namespace
+} // namespace spylerom::test
