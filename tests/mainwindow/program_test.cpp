@@ -5,6 +5,8 @@
 #include "fill/fill_state.h"
 #include "frame/frame_ui.h"
 #include "frame/textfil.h"
+#include "ftp/ui/ftp_form.h"
+#include "ftp/ui/input_form.h"
 #include "gui/screen_cursor.h"
 #include "mainwindow/ui/program.h"
 #include "mainwindow/ui/qt_frame_ui.h"
@@ -54,11 +56,15 @@ protected:
 };
 
 TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
-    bool shownWithFrameUi = false;
+    bool shownWithFrameUi = false, othersHidden = false;
     std::string title;
     QString applicationName;
     const int code = run({.shown = [&](ProgramWindows& windows) {
         TSpyleRomForm* form = windows.SpyleRomForm.get();
+        othersHidden = windows.FTPform && windows.InputForm && !windows.FTPform->isVisible() &&
+                       !windows.InputForm->isVisible() &&
+                       ftp::TFTPform::instance() == windows.FTPform.get() &&
+                       ftp::TInputForm::instance() == windows.InputForm.get();
         shownWithFrameUi =
             form->isVisible() && dynamic_cast<mainwindow::QtFrameUi*>(&frame::frameUi()) != nullptr;
         title = form->windowTitle().toStdString();
@@ -67,6 +73,9 @@ TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
     }});
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(shownWithFrameUi);
+    EXPECT_TRUE(othersHidden) << "the transfer window and the input dialog exist, hidden";
+    EXPECT_EQ(ftp::TFTPform::instance(), nullptr) << "all windows are destroyed at the end";
+    EXPECT_EQ(ftp::TInputForm::instance(), nullptr);
     EXPECT_EQ(title, "SpyleRom 2.07");
     EXPECT_EQ(applicationName, QStringLiteral("Solvarek Spylerom"));
     EXPECT_EQ(dynamic_cast<mainwindow::QtFrameUi*>(&frame::frameUi()), nullptr)

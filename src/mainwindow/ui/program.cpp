@@ -2,6 +2,8 @@
 #include "mainwindow/ui/program.h"
 
 #include "frame/textfil.h"
+#include "ftp/ui/ftp_form.h"
+#include "ftp/ui/input_form.h"
 #include "mainwindow/ui/qt_frame_ui.h"
 
 #include <QApplication>
@@ -13,13 +15,11 @@
 namespace spylerom::mainwindow {
 
 void createOtherWindows(ProgramWindows& windows) {
-    // Each subsystem that brings a window creates it here, in this order, hidden until
-    // something shows it:
-    //   windows.SysInfoForm  the system information dialog
-    //   windows.FTPform      the FTP transfer window
-    //   windows.InputForm    the input dialog
-    //   windows.PrintForm    the preview window
-    (void)windows;
+    // In this order, each hidden until something shows it. The system information dialog
+    // (windows.SysInfoForm) comes first and the preview window (windows.PrintForm) last, once
+    // their subsystems bring them.
+    windows.FTPform = std::make_unique<ftp::TFTPform>();
+    windows.InputForm = std::make_unique<ftp::TInputForm>();
 }
 
 void destroyWindows(ProgramWindows& windows) {
