@@ -43,15 +43,28 @@ if [ ! -d "$WINEPREFIX/drive_c" ]; then
     "$wineserver" -w
 fi
 
-# Drive Q: is a 64 MiB FAT image of ours, the file system of a memory stick (ext4 would keep a
-# share of its free blocks from every writer, so no fill could reach them). It is mapped
-# before Wine starts, since Wine reads the drive letters when it boots.
+# Drive Q: is a 64 MiB image of ours, mapped before Wine starts, since Wine reads the drive
+# letters when it boots. FAT, the file system of a memory stick, where the kernel has it; else
+# an ext4 made to behave like a Windows volume: no journal (a flush then writes a file's extent
+# blocks home), no delayed allocation, and no blocks held back from writers.
 if [ "$(id -u)" = 0 ] && { [ -e /dev/loop-control ] || [ -e /dev/loop0 ]; }; then
     image_dir=$(mktemp -d /tmp/spylerom-win32-XXXXXX)
     truncate -s 64M "$image_dir/disk.img"
-    mkfs.vfat -n SPYLETEST "$image_dir/disk.img" >/dev/null
     mkdir "$image_dir/mnt"
-    if mount -o loop "$image_dir/disk.img" "$image_dir/mnt"; then
+    modprobe vfat 2>/dev/null || true
+    if grep -qw vfat /proc/filesystems; then
+        mkfs.vfat -n SPYLETEST "$image_dir/disk.img" >/dev/null
+        mount_options=loop
+    else
+        mkfs.ext4 -q -F -b 4096 -m 0 -O ^has_journal -L SPYLETEST "$image_dir/disk.img"
+        mount_options=loop,nodelalloc
+    fi
+    if mount -o "$mount_options" "$image_dir/disk.img" "$image_dir/mnt"; then
+        device=$(findmnt -n -o SOURCE "$image_dir/mnt")
+        reserve=/sys/fs/ext4/${device##*/}/reserved_clusters
+        [ -w "$reserve" ] && echo 0 >"$reserve"
+        # Wine reads the label of a FAT volume; of the ext4 stand-in it shows none.
+        grep -qw vfat /proc/filesystems && export SPYLEROM_WIN32_LABEL=SPYLETEST
         drive_link="$WINEPREFIX/dosdevices/q:"
         rm -f "$drive_link"
         ln -s "$image_dir/mnt" "$drive_link"

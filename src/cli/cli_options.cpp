@@ -33,6 +33,14 @@ bool isOption(const std::string& arg, const std::string& name) {
     return arg == name || arg.rfind(name + "=", 0) == 0;
 }
 
+// The frame's options: their effect is the frame start-up's business.
+bool isFrameSwitch(const std::string& arg) {
+    return arg == "--debug" || arg == "-install";
+}
+bool isFrameValueOption(const std::string& arg) {
+    return arg == "-ip" || arg == "--caption" || arg == "--user";
+}
+
 } // namespace
 
 std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std::string& problem) {
@@ -41,7 +49,14 @@ std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         std::string value;
-        if (arg == "--help" || arg == "-h") {
+        if (isFrameSwitch(arg)) {
+            continue;
+        } else if (isFrameValueOption(arg)) {
+            // The value is the next argument (none when it is the last). One that looks like an
+            // option is examined as an argument of its own as well, as the frame does.
+            if (i + 1 < args.size() && (args[i + 1].empty() || args[i + 1].front() != '-'))
+                ++i;
+        } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;
@@ -119,8 +134,19 @@ std::string usageText() {
            "                       (default 65536, which writes blocks of 65537 bytes)\n"
            "  --list-drives        list the drives with their free and total MB\n"
            "  -v, --verbose        print every log line as it is taken\n"
+           "                       (lines are taken when LogToFile=1 in solvarek.ini, as for\n"
+           "                       the window program)\n"
            "  -h, --help           show this help and exit\n"
            "      --version        show the version and exit\n"
+           "\n"
+           "The options of the window program are taken as well:\n"
+           "  --debug              detail lines in the log for this run\n"
+           "  -install             as --debug, and make the folder tree again\n"
+           "  -ip ADDRESS          the IP address the log names for this machine\n"
+           "  --caption TEXT       accepted and kept\n"
+           "  --user NAME          the user name of the log and the per-user settings\n"
+           "\n"
+           "Settings: solvarek.ini in the working folder, else $APPDATA/Solvarek/etc/solvarek.ini.\n"
            "\n"
            "Ctrl+C stops the fill cleanly: the temporary files are closed and deleted first.\n"
            "Exit status: 0 when the run ended normally, 1 when a pass could not create its files,\n"

@@ -23,6 +23,8 @@ inline const std::vector<std::string> kBlockChoices = {"512",  "1024",  "2048", 
                                                        "8192", "16384", "32768", "65536"};
 
 // Parses argv[1..]; on bad input returns nullopt and sets `problem` to one line naming it.
+// The frame's own options ("--debug", "-install", "-ip", "--caption", "--user") are accepted
+// and left to the frame's start-up, which reads them from the same arguments.
 std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std::string& problem);
 
 std::string usageText();

@@ -3,6 +3,7 @@
 #include "cli_options.h"
 #include "console_window.h"
 #include "fill/fill_engine.h"
+#include "frame/startup.h"
 #include "frame/textfil.h"
 #include "platform/platform.h"
 
@@ -77,12 +78,13 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
     if (driveText.empty())
         return usageError(err, "no drive '" + options->drive + "' (see --list-drives)");
 
+    // Everything above only reads; from here on the frame's files are made and written, in the
+    // window program's order: log, frame start-up, the work, frame shut-down, log saved.
     auto& log = frame::logState();
     frame::InitLog();
-    log.LogEnabled = true;
-    frame::LoadLog();
     if (options->verbose)
         frame::setLogObserver([err](const std::string& line) { std::fprintf(err, "%s\n", line.c_str()); });
+    frame::FrameStartup(args);
 
     ConsoleWindow window(driveText, options->fillIndex, options->blockIndex, options->repetitions, err,
                          isatty(fileno(err)) != 0);
@@ -92,6 +94,7 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
     engine.StasjonChange(true);
     engine.Spyleromen();
     window.finish();
+    frame::FrameShutdown();
     frame::setLogObserver(nullptr);
 
     platform::Error saveError;

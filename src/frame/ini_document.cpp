@@ -142,9 +142,12 @@ std::string oneLine(std::string_view text) {
 
 IniDocument::IniDocument(std::string path) : path_(std::move(path)) {
     std::string bytes;
-    platform::Error err;
-    if (sys().fileExists(path_) && sys().readFile(path_, bytes, err))
+    if (!sys().fileExists(path_))
+        return;
+    if (sys().readFile(path_, bytes, loadError_))
         parse(decodeFileText(bytes));
+    else if (loadError_.code == platform::kErrorSuccess)
+        loadError_.code = platform::kErrorAccessDenied;
 }
 
 IniDocument::IniDocument(std::string path, std::string_view text) : path_(std::move(path)) {
@@ -242,6 +245,11 @@ std::string IniDocument::text() const {
 }
 
 bool IniDocument::flush(platform::Error& err) const {
+    // Writing what little was read of a file that could not be read would lose the rest.
+    if (loadError_.code != platform::kErrorSuccess) {
+        err = loadError_;
+        return false;
+    }
     if (sys().fileExists(path_) && sys().isReadOnly(path_)) {
         err = platform::Error{platform::kErrorAccessDenied, "filen er skrivebeskyttet"};
         return false;

@@ -19,6 +19,7 @@ class IniDocument {
 public:
     // Loads path; a missing or unreadable file gives an empty document. A UTF-8 or UTF-16
     // byte-order mark selects that encoding; other files are read as the system's file text.
+    // A file that exists but cannot be read is never overwritten by the document's flush.
     explicit IniDocument(std::string path);
     // A document of the given file text, not read from disk (path is where flush writes).
     IniDocument(std::string path, std::string_view text);
@@ -54,6 +55,7 @@ private:
 
     std::string path_;
     std::vector<Section> sections_;
+    platform::Error loadError_; // why an existing file could not be read (code 0 when it could)
 };
 
 struct SettingsState {

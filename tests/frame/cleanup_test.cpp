@@ -79,14 +79,27 @@ protected:
         EXPECT_EQ(readText(outside_ + "/keep/also.txt"), "mine too");
         EXPECT_EQ(entriesIn(outside_), 2);
     }
-    // A folder whose path does not name a temporary folder (unlike anything under /tmp).
+    // A folder whose path does not name a temporary folder (unlike anything under /tmp): in
+    // the first writable place whose path has no "TMP" in it.
     std::string plainFolder(const std::string& name) {
         if (!plain_) {
-            env_.set("TMPDIR", platform::folderOf(platform::sys().programPath()));
-            plain_ = std::make_unique<TempDir>();
+            for (const std::string& base :
+                 {platform::folderOf(platform::sys().programPath()), std::string("/dev/shm/"),
+                  platform::sys().environment("HOME") + "/"}) {
+                if (base.size() < 2 || platform::sys().toUpper(base).find("TMP") != std::string::npos ||
+                    !fs::is_directory(base))
+                    continue;
+                env_.set("TMPDIR", base);
+                try {
+                    plain_ = std::make_unique<TempDir>();
+                    break;
+                } catch (const std::exception&) {
+                    continue; // not writable
+                }
+            }
         }
-        if (platform::sys().toUpper(plain_->path()).find("TMP") != std::string::npos)
-            ADD_FAILURE() << "the build folder's path names a temporary folder: " << plain_->path();
+        if (!plain_)
+            return {};
         return plain_->file(name);
     }
     CursorRecorder cursor_;
@@ -178,6 +191,8 @@ TEST_F(CleanupTest, EmptyFolderOfAFileOrAMissingFolderDoesNothing) {
 
 TEST_F(CleanupTest, ATmpEntryWithoutTheWordTmpIsNeverEmptied) {
     const std::string scratch = plainFolder("Scratch");
+    if (scratch.empty())
+        GTEST_SKIP() << "no writable folder whose path lacks the word TMP";
     fillTree(scratch);
     SelectSection("FOLDERS");
     WriteSettingString("tmp_folder", scratch + "/");
@@ -189,6 +204,8 @@ TEST_F(CleanupTest, ATmpEntryWithoutTheWordTmpIsNeverEmptied) {
 
 TEST_F(CleanupTest, TheWordIsFoundWhateverItsCase) {
     const std::string scratch = plainFolder("scratch_tMp");
+    if (scratch.empty())
+        GTEST_SKIP() << "no writable folder whose path lacks the word TMP";
     fillTree(scratch);
     SelectSection("FOLDERS");
     WriteSettingString("tmp_folder", scratch);

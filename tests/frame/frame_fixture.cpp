@@ -1,8 +1,7 @@
 #include "frame_fixture.h"
 
 #include "frame/frame_ui.h"
-#include "frame/settings.h"
-#include "frame/sysqueries.h"
+#include "frame/startup.h"
 #include "frame/textfil.h"
 #include "platform/platform.h"
 
@@ -12,17 +11,10 @@
 
 namespace spylerom::test {
 
-namespace {
-void resetFrame() {
-    frame::ResetLogState();
-    frame::ResetSettingsState();
-    frame::ResetSystemQueryState();
-}
-} // namespace
-
 void FrameTest::SetUp() {
     std::filesystem::create_directories(appdata());
     std::filesystem::create_directories(work());
+    std::filesystem::create_directories(root_.file("systemp")); // TEMP: an existing folder
     oldCwd_ = std::filesystem::current_path().string();
     std::filesystem::current_path(work());
     env_.set("APPDATA", appdata());
@@ -32,11 +24,11 @@ void FrameTest::SetUp() {
     env_.unset("WINDIR");
     env_.unset("SystemRoot");
     env_.set("TEMP", root_.file("systemp"));
-    resetFrame();
+    frame::ResetFrameState();
 }
 
 void FrameTest::TearDown() {
-    resetFrame();
+    frame::ResetFrameState();
     platform::setPlatform(nullptr);
     frame::setFrameUi(nullptr);
     std::filesystem::current_path(oldCwd_);

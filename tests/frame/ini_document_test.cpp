@@ -2,6 +2,7 @@
 #include "frame/settings.h"
 
 #include "frame_fixture.h"
+#include "platform/posix/posix_platform.h"
 
 #include <filesystem>
 #include <sys/stat.h>
@@ -154,6 +155,30 @@ TEST_F(IniDocumentTest, FlushRefusesAReadOnlyFileAndLeavesItsBytes) {
     EXPECT_FALSE(doc.flush(err));
     EXPECT_EQ(err.code, platform::kErrorAccessDenied);
     EXPECT_EQ(readText(path()), "; keep me\r\n[S]\r\nk=1\r\n");
+}
+
+// A file that exists but cannot be read, as a locked or unreadable file would be.
+class UnreadablePlatform : public platform::PosixPlatform {
+public:
+    bool readFile(const std::string&, std::string& bytes, platform::Error& err) const override {
+        bytes.clear();
+        err = platform::errorFromErrno(EIO);
+        return false;
+    }
+};
+
+TEST_F(IniDocumentTest, AFileThatCouldNotBeReadIsNeverOverwritten) {
+    writeText(path(), "[S]\r\nk=1\r\n");
+    UnreadablePlatform unreadable;
+    platform::setPlatform(&unreadable);
+    IniDocument doc(path());
+    platform::setPlatform(nullptr);
+    EXPECT_TRUE(doc.sections().empty());
+    doc.set("S", "other", "2");
+    platform::Error err;
+    EXPECT_FALSE(doc.flush(err));
+    EXPECT_NE(err.code, platform::kErrorSuccess);
+    EXPECT_EQ(readText(path()), "[S]\r\nk=1\r\n");
 }
 
 TEST_F(IniDocumentTest, FlushIntoAMissingFolderFails) {

@@ -5,8 +5,10 @@
 #include "frame/textfil.h"
 #include "frame_fixture.h"
 #include "platform/posix/posix_platform.h"
+#include "support/loop_image.h"
 
 #include <filesystem>
+#include <fstream>
 
 namespace spylerom::test {
 namespace {
@@ -233,6 +235,41 @@ TEST_F(SettingsTest, FailedFlushDuringTheRunIsLoggedAndTheRunGoesOn) {
     // The document is still open and usable.
     WriteSettingString("Still", "here");
     EXPECT_EQ(ReadSettingString("Still"), "here");
+}
+
+TEST_F(SettingsTest, AFullDiskLeavesTheSettingsFileAsItWas) {
+    std::string why;
+    if (!LoopImage::available(&why))
+        GTEST_SKIP() << why;
+    LoopImage image(LoopImage::Options{16, "ext4", false});
+    ASSERT_TRUE(image.ok()) << image.error();
+    const std::string ini = image.mountPoint() + "/solvarek.ini";
+    const std::string original = "[STANDARD]\r\nLogToFile=1\r\n";
+    writeText(ini, original);
+    {
+        // Take every block that is left, the reserve included (the tests run as root).
+        std::ofstream filler(image.mountPoint() + "/filler", std::ios::binary);
+        const std::string block(1 << 16, 'x');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {
+        }
+    }
+    // Back to the working folder before the image is unmounted, whatever happens below.
+    struct CwdBack {
+        std::string folder;
+        ~CwdBack() { std::filesystem::current_path(folder); }
+    } back{work()};
+    std::filesystem::current_path(image.mountPoint());
+    logState().LogEnabled = true;
+    OpenSettingsFile();
+    ASSERT_EQ(settingsState().SettingsFileName, ini);
+    WriteSettingString("Big", std::string(1 << 20, 'y'));
+    FlushSettings();
+    EXPECT_EQ(countLogLinesContaining(" FEIL: kan ikke lagre innstillingene i " + ini + " [112]"), 1);
+    EXPECT_EQ(readText(ini), original);
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(image.mountPoint()))
+        entries += e.path().filename() != "lost+found";
+    EXPECT_EQ(entries, 2) << "only the settings file and the filler";
 }
 
 TEST_F(SettingsTest, ReadOnlyPerUserFileIsNotWrittenAndTheFailureIsLogged) {
