@@ -1,6 +1,7 @@
 #include "form_fixture.h"
 
 #include "fill/fill_state.h"
+#include "frame/startup.h"
 #include "frame/textfil.h"
 #include "gui/screen_cursor.h"
 
@@ -37,7 +38,7 @@ bool MappedDrivesPlatform::deleteFile(const std::string& path, platform::Error& 
 
 void FormTest::SetUp() {
     fill::ResetFillState();
-    frame::ResetLogState();
+    frame::ResetFrameState();
     frame::logState().LogEnabled = true;
     env_.set("APPDATA", appData_.path());
     env_.unset("SYSTEMDRIVE");
@@ -48,7 +49,7 @@ void FormTest::TearDown() {
     form_.reset();
     platform::setPlatform(nullptr);
     gui::setScreenCursor(std::nullopt);
-    frame::ResetLogState();
+    frame::ResetFrameState();
     fill::ResetFillState();
 }
 

@@ -10,6 +10,7 @@
 #include "gui/screen_cursor.h"
 #include "mainwindow/ui/program.h"
 #include "mainwindow/ui/qt_frame_ui.h"
+#include "printing/ui/print_form.h"
 #include "support/loop_image.h"
 
 #include <QAction>
@@ -19,6 +20,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 
 namespace spylerom::test {
 namespace {
@@ -49,6 +51,14 @@ protected:
         return mainwindow::runProgram(argc, argv, hooks);
     }
 
+    // The main settings file under APPDATA, with the given lines in section STANDARD.
+    std::string writeSettings(const std::string& standard) {
+        const std::string folder = appData_.path() + "/Solvarek/etc";
+        std::filesystem::create_directories(folder);
+        writeText(folder + "/solvarek.ini", "[STANDARD]\r\n" + standard);
+        return folder + "/solvarek.ini";
+    }
+
     std::string logFileText() const { return exists(logFile()) ? readText(logFile()) : std::string(); }
     std::string logFile() const { return frame::logState().LogFileName; }
 
@@ -73,15 +83,37 @@ TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
     }});
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(shownWithFrameUi);
-    EXPECT_TRUE(othersHidden) << "the transfer window and the input dialog exist, hidden";
+    EXPECT_TRUE(othersHidden) << "the transfer window, the input dialog and the preview exist, hidden";
     EXPECT_EQ(ftp::TFTPform::instance(), nullptr) << "all windows are destroyed at the end";
     EXPECT_EQ(ftp::TInputForm::instance(), nullptr);
+    EXPECT_EQ(printing::TPrintForm::instance(), nullptr);
     EXPECT_EQ(title, "SpyleRom 2.07");
     EXPECT_EQ(applicationName, QStringLiteral("Solvarek Spylerom"));
     EXPECT_EQ(dynamic_cast<mainwindow::QtFrameUi*>(&frame::frameUi()), nullptr)
         << "the console services are back";
     ASSERT_FALSE(logFile().empty());
     EXPECT_TRUE(exists(logFile())) << "SaveLog writes the log file at the end";
+}
+
+TEST_F(ProgramTest, StartsAndEndsInOrderLogFrameWindowsLoopWindowsFrameLog) {
+    const std::string settings = writeSettings("LogToFile=1\r\nVerboseLogging=1\r\n");
+    const int code = run({.shown = [&](ProgramWindows& windows) {
+        TSpyleRomForm* form = windows.SpyleRomForm.get();
+        QTimer::singleShot(0, form, [form] { form->close(); });
+    }});
+    EXPECT_EQ(code, 0);
+    const std::string saved = logFileText();
+    const auto at = [&](const std::string& text) { return saved.find(text); };
+    ASSERT_NE(at("START: "), std::string::npos) << saved;
+    ASSERT_NE(at("- PROGRAMMET STARTER -"), std::string::npos) << saved;
+    ASSERT_NE(at("AVSLUTTER PROGRAM. "), std::string::npos) << saved;
+    EXPECT_LT(at("START: "), at("- PROGRAMMET STARTER -")) << "the frame starts before the main window";
+    EXPECT_LT(at("- PROGRAMMET STARTER -"), at("AVSLUTTER PROGRAM. ")) << "and shuts down after it";
+    EXPECT_EQ(saved.find("\n", at("AVSLUTTER PROGRAM. ")) + 1, saved.size())
+        << "the summary is the last line";
+    // The preview window stores its zoom as it is destroyed; the frame's shut-down then writes
+    // the settings file, so the windows went before it.
+    EXPECT_NE(readText(settings).find("PreViewZoom="), std::string::npos) << readText(settings);
 }
 
 TEST_F(ProgramTest, ClosingDuringARunEndsTheProgramOnlyAfterTheCleanUp) {
@@ -92,6 +124,7 @@ TEST_F(ProgramTest, ClosingDuringARunEndsTheProgramOnlyAfterTheCleanUp) {
     ASSERT_TRUE(image.ok()) << image.error();
     platform_ = MappedDrivesPlatform{};
     platform_.map('Z', image.mountPoint());
+    writeSettings("LogToFile=1\r\n");
     bool openDuringCleanup = true;
     TSpyleRomForm* form = nullptr;
     platform_.onCleanup = [&] { openDuringCleanup = openDuringCleanup && form && form->isVisible(); };

@@ -1,10 +1,12 @@
 // The window program's order of start-up and shut-down.
 #include "mainwindow/ui/program.h"
 
+#include "frame/startup.h"
 #include "frame/textfil.h"
 #include "ftp/ui/ftp_form.h"
 #include "ftp/ui/input_form.h"
 #include "mainwindow/ui/qt_frame_ui.h"
+#include "printing/ui/print_form.h"
 
 #include <QApplication>
 
@@ -16,10 +18,10 @@ namespace spylerom::mainwindow {
 
 void createOtherWindows(ProgramWindows& windows) {
     // In this order, each hidden until something shows it. The system information dialog
-    // (windows.SysInfoForm) comes first and the preview window (windows.PrintForm) last, once
-    // their subsystems bring them.
+    // (windows.SysInfoForm) comes first, once its subsystem brings it.
     windows.FTPform = std::make_unique<ftp::TFTPform>();
     windows.InputForm = std::make_unique<ftp::TInputForm>();
+    windows.PrintForm = std::make_unique<printing::TPrintForm>();
 }
 
 void destroyWindows(ProgramWindows& windows) {
@@ -42,7 +44,8 @@ void saveLog() {
 } // namespace
 
 int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
-    const std::vector<std::string> arguments(argv, argv + argc);
+    // The arguments after the program path, as given (the toolkit takes its own out of argv).
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     // The toolkit comes first, so that the frame's start-up can already show a message box.
     std::unique_ptr<QApplication> ownApplication;
     if (!QApplication::instance())
@@ -51,6 +54,7 @@ int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
     frame::setFrameUi(&frameUi);
 
     frame::InitLog();
+    frame::FrameStartup(arguments);
     // The application's title: what the task bar shows (the windows keep their own titles).
     QApplication::setApplicationName(QStringLiteral("Solvarek Spylerom"));
     // Only the main window's close ends the program; a message box closed before it is shown
@@ -71,6 +75,7 @@ int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
 
     frameUi.setMainWindow(nullptr);
     destroyWindows(windows);
+    frame::FrameShutdown();
     saveLog();
     frame::setFrameUi(nullptr);
     return exitCode;

@@ -20,6 +20,11 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+// The resources of a static library are registered by hand, from the global namespace.
+static void registerMainWindowResources() {
+    Q_INIT_RESOURCE(mainwindow);
+}
+
 namespace spylerom::mainwindow {
 
 namespace {
@@ -161,6 +166,7 @@ void TSpyleRomForm::buildPanel(QWidget* client) {
     Image1 = new QLabel(Panel1);
     Image1->setObjectName("Image1");
     Image1->setFixedSize(65, 65);
+    registerMainWindowResources();
     QString why;
     const QImage emblem = gui::loadJpeg(QStringLiteral(":/mainwindow/spylerom-emblem.jpg"), &why);
     if (emblem.isNull())
