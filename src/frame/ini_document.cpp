@@ -2,6 +2,8 @@
 // whole-file write.
 #include "frame/settings.h"
 
+#include "platform/utf8.h"
+
 namespace spylerom::frame {
 
 using platform::sys;
@@ -44,24 +46,6 @@ bool sameName(std::string_view a, std::string_view b) {
     return sys().toUpper(a) == sys().toUpper(b);
 }
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // UTF-16 text (after its byte-order mark) to UTF-8; a lone surrogate becomes U+FFFD.
 std::string fromUtf16(std::string_view bytes, bool bigEndian) {
     const auto unit = [&](std::size_t i) -> char32_t {
@@ -84,35 +68,9 @@ std::string fromUtf16(std::string_view bytes, bool bigEndian) {
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = 0xFFFD;
         }
-        appendUtf8(out, c);
+        platform::utf8::append(out, c);
     }
     return out;
-}
-
-// Whether text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool isValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80             ? 1
-                                   : (lead & 0xE0) == 0xC0 ? 2
-                                   : (lead & 0xF0) == 0xE0 ? 3
-                                   : (lead & 0xF8) == 0xF0 ? 4
-                                                           : 0;
-        if (length == 0 || i + length > text.size() || (length == 2 && lead < 0xC2) || lead > 0xF4)
-            return false;
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            c = (c << 6) | (next & 0x3F);
-        }
-        if ((length == 3 && c < 0x800) || (length == 4 && c < 0x10000) || c > 0x10FFFF ||
-            (c >= 0xD800 && c <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
 }
 
 std::string decodeFileText(std::string_view bytes) {
@@ -120,7 +78,7 @@ std::string decodeFileText(std::string_view bytes) {
         // UTF-8 by its mark, whatever the system's code page is; bytes that are no UTF-8 after
         // all are read as the system's file text.
         const std::string_view rest = bytes.substr(3);
-        return isValidUtf8(rest) ? std::string(rest) : sys().fromFileText(rest);
+        return platform::utf8::isValid(rest) ? std::string(rest) : sys().fromFileText(rest);
     }
     if (bytes.substr(0, 2) == "\xFF\xFE")
         return fromUtf16(bytes.substr(2), false);

@@ -4,6 +4,7 @@
 
 #include "frame/folders.h"
 #include "frame/frame_ui.h"
+#include "frame/text_lines.h"
 #include "frame/textfil.h"
 #include "platform/platform.h"
 
@@ -42,22 +43,6 @@ std::string keyOf(const std::string& line) {
     return eq == std::string::npos ? std::string() : trimmed(line.substr(0, eq));
 }
 
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(std::move(line));
-        start = end + 1;
-    }
-    return lines;
-}
-
 // Sets entries in one section of a profile text and keeps every other line as it stands, the
 // way a profile writer updates one entry at a time.
 std::string setProfileEntries(const std::string& text, const std::string& section, const Entries& entries) {
@@ -87,10 +72,7 @@ std::string setProfileEntries(const std::string& text, const std::string& sectio
             --at;
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), key + "=" + value);
     }
-    std::string out;
-    for (const auto& line : lines)
-        out += line + "\n";
-    return out;
+    return joinLines(lines, "\n");
 }
 
 #ifndef _WIN32

@@ -2,6 +2,7 @@
 #include "frame/textfil.h"
 
 #include "frame/frame_ui.h"
+#include "frame/text_lines.h"
 
 namespace spylerom::frame {
 
@@ -26,31 +27,6 @@ std::string programLogName() {
     if (dot != std::string::npos && dot > 0)
         name.erase(dot);
     return name + ".log";
-}
-
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::size_t stop = end;
-        if (stop > start && text[stop - 1] == '\r')
-            --stop;
-        lines.emplace_back(text, start, stop - start);
-        start = end + 1;
-    }
-    return lines;
-}
-
-std::string joinLines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const auto& line : lines) {
-        text += line;
-        text += "\r\n";
-    }
-    return text;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "page_fixture.h"
 
 #include "frame/settings.h"
+#include "platform/platform.h"
 #include "printing/page_layout.h"
 
 namespace spylerom::printing::test {
@@ -10,10 +11,11 @@ void useSettings(const spylerom::test::TempDir& dir, const std::map<std::string,
     for (const auto& [key, value] : standard)
         text += key + "=" + value + "\r\n";
     const std::string path = dir.file("solvarek.ini");
-    spylerom::test::writeText(path, text);
+    // Written in the system's own text, as the program writes it (the ANSI code page on Windows).
+    spylerom::test::writeText(path, platform::sys().toFileText(text));
     // The main file and, beside it, the per-user file that window placement switches to.
     frame::SettingsState& settings = frame::settingsState();
-    settings.SettingsFolder = dir.path() + "/";
+    settings.SettingsFolder = dir.path() + platform::kPathSeparator;
     settings.SettingsFileName = path;
     settings.ActiveSettings = std::make_unique<frame::IniDocument>(path);
     settings.CurrentSection = "STANDARD";

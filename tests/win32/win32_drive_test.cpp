@@ -2,6 +2,7 @@
 // that the test script maps to a loop-mounted image of its own. The raw image is searched
 // afterwards: a wipe is proven by no marker left in it.
 #include "cli/cli_run.h"
+#include "frame/startup.h"
 #include "frame/textfil.h"
 #include "platform/win32/win32_platform.h"
 #include "support/env_guard.h"
@@ -11,9 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include <cstdio>
+#include <cstdlib>
 
 namespace spylerom::test {
 namespace {
@@ -104,10 +104,14 @@ protected:
             GTEST_SKIP() << kNoMappedDrive;
         root_ = std::string(1, letter_) + ":\\";
         env_.set("APPDATA", appData_.path());
-        frame::ResetLogState();
+        frame::ResetFrameState(); // each run of the filler is a program start of its own
+        // Logging on, as a user switches it on in the main settings file.
+        Error err;
+        ASSERT_TRUE(sys().createFolderTree(appData_.file("Solvarek\\etc"), err)) << err.message;
+        writeText(appData_.file("Solvarek\\etc\\solvarek.ini"), "[STANDARD]\r\nLogToFile=1\r\n");
     }
     void TearDown() override {
-        frame::ResetLogState();
+        frame::ResetFrameState();
         // Whatever a failed test left on the shared drive goes, read-only or not.
         std::vector<platform::FolderEntry> entries;
         Error err;
