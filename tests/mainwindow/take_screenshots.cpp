@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "take_screenshots: %s\n", why.c_str());
         return 1;
     }
-    test::LoopImage image({.sizeMiB = 384});
+    test::LoopImage image({.sizeMiB = 1024});
     if (!image.ok()) {
         std::fprintf(stderr, "take_screenshots: %s\n", image.error().c_str());
         return 1;
