@@ -20,6 +20,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <filesystem>
 
 namespace spylerom::test {
@@ -149,6 +150,49 @@ TEST_F(ProgramTest, ClosingDuringARunEndsTheProgramOnlyAfterTheCleanUp) {
     EXPECT_EQ(saved.find("START: Z: [", saved.find("START: Z: [") + 1), std::string::npos) << "one pass only";
     EXPECT_EQ(gui::screenCursor(), std::nullopt);
 }
+
+// A request to end the program from outside (SIGTERM at log-out), idle or during a fill.
+enum class EndWhen { Idle, DuringFill };
+
+class EndRequestTest : public ProgramTest, public ::testing::WithParamInterface<EndWhen> {};
+
+TEST_P(EndRequestTest, ClosesTheWindowAsAUserWouldAfterAnyCleanUp) {
+    std::string why;
+    if (!LoopImage::available(&why))
+        GTEST_SKIP() << why;
+    LoopImage image({.sizeMiB = 64});
+    ASSERT_TRUE(image.ok()) << image.error();
+    platform_ = MappedDrivesPlatform{};
+    platform_.map('Z', image.mountPoint());
+    writeSettings("LogToFile=1\r\n");
+    const auto handlerBefore = std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGTERM, handlerBefore);
+
+    const int code = run({.shown = [&](ProgramWindows& windows) {
+        TSpyleRomForm* form = windows.SpyleRomForm.get();
+        form->findChild<QComboBox*>("BlockCombo")->setCurrentIndex(0);
+        form->findChild<QSlider*>("TrackBar1")->setValue(5); // long enough for the request to arrive
+        QTimer::singleShot(0, form, [form] {
+            std::raise(SIGTERM);
+            if (GetParam() == EndWhen::DuringFill)
+                form->findChild<QPushButton*>("Startknapp")->click();
+        });
+    }});
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(std::signal(SIGTERM, handlerBefore), handlerBefore) << "the program's handler is gone again";
+    EXPECT_TRUE(fillFilesIn(image.mountPoint()).empty());
+    const std::string saved = logFileText();
+    const bool filled = GetParam() == EndWhen::DuringFill;
+    EXPECT_EQ(saved.find("Stopper fylling av disk") != std::string::npos, filled) << saved;
+    EXPECT_EQ(saved.find("STOPP: Z: [") != std::string::npos, filled);
+    EXPECT_EQ(saved.find("START: Z: [", saved.find("START: Z: [") + 1), std::string::npos)
+        << "one pass at most";
+}
+
+INSTANTIATE_TEST_SUITE_P(When, EndRequestTest, ::testing::Values(EndWhen::Idle, EndWhen::DuringFill),
+                         [](const auto& test) {
+                             return test.param == EndWhen::Idle ? "Idle" : "DuringFill";
+                         });
 
 class FrameUiTest : public FormTest {
 protected:

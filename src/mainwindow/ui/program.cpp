@@ -9,7 +9,9 @@
 #include "printing/ui/print_form.h"
 
 #include <QApplication>
+#include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -33,6 +35,42 @@ void destroyWindows(ProgramWindows& windows) {
 }
 
 namespace {
+
+// A request to end the program from outside (a log-out, kill): noted by the signal handler,
+// acted on by the message loop, which closes the main window as a user would.
+volatile std::sig_atomic_t g_endRequested = 0;
+
+extern "C" void onEndRequest(int) {
+    g_endRequested = 1;
+}
+
+class EndRequestWatch {
+public:
+    explicit EndRequestWatch(QWidget& mainWindow) {
+        g_endRequested = 0;
+        previousTerm_ = std::signal(SIGTERM, onEndRequest);
+        previousInt_ = std::signal(SIGINT, onEndRequest);
+        QObject::connect(&timer_, &QTimer::timeout, &mainWindow, [&mainWindow] {
+            if (g_endRequested) {
+                g_endRequested = 0;
+                mainWindow.close();
+            }
+        });
+        timer_.start(kPollMs);
+    }
+    ~EndRequestWatch() {
+        std::signal(SIGTERM, previousTerm_);
+        std::signal(SIGINT, previousInt_);
+    }
+    EndRequestWatch(const EndRequestWatch&) = delete;
+    EndRequestWatch& operator=(const EndRequestWatch&) = delete;
+
+private:
+    static constexpr int kPollMs = 100;
+    QTimer timer_;
+    void (*previousTerm_)(int) = SIG_DFL;
+    void (*previousInt_)(int) = SIG_DFL;
+};
 
 void saveLog() {
     platform::Error err;
@@ -71,7 +109,13 @@ int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
     windows.SpyleRomForm->show();
     if (hooks.shown)
         hooks.shown(windows);
-    const int exitCode = QApplication::exec();
+    int exitCode = 0;
+    {
+        // Ending the program from outside must not leave a fill's files filling the disk: it
+        // closes the window, which stops a fill and waits for its clean-up first.
+        const EndRequestWatch endRequests(*windows.SpyleRomForm);
+        exitCode = QApplication::exec();
+    }
 
     frameUi.setMainWindow(nullptr);
     destroyWindows(windows);
