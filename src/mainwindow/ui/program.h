@@ -35,9 +35,9 @@ struct ProgramHooks {
 };
 
 // The whole program: InitLog, the frame's start-up, the application title, the windows, the
-// message loop until the program is asked to end, the windows destroyed, the frame's
-// shut-down, SaveLog. Uses the QApplication that exists, or makes one from argc and argv.
-// Returns the message loop's exit code.
+// message loop until the main window closes (or SIGTERM/SIGINT closes it), the windows
+// destroyed, the frame's shut-down, SaveLog. Uses the QApplication that exists, or makes one
+// from argc and argv. Returns the message loop's exit code.
 int runProgram(int& argc, char** argv, const ProgramHooks& hooks = {});
 
 } // namespace spylerom::mainwindow
