@@ -1,0 +1,128 @@
+// The window program's order of start-up and shut-down.
+#include "mainwindow/ui/program.h"
+
+#include "frame/startup.h"
+#include "frame/textfil.h"
+#include "ftp/ui/ftp_form.h"
+#include "ftp/ui/input_form.h"
+#include "mainwindow/ui/qt_frame_ui.h"
+#include "printing/ui/print_form.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace spylerom::mainwindow {
+
+void createOtherWindows(ProgramWindows& windows) {
+    // In this order, each hidden until something shows it. The system information dialog
+    // (windows.SysInfoForm) comes first, once its subsystem brings it.
+    windows.FTPform = std::make_unique<ftp::TFTPform>();
+    windows.InputForm = std::make_unique<ftp::TInputForm>();
+    windows.PrintForm = std::make_unique<printing::TPrintForm>();
+}
+
+void destroyWindows(ProgramWindows& windows) {
+    windows.PrintForm.reset();
+    windows.InputForm.reset();
+    windows.FTPform.reset();
+    windows.SysInfoForm.reset();
+    windows.SpyleRomForm.reset();
+}
+
+namespace {
+
+// A request to end the program from outside (a log-out, kill): noted by the signal handler,
+// acted on by the message loop, which closes the main window as a user would.
+volatile std::sig_atomic_t g_endRequested = 0;
+
+extern "C" void onEndRequest(int) {
+    g_endRequested = 1;
+}
+
+class EndRequestWatch {
+public:
+    explicit EndRequestWatch(QWidget& mainWindow) {
+        g_endRequested = 0;
+        previousTerm_ = std::signal(SIGTERM, onEndRequest);
+        previousInt_ = std::signal(SIGINT, onEndRequest);
+        QObject::connect(&timer_, &QTimer::timeout, &mainWindow, [&mainWindow] {
+            if (g_endRequested) {
+                g_endRequested = 0;
+                mainWindow.close();
+            }
+        });
+        timer_.start(kPollMs);
+    }
+    ~EndRequestWatch() {
+        std::signal(SIGTERM, previousTerm_);
+        std::signal(SIGINT, previousInt_);
+    }
+    EndRequestWatch(const EndRequestWatch&) = delete;
+    EndRequestWatch& operator=(const EndRequestWatch&) = delete;
+
+private:
+    static constexpr int kPollMs = 100;
+    QTimer timer_;
+    void (*previousTerm_)(int) = SIG_DFL;
+    void (*previousInt_)(int) = SIG_DFL;
+};
+
+void saveLog() {
+    platform::Error err;
+    if (!frame::SaveLog(err))
+        std::fprintf(stderr, "spylerom: cannot write the log file %s: %s\n",
+                     frame::logState().LogFileName.c_str(), err.message.c_str());
+}
+
+} // namespace
+
+int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
+    // The arguments after the program path, as given (the toolkit takes its own out of argv).
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    // The toolkit comes first, so that the frame's start-up can already show a message box.
+    std::unique_ptr<QApplication> ownApplication;
+    if (!QApplication::instance())
+        ownApplication = std::make_unique<QApplication>(argc, argv);
+    QtFrameUi frameUi;
+    frame::setFrameUi(&frameUi);
+
+    frame::InitLog();
+    frame::FrameStartup(arguments);
+    // The application's title: what the task bar shows (the windows keep their own titles).
+    QApplication::setApplicationName(QStringLiteral("Solvarek Spylerom"));
+    // Only the main window's close ends the program; a message box closed before it is shown
+    // must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    ProgramWindows windows;
+    windows.SpyleRomForm = std::make_unique<TSpyleRomForm>();
+    // Closing the main window ends the program, whatever other windows are open.
+    QObject::connect(windows.SpyleRomForm.get(), &TSpyleRomForm::closed, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    frameUi.setMainWindow(windows.SpyleRomForm.get());
+    createOtherWindows(windows);
+    windows.SpyleRomForm->show();
+    if (hooks.shown)
+        hooks.shown(windows);
+    int exitCode = 0;
+    {
+        // Ending the program from outside must not leave a fill's files filling the disk: it
+        // closes the window, which stops a fill and waits for its clean-up first.
+        const EndRequestWatch endRequests(*windows.SpyleRomForm);
+        exitCode = QApplication::exec();
+    }
+
+    frameUi.setMainWindow(nullptr);
+    destroyWindows(windows);
+    frame::FrameShutdown();
+    saveLog();
+    frame::setFrameUi(nullptr);
+    return exitCode;
+}
+
+} // namespace spylerom::mainwindow

@@ -1,0 +1,91 @@
+#include "form_fixture.h"
+
+#include "fill/fill_state.h"
+#include "frame/startup.h"
+#include "frame/textfil.h"
+#include "gui/screen_cursor.h"
+
+#include <QTest>
+#include <filesystem>
+
+namespace spylerom::test {
+
+void MappedDrivesPlatform::map(char letter, const std::string& folder) {
+    mapDrive(letter, folder);
+    if (letters_.find(letter) == std::string::npos)
+        letters_ += letter;
+}
+
+std::vector<platform::Drive> MappedDrivesPlatform::drives() const {
+    std::vector<platform::Drive> mapped;
+    for (const platform::Drive& drive : PosixPlatform::drives())
+        if (letters_.find(drive.letter) != std::string::npos)
+            mapped.push_back(drive);
+    return mapped;
+}
+
+bool MappedDrivesPlatform::closeFile(platform::FileHandle file, platform::Error& err) {
+    if (onCleanup)
+        onCleanup();
+    return PosixPlatform::closeFile(file, err);
+}
+
+bool MappedDrivesPlatform::deleteFile(const std::string& path, platform::Error& err) {
+    if (onCleanup)
+        onCleanup();
+    return PosixPlatform::deleteFile(path, err);
+}
+
+void FormTest::SetUp() {
+    fill::ResetFillState();
+    frame::ResetFrameState();
+    frame::logState().LogEnabled = true;
+    env_.set("APPDATA", appData_.path());
+    env_.unset("SYSTEMDRIVE");
+    platform::setPlatform(&platform_);
+}
+
+void FormTest::TearDown() {
+    form_.reset();
+    platform::setPlatform(nullptr);
+    gui::setScreenCursor(std::nullopt);
+    frame::ResetFrameState();
+    fill::ResetFillState();
+}
+
+mainwindow::TSpyleRomForm& FormTest::openForm() {
+    form_ = std::make_unique<mainwindow::TSpyleRomForm>();
+    form_->show();
+    QApplication::setActiveWindow(form_.get());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    return *form_;
+}
+
+std::vector<std::string> FormTest::logLinesWith(const std::string& text) const {
+    std::vector<std::string> found;
+    for (const std::string& line : frame::logState().LogLines)
+        if (line.find(text) != std::string::npos)
+            found.push_back(line);
+    return found;
+}
+
+int FormTest::firstLogLine(const std::string& text) const {
+    const auto& lines = frame::logState().LogLines;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find(text) != std::string::npos)
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::vector<std::string> fillFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("spylerom-", 0) == 0)
+            names.push_back(name);
+    }
+    return names;
+}
+
+} // namespace spylerom::test

@@ -1,0 +1,65 @@
+// What the window tests share: a platform that lists only the drives a test maps (so no test
+// can pick a real disk of the machine) and reports the fill's clean-up, and a fixture that
+// builds the main window over it with a fresh log and fill state.
+#pragma once
+
+#include "mainwindow/ui/spylerom_form.h"
+#include "platform/posix/posix_platform.h"
+#include "support/env_guard.h"
+#include "support/temp_dir.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace spylerom::test {
+
+class MappedDrivesPlatform : public platform::PosixPlatform {
+public:
+    // Gives letter to folder; only letters given this way are drives.
+    void map(char letter, const std::string& folder);
+    std::vector<platform::Drive> drives() const override;
+
+    // Called before every close and delete of a fill file.
+    std::function<void()> onCleanup;
+
+    bool closeFile(platform::FileHandle file, platform::Error& err) override;
+    bool deleteFile(const std::string& path, platform::Error& err) override;
+
+private:
+    std::string letters_;
+};
+
+class FormTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Builds the window (FormCreate runs), shows it and makes it the active window.
+    mainwindow::TSpyleRomForm& openForm();
+
+    template <typename T> T* child(const char* name) {
+        T* found = form_->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    // Log lines that contain text.
+    std::vector<std::string> logLinesWith(const std::string& text) const;
+    // Index of the first log line containing text, -1 when none does.
+    int firstLogLine(const std::string& text) const;
+
+    MappedDrivesPlatform platform_;
+    TempDir appData_;
+    EnvGuard env_;
+    std::unique_ptr<mainwindow::TSpyleRomForm> form_;
+};
+
+// The names of the fill's temporary files left in a folder.
+std::vector<std::string> fillFilesIn(const std::string& folder);
+
+} // namespace spylerom::test

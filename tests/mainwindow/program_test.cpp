@@ -1,0 +1,262 @@
+// The whole window program: start-up, the message loop and the end, and the frame's window
+// services.
+#include "form_fixture.h"
+
+#include "fill/fill_state.h"
+#include "frame/frame_ui.h"
+#include "frame/textfil.h"
+#include "ftp/ui/ftp_form.h"
+#include "ftp/ui/input_form.h"
+#include "gui/screen_cursor.h"
+#include "mainwindow/ui/program.h"
+#include "mainwindow/ui/qt_frame_ui.h"
+#include "printing/ui/print_form.h"
+#include "support/loop_image.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <filesystem>
+
+namespace spylerom::test {
+namespace {
+
+using mainwindow::ProgramHooks;
+using mainwindow::ProgramWindows;
+using mainwindow::TSpyleRomForm;
+
+class ProgramTest : public FormTest {
+protected:
+    void SetUp() override {
+        FormTest::SetUp();
+        platform_.map('D', drive_.path());
+    }
+
+    // Runs the program; a watchdog ends a loop that would never end.
+    int run(const ProgramHooks& hooks) {
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [&] {
+            ADD_FAILURE() << "the program did not end";
+            QCoreApplication::exit(99);
+        });
+        watchdog.start(60000);
+        char name[] = "spylerom";
+        char* argv[] = {name, nullptr};
+        int argc = 1;
+        return mainwindow::runProgram(argc, argv, hooks);
+    }
+
+    // The main settings file under APPDATA, with the given lines in section STANDARD.
+    std::string writeSettings(const std::string& standard) {
+        const std::string folder = appData_.path() + "/Solvarek/etc";
+        std::filesystem::create_directories(folder);
+        writeText(folder + "/solvarek.ini", "[STANDARD]\r\n" + standard);
+        return folder + "/solvarek.ini";
+    }
+
+    std::string logFileText() const { return exists(logFile()) ? readText(logFile()) : std::string(); }
+    std::string logFile() const { return frame::logState().LogFileName; }
+
+    TempDir drive_;
+};
+
+TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
+    bool shownWithFrameUi = false, othersHidden = false;
+    std::string title;
+    QString applicationName;
+    const int code = run({.shown = [&](ProgramWindows& windows) {
+        TSpyleRomForm* form = windows.SpyleRomForm.get();
+        othersHidden = windows.FTPform && windows.InputForm && !windows.FTPform->isVisible() &&
+                       !windows.InputForm->isVisible() &&
+                       ftp::TFTPform::instance() == windows.FTPform.get() &&
+                       ftp::TInputForm::instance() == windows.InputForm.get();
+        shownWithFrameUi =
+            form->isVisible() && dynamic_cast<mainwindow::QtFrameUi*>(&frame::frameUi()) != nullptr;
+        title = form->windowTitle().toStdString();
+        applicationName = QApplication::applicationName();
+        QTimer::singleShot(0, form, [form] { form->findChild<QAction*>("Avslytt1")->trigger(); });
+    }});
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(shownWithFrameUi);
+    EXPECT_TRUE(othersHidden) << "the transfer window, the input dialog and the preview exist, hidden";
+    EXPECT_EQ(ftp::TFTPform::instance(), nullptr) << "all windows are destroyed at the end";
+    EXPECT_EQ(ftp::TInputForm::instance(), nullptr);
+    EXPECT_EQ(printing::TPrintForm::instance(), nullptr);
+    EXPECT_EQ(title, "SpyleRom 2.07");
+    EXPECT_EQ(applicationName, QStringLiteral("Solvarek Spylerom"));
+    EXPECT_EQ(dynamic_cast<mainwindow::QtFrameUi*>(&frame::frameUi()), nullptr)
+        << "the console services are back";
+    ASSERT_FALSE(logFile().empty());
+    EXPECT_TRUE(exists(logFile())) << "SaveLog writes the log file at the end";
+}
+
+TEST_F(ProgramTest, StartsAndEndsInOrderLogFrameWindowsLoopWindowsFrameLog) {
+    const std::string settings = writeSettings("LogToFile=1\r\nVerboseLogging=1\r\n");
+    const int code = run({.shown = [&](ProgramWindows& windows) {
+        TSpyleRomForm* form = windows.SpyleRomForm.get();
+        QTimer::singleShot(0, form, [form] { form->close(); });
+    }});
+    EXPECT_EQ(code, 0);
+    const std::string saved = logFileText();
+    const auto at = [&](const std::string& text) { return saved.find(text); };
+    ASSERT_NE(at("START: "), std::string::npos) << saved;
+    ASSERT_NE(at("- PROGRAMMET STARTER -"), std::string::npos) << saved;
+    ASSERT_NE(at("AVSLUTTER PROGRAM. "), std::string::npos) << saved;
+    EXPECT_LT(at("START: "), at("- PROGRAMMET STARTER -")) << "the frame starts before the main window";
+    EXPECT_LT(at("- PROGRAMMET STARTER -"), at("AVSLUTTER PROGRAM. ")) << "and shuts down after it";
+    EXPECT_EQ(saved.find("\n", at("AVSLUTTER PROGRAM. ")) + 1, saved.size())
+        << "the summary is the last line";
+    // The preview window stores its zoom as it is destroyed; the frame's shut-down then writes
+    // the settings file, so the windows went before it.
+    EXPECT_NE(readText(settings).find("PreViewZoom="), std::string::npos) << readText(settings);
+}
+
+TEST_F(ProgramTest, ClosingDuringARunEndsTheProgramOnlyAfterTheCleanUp) {
+    std::string why;
+    if (!LoopImage::available(&why))
+        GTEST_SKIP() << why;
+    LoopImage image({.sizeMiB = 64});
+    ASSERT_TRUE(image.ok()) << image.error();
+    platform_ = MappedDrivesPlatform{};
+    platform_.map('Z', image.mountPoint());
+    writeSettings("LogToFile=1\r\n");
+    bool openDuringCleanup = true;
+    TSpyleRomForm* form = nullptr;
+    platform_.onCleanup = [&] { openDuringCleanup = openDuringCleanup && form && form->isVisible(); };
+
+    const int code = run({.shown = [&](ProgramWindows& windows) {
+        form = windows.SpyleRomForm.get();
+        form->findChild<QComboBox*>("BlockCombo")->setCurrentIndex(0);
+        form->findChild<QSlider*>("TrackBar1")->setValue(5);
+        QTimer::singleShot(0, form, [form] {
+            // START runs the fill inside this handler; the close arrives in its first cycle.
+            QTimer::singleShot(0, form, [form] { form->close(); });
+            form->findChild<QPushButton*>("Startknapp")->click();
+        });
+    }});
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(openDuringCleanup);
+    EXPECT_TRUE(fillFilesIn(image.mountPoint()).empty());
+    const std::string saved = logFileText();
+    EXPECT_NE(saved.find("Stopper fylling av disk"), std::string::npos);
+    EXPECT_NE(saved.find("STOPP: Z: ["), std::string::npos)
+        << "the stopped pass logged its end before the save";
+    EXPECT_EQ(saved.find("START: Z: [", saved.find("START: Z: [") + 1), std::string::npos) << "one pass only";
+    EXPECT_EQ(gui::screenCursor(), std::nullopt);
+}
+
+// A request to end the program from outside (SIGTERM at log-out), idle or during a fill.
+enum class EndWhen { Idle, DuringFill };
+
+class EndRequestTest : public ProgramTest, public ::testing::WithParamInterface<EndWhen> {};
+
+TEST_P(EndRequestTest, ClosesTheWindowAsAUserWouldAfterAnyCleanUp) {
+    std::string why;
+    if (!LoopImage::available(&why))
+        GTEST_SKIP() << why;
+    LoopImage image({.sizeMiB = 64});
+    ASSERT_TRUE(image.ok()) << image.error();
+    platform_ = MappedDrivesPlatform{};
+    platform_.map('Z', image.mountPoint());
+    writeSettings("LogToFile=1\r\n");
+    const auto handlerBefore = std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGTERM, handlerBefore);
+
+    const int code = run({.shown = [&](ProgramWindows& windows) {
+        TSpyleRomForm* form = windows.SpyleRomForm.get();
+        form->findChild<QComboBox*>("BlockCombo")->setCurrentIndex(0);
+        form->findChild<QSlider*>("TrackBar1")->setValue(5); // long enough for the request to arrive
+        QTimer::singleShot(0, form, [form] {
+            std::raise(SIGTERM);
+            if (GetParam() == EndWhen::DuringFill)
+                form->findChild<QPushButton*>("Startknapp")->click();
+        });
+    }});
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(std::signal(SIGTERM, handlerBefore), handlerBefore) << "the program's handler is gone again";
+    EXPECT_TRUE(fillFilesIn(image.mountPoint()).empty());
+    const std::string saved = logFileText();
+    const bool filled = GetParam() == EndWhen::DuringFill;
+    EXPECT_EQ(saved.find("Stopper fylling av disk") != std::string::npos, filled) << saved;
+    EXPECT_EQ(saved.find("STOPP: Z: [") != std::string::npos, filled);
+    EXPECT_EQ(saved.find("START: Z: [", saved.find("START: Z: [") + 1), std::string::npos)
+        << "one pass at most";
+}
+
+INSTANTIATE_TEST_SUITE_P(When, EndRequestTest, ::testing::Values(EndWhen::Idle, EndWhen::DuringFill),
+                         [](const auto& test) {
+                             return test.param == EndWhen::Idle ? "Idle" : "DuringFill";
+                         });
+
+class FrameUiTest : public FormTest {
+protected:
+    mainwindow::QtFrameUi ui_;
+};
+
+TEST_F(FrameUiTest, MessageBoxShowsCaptionTextAndOneOkButton) {
+    QString caption, text;
+    int buttons = 0;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        caption = box->windowTitle();
+        text = box->text();
+        buttons = static_cast<int>(box->buttons().size());
+        box->button(QMessageBox::Ok)->click();
+    });
+    ui_.messageBox("FEIL", "Feil under oppretting av ny fil: /x/spylerom.log  (5)");
+    EXPECT_EQ(caption, QStringLiteral("FEIL"));
+    EXPECT_EQ(text, QStringLiteral("Feil under oppretting av ny fil: /x/spylerom.log  (5)"));
+    EXPECT_EQ(buttons, 1);
+}
+
+TEST_F(FrameUiTest, WaitCursorComesAndGoes) {
+    ui_.setWaitCursor(true);
+    EXPECT_EQ(gui::screenCursor(), Qt::WaitCursor);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    ui_.setWaitCursor(true); // twice on, once off: the pointers do not stack
+    ui_.setWaitCursor(false);
+    EXPECT_EQ(gui::screenCursor(), std::nullopt);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(FrameUiTest, RequestQuitEndsTheMessageLoop) {
+    QTimer::singleShot(0, [&] { ui_.requestQuit(); });
+    QTimer::singleShot(30000, [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QApplication::exec(), 0);
+}
+
+TEST_F(FrameUiTest, RequestQuitDuringARunStopsItFirst) {
+    std::string why;
+    if (!LoopImage::available(&why))
+        GTEST_SKIP() << why;
+    LoopImage image({.sizeMiB = 64});
+    ASSERT_TRUE(image.ok()) << image.error();
+    platform_.map('Z', image.mountPoint());
+    TSpyleRomForm form;
+    ui_.setMainWindow(&form);
+    form.findChild<QComboBox*>("BlockCombo")->setCurrentIndex(0);
+    form.findChild<QSlider*>("TrackBar1")->setValue(4);
+    bool loopRunningDuringCleanup = false;
+    platform_.onCleanup = [&] { loopRunningDuringCleanup = true; };
+    QTimer::singleShot(0, &form, [&] {
+        QTimer::singleShot(0, &form, [&] { ui_.requestQuit(); });
+        form.findChild<QPushButton*>("Startknapp")->click();
+    });
+    QTimer::singleShot(60000, [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(loopRunningDuringCleanup);
+    EXPECT_EQ(logLinesWith("START: ").size(), 1u);
+    EXPECT_EQ(logLinesWith("STOPP: ").size(), 1u);
+    EXPECT_TRUE(fillFilesIn(image.mountPoint()).empty());
+}
+
+} // namespace
+} // namespace spylerom::test
