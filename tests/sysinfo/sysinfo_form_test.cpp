@@ -181,6 +181,18 @@ TEST_F(SysInfoFormTest, HeaderWithLogoAndGreenTitle) {
     EXPECT_EQ(title->font().pixelSize(), 19);
     EXPECT_EQ(title->palette().color(QPalette::WindowText), QColor(0, 128, 0));
     EXPECT_FALSE(text(child<QLabel>(&form, "Label16")).empty());
+
+    // The logo, decoded from the program's own JPEG: 73 x 73, a sun over green fields on white.
+    auto* logo = child<QLabel>(&form, "Image1");
+    ASSERT_NE(logo, nullptr);
+    const QImage picture = logo->pixmap().toImage();
+    ASSERT_EQ(picture.size(), QSize(73, 73));
+    const auto near = [](QColor c, int r, int g, int b) {
+        return std::abs(c.red() - r) < 40 && std::abs(c.green() - g) < 40 && std::abs(c.blue() - b) < 40;
+    };
+    EXPECT_TRUE(near(picture.pixelColor(2, 2), 255, 255, 255)) << "white corner";
+    EXPECT_TRUE(near(picture.pixelColor(36, 37), 255, 220, 80)) << "the sun";
+    EXPECT_TRUE(near(picture.pixelColor(36, 70), 0, 128, 0)) << "the field";
 }
 
 TEST_F(SysInfoFormTest, FixedCaptionsBesideTheirControls) {

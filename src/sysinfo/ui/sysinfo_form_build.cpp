@@ -2,6 +2,8 @@
 #include "sysinfo/ui/click_label.h"
 #include "sysinfo/ui/sysinfo_form.h"
 
+#include "frame/textfil.h"
+#include "gui/jpeg_image.h"
 #include "sysinfo/build_facts.h"
 
 #include <QCheckBox>
@@ -14,6 +16,11 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+// The resources of a static library are registered by hand, from the global namespace.
+static void registerSysInfoResources() {
+    Q_INIT_RESOURCE(sysinfo);
+}
 
 namespace spylerom::sysinfo {
 
@@ -97,6 +104,13 @@ QWidget* TSysInfoForm::buildHeader() {
 
     Image1 = named(new ClickLabel({}, header), "Image1");
     Image1->setFixedSize(73, 73);
+    registerSysInfoResources();
+    QString why;
+    const QImage logo = gui::loadJpeg(QStringLiteral(":/sysinfo/solvarek-logo.jpg"), &why);
+    if (logo.isNull())
+        frame::WriteLog("FEIL: Kan ikke vise logoen: " + why.toStdString());
+    else
+        Image1->setPixmap(QPixmap::fromImage(logo));
     Label13 = named(new ClickLabel({}, header), "Label13");
     Label13->setAlignment(Qt::AlignCenter);
     QFont title(QStringLiteral("Tahoma"));
