@@ -44,6 +44,8 @@ void guarded(const std::function<void()>& work) {
         work();
     } catch (const std::exception& e) {
         printing::reportGeneralError(e.what());
+    } catch (...) {
+        printing::reportGeneralError("Ukjent feil");
     }
 }
 
