@@ -36,7 +36,7 @@ public:
 private:
     struct PassFiles;
 
-    const std::string& driveRoot(std::int32_t driveNumber, bool refresh);
+    const std::string& driveRoot(bool refresh);
     bool createFiles(PassFiles& files, char letter);
     void writeCycles(PassFiles& files, std::int64_t startFreeMB, bool randomFill);
     void closeAndDelete(PassFiles& files);
@@ -47,7 +47,7 @@ private:
     bool runActive_ = false;
     bool passActive_ = false;
     int failedPasses_ = 0;
-    std::int32_t rootDriveNumber_ = -1;
+    bool rootKnown_ = false;
     std::string root_;
 };
 

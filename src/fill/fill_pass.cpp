@@ -24,14 +24,6 @@ namespace {
 constexpr std::int64_t kMB = 1024 * 1024;
 constexpr std::int64_t kMBPerFile = 4096;
 
-// Root folder of drive number d (1 = A); empty when the number names no drive.
-std::string rootOfDriveNumber(std::int32_t driveNumber) {
-    const int code = driveNumber + 64;
-    if (code < 'A' || code > 'z')
-        return {};
-    return sys().driveRoot(static_cast<char>(std::toupper(code)));
-}
-
 // Free and total MB of the volume at root; a refused query counts as -1 bytes, which is 0 MB.
 void measureDrive(const std::string& root, std::int64_t& totalMB, std::int64_t& freeMB) {
     platform::DiskSpace space;
@@ -87,12 +79,12 @@ std::int32_t BlockSizeFor(int index, const std::string& itemText) {
     }
 }
 
-const std::string& FillEngine::driveRoot(std::int32_t driveNumber, bool refresh) {
+const std::string& FillEngine::driveRoot(bool refresh) {
     // Looking a drive up reads the mount table; the write cycles measure the same drive many
     // thousand times a second, so the root is looked up when the drive or the pass changes.
-    if (refresh || driveNumber != rootDriveNumber_) {
-        rootDriveNumber_ = driveNumber;
-        root_ = rootOfDriveNumber(driveNumber);
+    if (refresh || !rootKnown_) {
+        root_ = sys().driveRootOfItem(window_.driveText());
+        rootKnown_ = true;
     }
     return root_;
 }
@@ -115,7 +107,7 @@ void FillEngine::StasjonChange(bool reset) {
         return;
     std::int64_t totalMB = 0;
     std::int64_t freeMB = 0;
-    measureDrive(driveRoot(s.DriveNumber, reset), totalMB, freeMB);
+    measureDrive(driveRoot(reset), totalMB, freeMB);
     s.TotalMB = totalMB;
     if (s.TotalMB > std::numeric_limits<std::int32_t>::max())
         return;
@@ -131,7 +123,8 @@ bool FillEngine::createFiles(PassFiles& files, char letter) {
     const std::string systemDrive = sys().environment("SYSTEMDRIVE");
     const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
     const bool onSystemDrive = !systemDrive.empty() && upper == systemDrive.front();
-    const std::string driveRoot = sys().driveRoot(upper);
+    const std::string driveRoot = root_; // fixed for the pass when it measured the drive
+    const char rootLetter = driveRoot.empty() ? 0 : sys().driveOfPath(driveRoot);
 
     for (std::int32_t i = 1; i <= s.FileCount; ++i) {
         std::string folder;
@@ -148,7 +141,7 @@ bool FillEngine::createFiles(PassFiles& files, char letter) {
         platform::FileHandle handle = platform::kInvalidFile;
         if (driveRoot.empty()) {
             err.code = platform::kErrorPathNotFound; // no such drive
-        } else if (sys().driveOfPath(folder) != upper) {
+        } else if (rootLetter == 0 || sys().driveOfPath(folder) != rootLetter) {
             // The folder is not on the chosen drive (a tmp folder on another disk, or a mount
             // point whose volume is gone): filling it would wipe the wrong disk.
             WriteLog("FEIL: Mappen " + folder + " ligger ikke på stasjon " + std::string(1, upper) +
@@ -252,7 +245,7 @@ void FillEngine::StartknappClick() {
         WriteLog("FEIL: UNDER BEREGNING AV DISKSTØRRELSE!");
     } else {
         std::int64_t totalMB = 0;
-        measureDrive(driveRoot(s.DriveNumber, true), totalMB, startFreeMB);
+        measureDrive(driveRoot(true), totalMB, startFreeMB);
     }
     WriteLog("Ledig plass på " + driveText + " " + std::to_string(startFreeMB) + "MB");
 

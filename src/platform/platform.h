@@ -114,6 +114,10 @@ public:
     virtual std::vector<Drive> drives() const = 0;
     // Root folder of a drive letter, ending in the separator; empty when there is no such drive.
     virtual std::string driveRoot(char letter) const = 0;
+    // Root folder of the drive that a drive list item (Drive::itemText) names, ending in the
+    // separator; empty when that drive is gone. Where letters follow mounts (POSIX) the item's
+    // mount point decides, since a letter may have moved to another volume meanwhile.
+    virtual std::string driveRootOfItem(const std::string& itemText) const = 0;
     // The drive a path lies on (0 when none).
     virtual char driveOfPath(const std::string& path) const = 0;
     // Free and total bytes of the volume that holds root (GetDiskFreeSpaceExW).

@@ -344,6 +344,26 @@ TEST_F(FillFaultTest, StopEndsTheRunAndStartWaitsForTheCleanUp) {
     EXPECT_FALSE(engine_.runActive());
 }
 
+TEST_F(FillFaultTest, TheChosenVolumeIsFilledEvenWhenItsLetterMoved) {
+    // Mounts came and went after the drive was chosen: its letter now names another folder.
+    TempDir other;
+    platform_.mapDrive('T', other.path());
+    platform_.mapDrive('U', drive_.path());
+    platform_.writeBudget = 65537;
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+    EXPECT_TRUE(logged("Oppretter " + fileName(1)));
+    EXPECT_FALSE(test::exists(other.file("spylerom-1.tmp")));
+
+    // And when its volume is gone altogether, nothing is filled in its stead.
+    frame::logState().LogLines.clear();
+    platform_.mapDrive('U', "");
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+    EXPECT_EQ(countStartingWith("FEILNR: 3 "), 1);
+    EXPECT_EQ(countStartingWith("Oppretter "), 0);
+}
+
 TEST_F(FillFaultTest, StatusTextAndUsageBar) {
     platform_.freeBytes = 300 * kMB + 5;
     platform_.totalBytes = 1000 * kMB + 999;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <blkid/blkid.h>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -147,6 +148,19 @@ std::string PosixPlatform::driveRoot(char letter) const {
         if (drive.letter == letter)
             return drive.root;
     return {};
+}
+
+std::string PosixPlatform::driveRootOfItem(const std::string& itemText) const {
+    const auto open = itemText.find(" [");
+    if (open == std::string::npos || itemText.back() != ']')
+        return itemText.empty()
+                   ? std::string()
+                   : driveRoot(static_cast<char>(std::toupper(static_cast<unsigned char>(itemText.front()))));
+    const std::string root = withTrailingSeparator(itemText.substr(open + 2, itemText.size() - open - 3));
+    for (const auto& drive : drives())
+        if (drive.root == root)
+            return root;
+    return {}; // no longer mounted: its folder now belongs to another disk
 }
 
 char PosixPlatform::driveOfPath(const std::string& path) const {

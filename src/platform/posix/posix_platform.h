@@ -42,6 +42,7 @@ public:
 
     std::vector<Drive> drives() const override;
     std::string driveRoot(char letter) const override;
+    std::string driveRootOfItem(const std::string& itemText) const override;
     char driveOfPath(const std::string& path) const override;
     bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const override;
     bool sameVolume(const std::string& a, const std::string& b) const override;

@@ -159,6 +159,11 @@ std::string Win32Platform::driveRoot(char letter) const {
     return std::string(1, static_cast<char>(upperLetter)) + ":\\";
 }
 
+std::string Win32Platform::driveRootOfItem(const std::string& itemText) const {
+    // Drive letters are the volumes' own here: the letter names the drive.
+    return itemText.empty() ? std::string() : driveRoot(itemText.front());
+}
+
 char Win32Platform::driveOfPath(const std::string& path) const {
     if (const char mapped = mappedDriveOf(path))
         return mapped;
