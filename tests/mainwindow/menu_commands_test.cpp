@@ -1,13 +1,20 @@
-// The menu commands that hand work to other programs: the log file and the updater.
+// The menu commands that hand work to others: the log file, the system information dialog and
+// the updater.
 #include "form_fixture.h"
 
 #include "frame/launch.h"
 #include "frame/settings.h"
 #include "frame/textfil.h"
+#include "sysinfo/system_facts.h"
+#include "sysinfo/ui/click_label.h"
+#include "sysinfo/ui/sysinfo_form.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 
 namespace spylerom::test {
 namespace {
@@ -39,6 +46,40 @@ TEST_F(MenuCommandTest, VisLoggfilOpensTheSavedLogFileAsItStands) {
     const std::string saved = readText(logFile);
     EXPECT_NE(saved.find("lagret linje"), std::string::npos);
     EXPECT_EQ(saved.find("ny linje etter lagring"), std::string::npos) << "the log is not saved for it";
+}
+
+TEST_F(MenuCommandTest, SysteminformasjonOpensANewModalDialogTitledSpyleromEachTime) {
+    openForm();
+    const auto openDialogs = [] {
+        int count = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            count += qobject_cast<sysinfo::TSysInfoForm*>(w) != nullptr && w->isVisible();
+        return count;
+    };
+    for (int opening = 1; opening <= 2; ++opening) {
+        sysinfo::InfoProgramnavn = "Et annet program";
+        QString title, programName;
+        bool modalOverTheWindow = false;
+        int shownAtOnce = 0;
+        QTimer::singleShot(0, form_.get(), [&] {
+            auto* dialog = qobject_cast<sysinfo::TSysInfoForm*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            title = dialog->windowTitle();
+            programName = dialog->Label13->text();
+            modalOverTheWindow = dialog->isModal() && dialog->parentWidget() == form_.get();
+            shownAtOnce = openDialogs();
+            dialog->BitBtn1->click();
+        });
+        QTimer::singleShot(30000, [] { ADD_FAILURE() << "the dialog did not close"; });
+        child<QAction>("Systeminformasjon1")->trigger(); // returns when the dialog closes
+        EXPECT_EQ(title, QStringLiteral("Solvarek systeminformasjon")) << opening;
+        EXPECT_EQ(programName, QStringLiteral("Spylerom"));
+        EXPECT_EQ(sysinfo::InfoProgramnavn, "Spylerom");
+        EXPECT_TRUE(modalOverTheWindow);
+        EXPECT_EQ(shownAtOnce, 1);
+        EXPECT_EQ(openDialogs(), 0) << "the dialog is gone once closed";
+        EXPECT_TRUE(form_->isVisible());
+    }
 }
 
 TEST_F(MenuCommandTest, UpdateStartsTheUpdaterLogsItAndSkipsTheCloseHandling) {

@@ -13,6 +13,7 @@
 #include "mainwindow/ui/qt_frame_ui.h"
 #include "printing/ui/print_form.h"
 #include "support/loop_image.h"
+#include "sysinfo/ui/sysinfo_form.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -73,8 +74,9 @@ TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
     QString applicationName;
     const int code = run({.shown = [&](ProgramWindows& windows) {
         TSpyleRomForm* form = windows.SpyleRomForm.get();
-        othersHidden = windows.FTPform && windows.InputForm && !windows.FTPform->isVisible() &&
-                       !windows.InputForm->isVisible() &&
+        othersHidden = dynamic_cast<sysinfo::TSysInfoForm*>(windows.SysInfoForm.get()) &&
+                       !windows.SysInfoForm->isVisible() && windows.FTPform && windows.InputForm &&
+                       !windows.FTPform->isVisible() && !windows.InputForm->isVisible() &&
                        ftp::TFTPform::instance() == windows.FTPform.get() &&
                        ftp::TInputForm::instance() == windows.InputForm.get();
         shownWithFrameUi =

@@ -10,6 +10,8 @@
 #include "gui/screen_cursor.h"
 #include "platform/platform.h"
 #include "printing/ui/widget_placement.h"
+#include "sysinfo/system_facts.h"
+#include "sysinfo/ui/sysinfo_form.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -112,6 +114,7 @@ void TSpyleRomForm::connectHandlers() {
     connect(TrackBar1, &QSlider::valueChanged, this, &TSpyleRomForm::TrackBar1Change);
     connect(Avslytt1, &QAction::triggered, this, &TSpyleRomForm::Avslytt1Click);
     connect(Vislogg1, &QAction::triggered, this, &TSpyleRomForm::Vislogg1Click);
+    connect(Systeminformasjon1, &QAction::triggered, this, &TSpyleRomForm::Systeminformasjon1Click);
     connect(Direkteoppdateringfrainternett1, &QAction::triggered, this,
             &TSpyleRomForm::Direkteoppdateringfrainternett1Click);
     for (QWidget* choice : {static_cast<QWidget*>(Stasjon), static_cast<QWidget*>(FyllCombo),
@@ -374,6 +377,13 @@ void TSpyleRomForm::Avslytt1Click() {
 void TSpyleRomForm::Vislogg1Click() {
     // The file as last saved; the lines of this run reach it when the program ends.
     guarded("Vislogg1Click", [] { frame::LaunchFile(frame::logState().LogFileName, "", ""); });
+}
+
+void TSpyleRomForm::Systeminformasjon1Click() {
+    guarded("Systeminformasjon1Click", [] {
+        sysinfo::InfoProgramnavn = "Spylerom";
+        sysinfo::VisSystemInfo();
+    });
 }
 
 void TSpyleRomForm::Direkteoppdateringfrainternett1Click() {

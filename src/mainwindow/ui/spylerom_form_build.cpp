@@ -255,9 +255,6 @@ void TSpyleRomForm::buildMenu() {
     Systeminformasjon1->setObjectName("Systeminformasjon1");
     Direkteoppdateringfrainternett1 = Hjelp1->addAction(QStringLiteral("Direkte oppdatering fra internett"));
     Direkteoppdateringfrainternett1->setObjectName("Direkteoppdateringfrainternett1");
-
-    // Its command opens the system information dialog, which this program does not have yet.
-    Systeminformasjon1->setEnabled(false);
 }
 
 } // namespace spylerom::mainwindow
