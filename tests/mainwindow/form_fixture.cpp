@@ -1,6 +1,7 @@
 #include "form_fixture.h"
 
 #include "fill/fill_state.h"
+#include "frame/settings.h"
 #include "frame/startup.h"
 #include "frame/textfil.h"
 #include "gui/screen_cursor.h"
@@ -36,13 +37,35 @@ bool MappedDrivesPlatform::deleteFile(const std::string& path, platform::Error& 
     return PosixPlatform::deleteFile(path, err);
 }
 
+void MappedDrivesPlatform::launch(const std::string& file, const std::string& parameters,
+                                  const std::string& folder) {
+    launches.push_back({file, parameters, folder});
+}
+
 void FormTest::SetUp() {
     fill::ResetFillState();
     frame::ResetFrameState();
     frame::logState().LogEnabled = true;
     env_.set("APPDATA", appData_.path());
+    env_.set("USERNAME", "tester");
     env_.unset("SYSTEMDRIVE");
     platform::setPlatform(&platform_);
+    // The main settings file under this test's APPDATA, so the per-user file that the window
+    // reads and writes lies beside it.
+    frame::OpenSettingsFile();
+}
+
+std::string FormTest::userSettingsPath() const {
+    return frame::UserSettingsFileName();
+}
+
+std::string FormTest::userSettingsText() const {
+    const std::string path = userSettingsPath();
+    return std::filesystem::exists(path) ? readText(path) : std::string();
+}
+
+void FormTest::writeUserSettings(const std::string& text) const {
+    writeText(userSettingsPath(), text);
 }
 
 void FormTest::TearDown() {

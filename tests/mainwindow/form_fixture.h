@@ -1,6 +1,7 @@
 // What the window tests share: a platform that lists only the drives a test maps (so no test
-// can pick a real disk of the machine) and reports the fill's clean-up, and a fixture that
-// builds the main window over it with a fresh log and fill state.
+// can pick a real disk of the machine), reports the fill's clean-up and records what would be
+// launched instead of starting it, and a fixture that builds the main window over it with a
+// fresh log and fill state and settings files of its own.
 #pragma once
 
 #include "mainwindow/ui/spylerom_form.h"
@@ -30,6 +31,14 @@ public:
     bool closeFile(platform::FileHandle file, platform::Error& err) override;
     bool deleteFile(const std::string& path, platform::Error& err) override;
 
+    struct Launch {
+        std::string file, parameters, folder;
+        bool operator==(const Launch&) const = default;
+    };
+    // Every launch request, in order; nothing is started.
+    std::vector<Launch> launches;
+    void launch(const std::string& file, const std::string& parameters, const std::string& folder) override;
+
 private:
     std::string letters_;
 };
@@ -47,6 +56,12 @@ protected:
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
+
+    // The per-user settings file's path and its text (empty when there is no file).
+    std::string userSettingsPath() const;
+    std::string userSettingsText() const;
+    // Replaces the per-user settings file with text.
+    void writeUserSettings(const std::string& text) const;
 
     // Log lines that contain text.
     std::vector<std::string> logLinesWith(const std::string& text) const;

@@ -4,6 +4,7 @@
 
 #include "fill/fill_state.h"
 #include "frame/frame_ui.h"
+#include "frame/startup.h"
 #include "frame/textfil.h"
 #include "ftp/ui/ftp_form.h"
 #include "ftp/ui/input_form.h"
@@ -12,6 +13,7 @@
 #include "mainwindow/ui/qt_frame_ui.h"
 #include "printing/ui/print_form.h"
 #include "support/loop_image.h"
+#include "sysinfo/ui/sysinfo_form.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -72,8 +74,9 @@ TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
     QString applicationName;
     const int code = run({.shown = [&](ProgramWindows& windows) {
         TSpyleRomForm* form = windows.SpyleRomForm.get();
-        othersHidden = windows.FTPform && windows.InputForm && !windows.FTPform->isVisible() &&
-                       !windows.InputForm->isVisible() &&
+        othersHidden = dynamic_cast<sysinfo::TSysInfoForm*>(windows.SysInfoForm.get()) &&
+                       !windows.SysInfoForm->isVisible() && windows.FTPform && windows.InputForm &&
+                       !windows.FTPform->isVisible() && !windows.InputForm->isVisible() &&
                        ftp::TFTPform::instance() == windows.FTPform.get() &&
                        ftp::TInputForm::instance() == windows.InputForm.get();
         shownWithFrameUi =
@@ -149,6 +152,103 @@ TEST_F(ProgramTest, ClosingDuringARunEndsTheProgramOnlyAfterTheCleanUp) {
         << "the stopped pass logged its end before the save";
     EXPECT_EQ(saved.find("START: Z: [", saved.find("START: Z: [") + 1), std::string::npos) << "one pass only";
     EXPECT_EQ(gui::screenCursor(), std::nullopt);
+}
+
+TEST_F(ProgramTest, AfterAnUpdateTheNextStartShowsTheChoicesOfTheLastNormalEnd) {
+    writeSettings("LogToFile=1\r\nVerboseLogging=1\r\n");
+    TempDir second;
+    platform_.map('E', second.path());
+    // A normal end stores these.
+    ASSERT_EQ(run({.shown =
+                       [&](ProgramWindows& windows) {
+                           TSpyleRomForm* form = windows.SpyleRomForm.get();
+                           form->findChild<QComboBox*>("FyllCombo")->setCurrentIndex(1);
+                           form->findChild<QSlider*>("TrackBar1")->setValue(3);
+                           form->findChild<QComboBox*>("Stasjon")->setCurrentIndex(1);
+                           form->move(60, 40);
+                           QTimer::singleShot(0, form, [form] { form->close(); });
+                       }}),
+              0);
+    // The run that updates changes them, but does not store them.
+    frame::ResetFrameState();
+    fill::ResetFillState();
+    ASSERT_EQ(run({.shown =
+                       [&](ProgramWindows& windows) {
+                           TSpyleRomForm* form = windows.SpyleRomForm.get();
+                           form->findChild<QComboBox*>("FyllCombo")->setCurrentIndex(2);
+                           form->findChild<QSlider*>("TrackBar1")->setValue(9);
+                           form->move(300, 200);
+                           QTimer::singleShot(0, form, [form] {
+                               form->findChild<QAction*>("Direkteoppdateringfrainternett1")->trigger();
+                           });
+                       }}),
+              0);
+    // The log file holds the earlier run's lines too; this run's begin at its last start.
+    const std::string savedLog = logFileText();
+    const std::string updateLog = savedLog.substr(savedLog.rfind("- PROGRAMMET STARTER -"));
+    EXPECT_NE(updateLog.find("Starter oppdatering av programmet..."), std::string::npos) << updateLog;
+    EXPECT_NE(updateLog.find(" for å oppdatere i fra internett."), std::string::npos);
+    EXPECT_NE(updateLog.find("AVSLUTTER PROGRAM. "), std::string::npos)
+        << "the frame shut down as at every end";
+    EXPECT_EQ(updateLog.find("- PROGRAMMET AVSLUTTES -"), std::string::npos) << updateLog;
+    EXPECT_NE(savedLog.find("- PROGRAMMET AVSLUTTES -"), std::string::npos) << "the normal end logged it";
+    EXPECT_EQ(platform_.launches.size(), 1u);
+
+    frame::ResetFrameState();
+    fill::ResetFillState();
+    int fyll = -1, gjentagelser = -1, stasjon = -1;
+    QPoint place;
+    ASSERT_EQ(run({.shown =
+                       [&](ProgramWindows& windows) {
+                           TSpyleRomForm* form = windows.SpyleRomForm.get();
+                           fyll = form->findChild<QComboBox*>("FyllCombo")->currentIndex();
+                           gjentagelser = form->findChild<QSlider*>("TrackBar1")->value();
+                           stasjon = form->findChild<QComboBox*>("Stasjon")->currentIndex();
+                           place = form->frameGeometry().topLeft();
+                           QTimer::singleShot(0, form, [form] { form->close(); });
+                       }}),
+              0);
+    EXPECT_EQ(fyll, 1);
+    EXPECT_EQ(gjentagelser, 3);
+    EXPECT_EQ(stasjon, 1);
+    EXPECT_EQ(place, QPoint(60, 40));
+}
+
+TEST_F(ProgramTest, UpdateDuringARunEndsTheProgramOnlyAfterTheCleanUp) {
+    std::string why;
+    if (!LoopImage::available(&why))
+        GTEST_SKIP() << why;
+    LoopImage image({.sizeMiB = 64});
+    ASSERT_TRUE(image.ok()) << image.error();
+    platform_ = MappedDrivesPlatform{};
+    platform_.map('Z', image.mountPoint());
+    writeSettings("LogToFile=1\r\n");
+    bool openDuringCleanup = true;
+    TSpyleRomForm* form = nullptr;
+    platform_.onCleanup = [&] { openDuringCleanup = openDuringCleanup && form && form->isVisible(); };
+
+    const int code = run({.shown = [&](ProgramWindows& windows) {
+        form = windows.SpyleRomForm.get();
+        form->findChild<QComboBox*>("BlockCombo")->setCurrentIndex(0);
+        form->findChild<QSlider*>("TrackBar1")->setValue(5);
+        QTimer::singleShot(0, form, [form] {
+            // START runs the fill inside this handler; the update arrives in its first cycle.
+            QTimer::singleShot(
+                0, form, [form] { form->findChild<QAction*>("Direkteoppdateringfrainternett1")->trigger(); });
+            form->findChild<QPushButton*>("Startknapp")->click();
+        });
+    }});
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(openDuringCleanup);
+    EXPECT_TRUE(fillFilesIn(image.mountPoint()).empty());
+    const std::string saved = logFileText();
+    const auto stop = saved.find("STOPP: Z: [");
+    ASSERT_NE(stop, std::string::npos) << saved;
+    EXPECT_LT(saved.find("Starter oppdatering av programmet..."), stop) << saved;
+    EXPECT_EQ(saved.find("START: Z: [", saved.find("START: Z: [") + 1), std::string::npos) << "one pass only";
+    EXPECT_EQ(saved.find("- PROGRAMMET AVSLUTTES -"), std::string::npos);
+    EXPECT_EQ(userSettingsText().find("[Spylerom]"), std::string::npos) << "the choices are not stored";
+    EXPECT_EQ(platform_.launches.size(), 1u);
 }
 
 // A request to end the program from outside (SIGTERM at log-out), idle or during a fill.

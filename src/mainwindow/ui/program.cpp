@@ -7,6 +7,7 @@
 #include "ftp/ui/input_form.h"
 #include "mainwindow/ui/qt_frame_ui.h"
 #include "printing/ui/print_form.h"
+#include "sysinfo/ui/sysinfo_form.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -19,8 +20,9 @@
 namespace spylerom::mainwindow {
 
 void createOtherWindows(ProgramWindows& windows) {
-    // In this order, each hidden until something shows it. The system information dialog
-    // (windows.SysInfoForm) comes first, once its subsystem brings it.
+    // In this order, each hidden until something shows it. The system information dialog made
+    // here is never shown: the menu opens a new one each time.
+    windows.SysInfoForm = std::make_unique<sysinfo::TSysInfoForm>();
     windows.FTPform = std::make_unique<ftp::TFTPform>();
     windows.InputForm = std::make_unique<ftp::TInputForm>();
     windows.PrintForm = std::make_unique<printing::TPrintForm>();

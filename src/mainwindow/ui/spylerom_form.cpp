@@ -3,9 +3,15 @@
 // times a second while it handles messages after every cycle.
 #include "mainwindow/ui/spylerom_form.h"
 
+#include "frame/launch.h"
+#include "frame/placement.h"
+#include "frame/settings.h"
 #include "frame/textfil.h"
 #include "gui/screen_cursor.h"
 #include "platform/platform.h"
+#include "printing/ui/widget_placement.h"
+#include "sysinfo/system_facts.h"
+#include "sysinfo/ui/sysinfo_form.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -29,6 +35,18 @@ namespace {
 
 constexpr int kClientWidth = 659;
 constexpr int kClientHeight = 375;
+// The window's outer size as designed; the fixed client area keeps it whatever is stored.
+constexpr int kOuterWidth = 667;
+constexpr int kOuterHeight = 421;
+
+// Where the window keeps its place and its choices in the per-user settings.
+constexpr const char* kPlacementName = "SpyleRomVindu";
+constexpr const char* kChoicesSection = "Spylerom";
+
+// Selects item index of a list; an index the list does not have leaves it without a selection.
+void selectItem(QComboBox* list, int index) {
+    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+}
 
 // Tahoma and MS Sans Serif are Windows fonts; elsewhere the closest sans serif of the system
 // stands in, so the texts keep their designed widths.
@@ -38,6 +56,13 @@ void installFontSubstitutes() {
     for (const QString& family : {QStringLiteral("Tahoma"), QStringLiteral("MS Sans Serif")})
         if (QFont::substitutes(family).isEmpty())
             QFont::insertSubstitutions(family, similar);
+}
+
+// Ends the message loop after the current message without closing any window: a quit request
+// would close them all first, and so run the main window's close handling.
+void endMessageLoop() {
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 // Runs a handler; an exception it lets out is logged instead of ending the program.
@@ -88,6 +113,10 @@ void TSpyleRomForm::connectHandlers() {
     connect(Stasjon, &QComboBox::currentIndexChanged, this, &TSpyleRomForm::StasjonChange);
     connect(TrackBar1, &QSlider::valueChanged, this, &TSpyleRomForm::TrackBar1Change);
     connect(Avslytt1, &QAction::triggered, this, &TSpyleRomForm::Avslytt1Click);
+    connect(Vislogg1, &QAction::triggered, this, &TSpyleRomForm::Vislogg1Click);
+    connect(Systeminformasjon1, &QAction::triggered, this, &TSpyleRomForm::Systeminformasjon1Click);
+    connect(Direkteoppdateringfrainternett1, &QAction::triggered, this,
+            &TSpyleRomForm::Direkteoppdateringfrainternett1Click);
     for (QWidget* choice : {static_cast<QWidget*>(Stasjon), static_cast<QWidget*>(FyllCombo),
                             static_cast<QWidget*>(TrackBar1), static_cast<QWidget*>(BlockCombo)})
         choice->installEventFilter(this);
@@ -101,17 +130,55 @@ void TSpyleRomForm::fillDriveList() {
 
 void TSpyleRomForm::FormCreate() {
     frame::WriteLog("- PROGRAMMET STARTER -");
+    printing::WidgetPlacement placement(*this);
+    std::string extra;
+    frame::RestorePlacement(placement, kPlacementName, extra);
+    // Only the stored position and maximized state count: the window keeps its designed size.
+    placement.setHeight(kOuterHeight);
+    placement.setWidth(kOuterWidth);
     {
-        // Start choices; the drive's status is refreshed once, below.
+        // The drive's status is refreshed once, below, and the repetitions once the bar is set.
         const QSignalBlocker quietDrives(Stasjon);
+        const QSignalBlocker quietBar(TrackBar1);
         fillDriveList();
-        FyllCombo->setCurrentIndex(0);
-        TrackBar1->setValue(1);
-        Stasjon->setCurrentIndex(Stasjon->count() - 1);
-        BlockCombo->setCurrentIndex(0);
+        readChoices();
     }
     TrackBar1Change();
     engine_.StasjonChange(true);
+}
+
+void TSpyleRomForm::readChoices() {
+    frame::OpenUserSettings();
+    frame::SelectSection(kChoicesSection);
+    selectItem(FyllCombo, frame::ReadSettingInteger("Fyll"));
+    TrackBar1->setValue(frame::ReadSettingInteger("Gjentagelser")); // kept within 1..10
+    // 0, or nothing stored, means the last drive; so the first drive is never restored.
+    const int drive = frame::ReadSettingInteger("Stasjon");
+    selectItem(Stasjon, drive != 0 ? drive : Stasjon->count() - 1);
+    selectItem(BlockCombo, frame::ReadSettingInteger("Blokk"));
+    frame::ResetSection();
+    frame::CloseUserSettings();
+}
+
+void TSpyleRomForm::FormClose() {
+    if (formClosed_)
+        return;
+    formClosed_ = true;
+    printing::WidgetPlacement placement(*this);
+    frame::SavePlacement(placement, kPlacementName, "");
+    writeChoices();
+    frame::WriteLog("- PROGRAMMET AVSLUTTES -");
+}
+
+void TSpyleRomForm::writeChoices() {
+    frame::OpenUserSettings();
+    frame::SelectSection(kChoicesSection);
+    frame::WriteSettingInteger("Fyll", FyllCombo->currentIndex());
+    frame::WriteSettingInteger("Gjentagelser", TrackBar1->value());
+    frame::WriteSettingInteger("Stasjon", Stasjon->currentIndex());
+    frame::WriteSettingInteger("Blokk", BlockCombo->currentIndex());
+    frame::ResetSection();
+    frame::CloseUserSettings();
 }
 
 // --- Choices ------------------------------------------------------------------------------
@@ -256,7 +323,7 @@ void TSpyleRomForm::Spyleromen() {
 void TSpyleRomForm::afterRun() {
     showProgress();
     if (quitAfterRun_)
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        endMessageLoop();
     else if (closeAfterRun_)
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     quitAfterRun_ = closeAfterRun_ = false;
@@ -307,9 +374,27 @@ void TSpyleRomForm::Avslytt1Click() {
     close();
 }
 
+void TSpyleRomForm::Vislogg1Click() {
+    // The file as last saved; the lines of this run reach it when the program ends.
+    guarded("Vislogg1Click", [] { frame::LaunchFile(frame::logState().LogFileName, "", ""); });
+}
+
+void TSpyleRomForm::Systeminformasjon1Click() {
+    guarded("Systeminformasjon1Click", [] {
+        sysinfo::InfoProgramnavn = "Spylerom";
+        sysinfo::VisSystemInfo();
+    });
+}
+
+void TSpyleRomForm::Direkteoppdateringfrainternett1Click() {
+    // Ends the message loop through the frame's quit request, which waits for a running fill
+    // to clean up; the window is destroyed without closing, so FormClose does not run.
+    guarded("Direkteoppdateringfrainternett1Click", [] { frame::StartProgramUpdate(); });
+}
+
 void TSpyleRomForm::quitWhenIdle() {
     if (!engine_.runActive()) {
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        endMessageLoop();
         return;
     }
     quitAfterRun_ = true;
@@ -327,6 +412,7 @@ void TSpyleRomForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    guarded("FormClose", [&] { FormClose(); });
     event->accept();
     emit closed();
 }

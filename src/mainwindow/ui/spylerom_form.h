@@ -1,6 +1,8 @@
 // TSpyleRomForm: the main window. It shows the four choices, the fill's progress and the
 // information panel with its notices, and wires the buttons, the track bar and the drive list
-// to the fill engine, which does all the work; the window only shows what the engine sets.
+// to the fill engine, which does all the work; the window only shows what the engine sets. It
+// remembers its choices and place in the per-user settings (storing them is the frame's), and
+// its menu hands the log, the system information and the update to the frame and the dialog.
 #pragma once
 
 #include "fill/fill_engine.h"
@@ -61,7 +63,10 @@ public:
     void repaintAndProcessEvents() override;
 
     // Handlers.
+    // Logs the start, restores the place, reads the remembered choices and shows the drive.
     void FormCreate();
+    // Stores the place and the four choices and logs the end; runs once, when the window closes.
+    void FormClose();
     void Spyleromen();
     void StoppKnappClick();
     void StasjonChange();
@@ -75,6 +80,13 @@ public:
     void BlockComboEnter();
     void BlockComboExit();
     void Avslytt1Click();
+    // Opens the log file as last saved with the program the system has for it.
+    void Vislogg1Click();
+    // Opens the system information dialog, modal.
+    void Systeminformasjon1Click();
+    // Starts the updater and ends the program without the close handling: the choices of this
+    // run are not stored. A running fill is stopped and cleans up first.
+    void Direkteoppdateringfrainternett1Click();
 
 signals:
     // The window has closed, which asks the program to end.
@@ -99,6 +111,8 @@ private:
     void buildNotices(QWidget* client);
     void buildMenu();
     void fillDriveList();
+    void readChoices();
+    void writeChoices();
     void connectHandlers();
     void showProgress();
     void progressChanged();
@@ -109,6 +123,7 @@ private:
     QElapsedTimer sincePaint_;
     bool closeAfterRun_ = false;
     bool quitAfterRun_ = false;
+    bool formClosed_ = false; // FormClose has run
 
     QGroupBox* ValgGruppe = nullptr;
     QLabel* Label1 = nullptr;

@@ -255,11 +255,6 @@ void TSpyleRomForm::buildMenu() {
     Systeminformasjon1->setObjectName("Systeminformasjon1");
     Direkteoppdateringfrainternett1 = Hjelp1->addAction(QStringLiteral("Direkte oppdatering fra internett"));
     Direkteoppdateringfrainternett1->setObjectName("Direkteoppdateringfrainternett1");
-
-    // Their commands reach the log viewer, the system information dialog and the updater,
-    // which this program does not have yet.
-    for (QAction* later : {Vislogg1, Systeminformasjon1, Direkteoppdateringfrainternett1})
-        later->setEnabled(false);
 }
 
 } // namespace spylerom::mainwindow
