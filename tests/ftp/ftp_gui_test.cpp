@@ -10,6 +10,8 @@
 #include "ftp/ftp_test_server.h"
 #include "ftp/kodtekst.h"
 
+#include "support/when_modal.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -34,22 +36,7 @@ using test::FtpTestServer;
 using test::readText;
 using test::writeText;
 
-// Runs action on the modal dialog once it is up (within a few seconds), from inside its loop.
-void whenModal(std::function<void(QWidget*)> action) {
-    auto* timer = new QTimer;
-    auto* tries = new int(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, action] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && ++*tries < 500)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        delete tries;
-        if (modal)
-            action(modal);
-    });
-    timer->start(10);
-}
+using spylerom::test::whenModal;
 
 template <typename T> T* child(QWidget* parent, const char* name) {
     T* found = parent->findChild<T*>(name);

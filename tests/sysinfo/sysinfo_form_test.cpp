@@ -9,6 +9,7 @@
 #include "printing/page_state.h"
 #include "printing/test_page.h"
 #include "printing/ui/print_form.h"
+#include "support/when_modal.h"
 #include "sysinfo/build_facts.h"
 #include "sysinfo/shell_toggles.h"
 #include "sysinfo/sysinfo_fixture.h"
@@ -92,22 +93,7 @@ void doubleClickOn(QWidget* w) {
     QTest::mouseDClick(w->window()->windowHandle(), Qt::LeftButton, {}, at);
 }
 
-// Runs action on the modal dialog once it is up, from inside its loop.
-void whenModal(std::function<void(QWidget*)> action) {
-    auto* timer = new QTimer;
-    auto* tries = new int(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, action] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && ++*tries < 500)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        delete tries;
-        if (modal)
-            action(modal);
-    });
-    timer->start(10);
-}
+using spylerom::test::whenModal;
 
 class SysInfoFormTest : public test::SysInfoTest {
 protected:
