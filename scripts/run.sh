@@ -5,7 +5,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 if [ -x "$root/build/src/mainwindow/spylerom" ]; then
-    exec "$root/build/src/mainwindow/spylerom" "$@"
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; then
+        exec "$root/build/src/mainwindow/spylerom" "$@"
+    fi
+    echo "run: no display (DISPLAY is not set), so the window program cannot open;" >&2
+    echo "run: here is spylerom-cli, the same fill engine without a window." >&2
 fi
 if [ $# -eq 0 ]; then
     "$root/build/src/cli/spylerom-cli" --help
