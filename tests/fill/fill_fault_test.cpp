@@ -345,6 +345,9 @@ TEST_F(FillFaultTest, StopEndsTheRunAndStartWaitsForTheCleanUp) {
 }
 
 TEST_F(FillFaultTest, TheChosenVolumeIsFilledEvenWhenItsLetterMoved) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows letters belong to their volumes; they do not move with mounts";
+#endif
     // Mounts came and went after the drive was chosen: its letter now names another folder.
     TempDir other;
     platform_.mapDrive('T', other.path());
