@@ -292,11 +292,3 @@ TEST_F(InputFormTest, TheButtonsEndTheDialogWithTheirResults) {
 
 } // namespace
 } // namespace spylerom::ftp
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
