@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
+#include <functional>
+#include <memory>
 
 namespace spylerom::test {
 namespace {
@@ -60,6 +62,47 @@ protected:
         std::filesystem::create_directories(folder);
         writeText(folder + "/solvarek.ini", "[STANDARD]\r\n" + standard);
         return folder + "/solvarek.ini";
+    }
+
+    // A 64 MiB image of the test's own as drive Z, with logging on; null (and why) where this
+    // machine cannot loop-mount.
+    std::unique_ptr<LoopImage> mappedImage(std::string& why) {
+        if (!LoopImage::available(&why))
+            return nullptr;
+        auto image = std::make_unique<LoopImage>(LoopImage::Options{.sizeMiB = 64});
+        if (!image->ok()) {
+            why = image->error();
+            return nullptr;
+        }
+        platform_ = MappedDrivesPlatform{};
+        platform_.map('Z', image->mountPoint());
+        writeSettings("LogToFile=1\r\n");
+        return image;
+    }
+
+    struct EndedFill {
+        int code = -1;
+        bool openDuringCleanup = true;
+    };
+    // Starts a five-pass fill with 512-byte blocks and has `end` end the program from the fill's
+    // first cycle; tells whether the window was still open while the pass cleaned up.
+    EndedFill runFillEndedBy(const std::function<void(TSpyleRomForm*)>& end) {
+        EndedFill result;
+        TSpyleRomForm* form = nullptr;
+        platform_.onCleanup = [&] {
+            result.openDuringCleanup = result.openDuringCleanup && form && form->isVisible();
+        };
+        result.code = run({.shown = [&](ProgramWindows& windows) {
+            form = windows.SpyleRomForm.get();
+            form->findChild<QComboBox*>("BlockCombo")->setCurrentIndex(0);
+            form->findChild<QSlider*>("TrackBar1")->setValue(5);
+            QTimer::singleShot(0, form, [form, end] {
+                // START runs the fill inside this handler; the end request arrives in its first cycle.
+                QTimer::singleShot(0, form, [form, end] { end(form); });
+                form->findChild<QPushButton*>("Startknapp")->click();
+            });
+        }});
+        return result;
     }
 
     std::string logFileText() const { return exists(logFile()) ? readText(logFile()) : std::string(); }
@@ -122,30 +165,13 @@ TEST_F(ProgramTest, StartsAndEndsInOrderLogFrameWindowsLoopWindowsFrameLog) {
 
 TEST_F(ProgramTest, ClosingDuringARunEndsTheProgramOnlyAfterTheCleanUp) {
     std::string why;
-    if (!LoopImage::available(&why))
+    const auto image = mappedImage(why);
+    if (!image)
         GTEST_SKIP() << why;
-    LoopImage image({.sizeMiB = 64});
-    ASSERT_TRUE(image.ok()) << image.error();
-    platform_ = MappedDrivesPlatform{};
-    platform_.map('Z', image.mountPoint());
-    writeSettings("LogToFile=1\r\n");
-    bool openDuringCleanup = true;
-    TSpyleRomForm* form = nullptr;
-    platform_.onCleanup = [&] { openDuringCleanup = openDuringCleanup && form && form->isVisible(); };
-
-    const int code = run({.shown = [&](ProgramWindows& windows) {
-        form = windows.SpyleRomForm.get();
-        form->findChild<QComboBox*>("BlockCombo")->setCurrentIndex(0);
-        form->findChild<QSlider*>("TrackBar1")->setValue(5);
-        QTimer::singleShot(0, form, [form] {
-            // START runs the fill inside this handler; the close arrives in its first cycle.
-            QTimer::singleShot(0, form, [form] { form->close(); });
-            form->findChild<QPushButton*>("Startknapp")->click();
-        });
-    }});
-    EXPECT_EQ(code, 0);
-    EXPECT_TRUE(openDuringCleanup);
-    EXPECT_TRUE(fillFilesIn(image.mountPoint()).empty());
+    const EndedFill ended = runFillEndedBy([](TSpyleRomForm* form) { form->close(); });
+    EXPECT_EQ(ended.code, 0);
+    EXPECT_TRUE(ended.openDuringCleanup);
+    EXPECT_TRUE(fillFilesIn(image->mountPoint()).empty());
     const std::string saved = logFileText();
     EXPECT_NE(saved.find("Stopper fylling av disk"), std::string::npos);
     EXPECT_NE(saved.find("STOPP: Z: ["), std::string::npos)
@@ -216,31 +242,14 @@ TEST_F(ProgramTest, AfterAnUpdateTheNextStartShowsTheChoicesOfTheLastNormalEnd) 
 
 TEST_F(ProgramTest, UpdateDuringARunEndsTheProgramOnlyAfterTheCleanUp) {
     std::string why;
-    if (!LoopImage::available(&why))
+    const auto image = mappedImage(why);
+    if (!image)
         GTEST_SKIP() << why;
-    LoopImage image({.sizeMiB = 64});
-    ASSERT_TRUE(image.ok()) << image.error();
-    platform_ = MappedDrivesPlatform{};
-    platform_.map('Z', image.mountPoint());
-    writeSettings("LogToFile=1\r\n");
-    bool openDuringCleanup = true;
-    TSpyleRomForm* form = nullptr;
-    platform_.onCleanup = [&] { openDuringCleanup = openDuringCleanup && form && form->isVisible(); };
-
-    const int code = run({.shown = [&](ProgramWindows& windows) {
-        form = windows.SpyleRomForm.get();
-        form->findChild<QComboBox*>("BlockCombo")->setCurrentIndex(0);
-        form->findChild<QSlider*>("TrackBar1")->setValue(5);
-        QTimer::singleShot(0, form, [form] {
-            // START runs the fill inside this handler; the update arrives in its first cycle.
-            QTimer::singleShot(
-                0, form, [form] { form->findChild<QAction*>("Direkteoppdateringfrainternett1")->trigger(); });
-            form->findChild<QPushButton*>("Startknapp")->click();
-        });
-    }});
-    EXPECT_EQ(code, 0);
-    EXPECT_TRUE(openDuringCleanup);
-    EXPECT_TRUE(fillFilesIn(image.mountPoint()).empty());
+    const EndedFill ended = runFillEndedBy(
+        [](TSpyleRomForm* form) { form->findChild<QAction*>("Direkteoppdateringfrainternett1")->trigger(); });
+    EXPECT_EQ(ended.code, 0);
+    EXPECT_TRUE(ended.openDuringCleanup);
+    EXPECT_TRUE(fillFilesIn(image->mountPoint()).empty());
     const std::string saved = logFileText();
     const auto stop = saved.find("STOPP: Z: [");
     ASSERT_NE(stop, std::string::npos) << saved;
@@ -258,13 +267,9 @@ class EndRequestTest : public ProgramTest, public ::testing::WithParamInterface<
 
 TEST_P(EndRequestTest, ClosesTheWindowAsAUserWouldAfterAnyCleanUp) {
     std::string why;
-    if (!LoopImage::available(&why))
+    const auto image = mappedImage(why);
+    if (!image)
         GTEST_SKIP() << why;
-    LoopImage image({.sizeMiB = 64});
-    ASSERT_TRUE(image.ok()) << image.error();
-    platform_ = MappedDrivesPlatform{};
-    platform_.map('Z', image.mountPoint());
-    writeSettings("LogToFile=1\r\n");
     const auto handlerBefore = std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGTERM, handlerBefore);
 
@@ -280,7 +285,7 @@ TEST_P(EndRequestTest, ClosesTheWindowAsAUserWouldAfterAnyCleanUp) {
     }});
     EXPECT_EQ(code, 0);
     EXPECT_EQ(std::signal(SIGTERM, handlerBefore), handlerBefore) << "the program's handler is gone again";
-    EXPECT_TRUE(fillFilesIn(image.mountPoint()).empty());
+    EXPECT_TRUE(fillFilesIn(image->mountPoint()).empty());
     const std::string saved = logFileText();
     const bool filled = GetParam() == EndWhen::DuringFill;
     EXPECT_EQ(saved.find("Stopper fylling av disk") != std::string::npos, filled) << saved;
