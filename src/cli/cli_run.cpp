@@ -3,6 +3,7 @@
 #include "cli_options.h"
 #include "console_window.h"
 #include "fill/fill_engine.h"
+#include "fill/fill_record.h"
 #include "frame/startup.h"
 #include "frame/textfil.h"
 #include "platform/platform.h"
@@ -85,6 +86,12 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
     if (options->verbose)
         frame::setLogObserver([err](const std::string& line) { std::fprintf(err, "%s\n", line.c_str()); });
     frame::FrameStartup(args);
+    // A fill that was killed left files and a lifted reserve: undone first, and told.
+    for (const auto& recovery : fill::RecoverAbandonedFills()) {
+        std::fprintf(err, "spylerom-cli: %s\n", fill::RecoveryText(recovery).c_str());
+        for (const auto& kept : recovery.filesKept)
+            std::fprintf(err, "spylerom-cli: not deleted, cannot be proven a fill file: %s\n", kept.c_str());
+    }
 
     ConsoleWindow window(driveText, options->fillIndex, options->blockIndex, options->repetitions, err,
                          isatty(fileno(err)) != 0);

@@ -21,8 +21,10 @@ inline constexpr ErrorCode kErrorTooManyOpenFiles = 4;
 inline constexpr ErrorCode kErrorAccessDenied = 5;
 inline constexpr ErrorCode kErrorNotEnoughMemory = 8;
 inline constexpr ErrorCode kErrorWriteProtect = 19;
+inline constexpr ErrorCode kErrorNotSameDevice = 17;
 inline constexpr ErrorCode kErrorNotReady = 21;
 inline constexpr ErrorCode kErrorSharingViolation = 32;
+inline constexpr ErrorCode kErrorLockViolation = 33;
 inline constexpr ErrorCode kErrorFileExists = 80;
 inline constexpr ErrorCode kErrorInvalidParameter = 87;
 inline constexpr ErrorCode kErrorDiskFull = 112;
@@ -62,6 +64,23 @@ struct DiskSpace {
 // An open file of the fill. Opaque: a descriptor here, a HANDLE on Windows.
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kInvalidFile = -1;
+
+// A folder pinned for a pass, or a drive lock. Opaque like FileHandle.
+using FolderHandle = std::intptr_t;
+inline constexpr FolderHandle kInvalidFolder = -1;
+
+// What proves later that a name still holds the file a pass made: the volume, the file's number
+// on it and its birth time (0 where the file system keeps none).
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    std::int64_t birthNs = 0;
+    std::int64_t size = 0;    // not part of the identity: what the file holds now
+    bool privateFile = false; // not part of the identity: the owner's alone (mode 0600)
+    bool sameFile(const FileIdentity& o) const {
+        return volume == o.volume && file == o.file && birthNs == o.birthNs;
+    }
+};
 
 struct FolderEntry {
     std::string name;
@@ -126,9 +145,32 @@ public:
     virtual bool sameVolume(const std::string& a, const std::string& b) const = 0;
 
     // --- Files of the fill ---------------------------------------------------------------
-    // Create or empty a regular file for writing, without following a link at its name,
-    // readable by its owner alone.
-    virtual FileHandle createFillFile(const std::string& path, Error& err) = 0;
+    // A pass pins its folder once and makes, finds and deletes its files relative to it, so a
+    // volume mounted, unmounted or swapped meanwhile can never redirect them.
+    //
+    // Opens folder for a pass. With a drive root, the folder must lie on the volume that is
+    // mounted at that root now (code 17, ERROR_NOT_SAME_DEVICE, when it does not); an empty root
+    // skips the check (the clean-up of an earlier run).
+    virtual FolderHandle openFillFolder(const std::string& folder, const std::string& driveRoot,
+                                        Error& err) = 0;
+    // Whether the pinned folder's volume is still the one mounted at its drive root.
+    virtual bool fillFolderStillMounted(FolderHandle folder) const = 0;
+    virtual void closeFolder(FolderHandle folder) = 0;
+    // Creates a new regular file `name` in the folder for writing, readable by its owner alone;
+    // an existing entry of that name is never opened (code 80). id receives what identifies it.
+    virtual FileHandle createFillFile(FolderHandle folder, const std::string& name, FileIdentity& id,
+                                      Error& err) = 0;
+    // The identity of the regular file at name, without following a link; false when there is none.
+    virtual bool identifyFile(FolderHandle folder, const std::string& name, FileIdentity& id) const = 0;
+    virtual bool deleteFillFile(FolderHandle folder, const std::string& name, Error& err) = 0;
+    // One fill per drive: a lock on the volume at driveRoot that the system drops when its holder
+    // dies. Code 33 (lock violation) when another process holds it. Released by closeFolder.
+    virtual FolderHandle lockDrive(const std::string& driveRoot, Error& err) = 0;
+    // This process, in a form that tells it apart from a later one of the same number.
+    virtual std::string processIdentity() const = 0;
+    // Whether the process an identity names still runs.
+    virtual bool processAlive(const std::string& identity) const = 0;
+
     // Append one block; written receives the bytes the system took (may be short).
     virtual bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                            Error& err) = 0;

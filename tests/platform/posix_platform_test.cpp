@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+#include <sys/wait.h>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -125,21 +129,64 @@ TEST(Files, FolderCreationCodes) {
     EXPECT_TRUE(p.folderExists(dir.file("deep/er/still")));
 }
 
-TEST(Files, FillFileRefusesLinksAndFifos) {
+// What may already stand at a fill file's name; none of it is ever opened for writing.
+struct ExistingEntry {
+    const char* what;
+    std::function<void(const TempDir&)> make;
+    friend void PrintTo(const ExistingEntry& e, std::ostream* os) { *os << e.what; }
+};
+
+class FillFileName : public ::testing::TestWithParam<ExistingEntry> {};
+
+TEST_P(FillFileName, AnExistingEntryIsNeverOpened) {
+    TempDir dir;
+    PosixPlatform p;
+    test::writeText(dir.file("target"), "keep");
+    struct stat before {};
+    ASSERT_EQ(stat(dir.file("target").c_str(), &before), 0);
+    GetParam().make(dir);
+    Error err;
+    const FolderHandle folder = p.openFillFolder(dir.path() + "/", "", err);
+    ASSERT_NE(folder, kInvalidFolder) << err.message;
+    FileIdentity id;
+    EXPECT_EQ(p.createFillFile(folder, "spylerom-1.tmp", id, err), kInvalidFile)
+        << "must fail at once, not hang";
+    EXPECT_EQ(err.code, kErrorFileExists);
+    EXPECT_EQ(test::readText(dir.file("target")), "keep");
+    struct stat st {};
+    ASSERT_EQ(stat(dir.file("target").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode, before.st_mode) << "the user's file keeps its mode";
+    p.closeFolder(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FillFileName,
+    ::testing::Values(
+        ExistingEntry{"SymbolicLink",
+                      [](const TempDir& d) {
+                          ASSERT_EQ(symlink(d.file("target").c_str(), d.file("spylerom-1.tmp").c_str()), 0);
+                      }},
+        ExistingEntry{"HardLink",
+                      [](const TempDir& d) {
+                          ASSERT_EQ(link(d.file("target").c_str(), d.file("spylerom-1.tmp").c_str()), 0);
+                      }},
+        ExistingEntry{"Fifo",
+                      [](const TempDir& d) { ASSERT_EQ(mkfifo(d.file("spylerom-1.tmp").c_str(), 0600), 0); }},
+        ExistingEntry{"UserFile",
+                      [](const TempDir& d) { test::writeText(d.file("spylerom-1.tmp"), "mine"); }},
+        ExistingEntry{"Folder",
+                      [](const TempDir& d) { ASSERT_EQ(mkdir(d.file("spylerom-1.tmp").c_str(), 0700), 0); }}),
+    [](const auto& param) { return std::string(param.param.what); });
+
+TEST(Files, FillFileIsNewPrivateAndKnownByItsIdentity) {
     TempDir dir;
     PosixPlatform p;
     Error err;
-    test::writeText(dir.file("target"), "keep");
-    ASSERT_EQ(symlink(dir.file("target").c_str(), dir.file("link").c_str()), 0);
-    EXPECT_EQ(p.createFillFile(dir.file("link"), err), kInvalidFile);
-    EXPECT_EQ(err.code, kErrorCantResolveFilename);
-    EXPECT_EQ(test::readText(dir.file("target")), "keep");
-
-    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(p.createFillFile(dir.file("fifo"), err), kInvalidFile) << "must fail at once, not hang";
-
-    const FileHandle h = p.createFillFile(dir.file("plain"), err);
-    ASSERT_NE(h, kInvalidFile);
+    const FolderHandle folder = p.openFillFolder(dir.path() + "/", "", err);
+    ASSERT_NE(folder, kInvalidFolder);
+    FileIdentity made;
+    const FileHandle h = p.createFillFile(folder, "plain", made, err);
+    ASSERT_NE(h, kInvalidFile) << err.message;
     std::size_t written = 0;
     EXPECT_TRUE(p.writeFile(h, "abc", 3, written, err));
     EXPECT_EQ(written, 3u);
@@ -148,6 +195,81 @@ TEST(Files, FillFileRefusesLinksAndFifos) {
     struct stat st {};
     ASSERT_EQ(stat(dir.file("plain").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    FileIdentity found;
+    ASSERT_TRUE(p.identifyFile(folder, "plain", found));
+    EXPECT_TRUE(found.sameFile(made));
+    EXPECT_TRUE(found.privateFile);
+    EXPECT_EQ(found.size, 3);
+    // Another file at the same name later is not the same file.
+    ASSERT_TRUE(p.deleteFillFile(folder, "plain", err));
+    test::writeText(dir.file("plain"), "abc");
+    ASSERT_TRUE(p.identifyFile(folder, "plain", found));
+    EXPECT_FALSE(found.sameFile(made));
+    EXPECT_FALSE(p.identifyFile(folder, "missing", found));
+    p.closeFolder(folder);
+}
+
+TEST(Files, OneDriveLockAtATime) {
+    TempDir dir;
+    PosixPlatform p;
+    Error err;
+    const FolderHandle first = p.lockDrive(dir.path(), err);
+    ASSERT_NE(first, kInvalidFolder) << err.message;
+    EXPECT_EQ(p.lockDrive(dir.path(), err), kInvalidFolder);
+    EXPECT_EQ(err.code, kErrorLockViolation);
+    p.closeFolder(first);
+    const FolderHandle again = p.lockDrive(dir.path(), err);
+    EXPECT_NE(again, kInvalidFolder) << "released with its holder";
+    p.closeFolder(again);
+}
+
+TEST(Files, ProcessIdentityTellsALiveProcessFromAGoneOne) {
+    PosixPlatform p;
+    const std::string me = p.processIdentity();
+    EXPECT_TRUE(p.processAlive(me));
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    ASSERT_GT(child, 0);
+    // The child's identity while it lives, then after it is reaped.
+    const std::string pid = std::to_string(child);
+    std::string identity = me;
+    identity.replace(0, me.find(':'), pid);
+    waitpid(child, nullptr, 0);
+    EXPECT_FALSE(p.processAlive(identity));
+    EXPECT_FALSE(p.processAlive("not an identity"));
+    EXPECT_FALSE(p.processAlive(me.substr(0, me.rfind(':')) + ":another-boot"));
+}
+
+TEST(Drives, APinnedFolderMustLieOnItsDrive) {
+    std::string why;
+    if (!test::LoopImage::available(&why))
+        GTEST_SKIP() << why;
+    test::LoopImage image({64, "ext4", false});
+    ASSERT_TRUE(image.ok()) << image.error();
+    TempDir elsewhere;
+    PosixPlatform p;
+    const std::string root = image.mountPoint() + "/";
+    Error err;
+    EXPECT_EQ(p.openFillFolder(elsewhere.path() + "/", root, err), kInvalidFolder);
+    EXPECT_EQ(err.code, kErrorNotSameDevice);
+
+    const FolderHandle folder = p.openFillFolder(root, root, err);
+    ASSERT_NE(folder, kInvalidFolder) << err.message;
+    EXPECT_TRUE(p.fillFolderStillMounted(folder));
+    FileIdentity id;
+    const FileHandle h = p.createFillFile(folder, "spylerom-1.tmp", id, err);
+    ASSERT_NE(h, kInvalidFile);
+    // Unmounted under the pass: noticed, and the file is still deleted on its own volume.
+    ASSERT_EQ(test::run("umount -l '" + image.mountPoint() + "'"), 0);
+    EXPECT_FALSE(p.fillFolderStillMounted(folder));
+    EXPECT_TRUE(p.closeFile(h, err));
+    EXPECT_TRUE(p.deleteFillFile(folder, "spylerom-1.tmp", err));
+    p.closeFolder(folder);
+    EXPECT_EQ(p.openFillFolder(root, root, err), kInvalidFolder) << "the mount point without its volume";
+    ASSERT_TRUE(image.mount());
+    EXPECT_FALSE(std::filesystem::exists(image.mountPoint() + "/spylerom-1.tmp"));
 }
 
 TEST(Files, ReplaceFileKeepsModeAndLeavesNoTemporary) {

@@ -22,13 +22,28 @@ std::string slurp(const std::string& path) {
     return bytes;
 }
 
-TEST(Win32FillFile, CreatesWritesFlushesAndReplacesAnOldFile) {
-    TempDir dir;
-    const std::string path = dir.file("spylerom-1.tmp");
-    ASSERT_TRUE(writeDurable(path, std::string(5000, 'x')));
+// Creates a fill file at path through its pinned folder; err tells why not.
+platform::FileHandle createAt(const std::string& path, Error& err) {
+    const platform::FolderHandle folder = sys().openFillFolder(platform::folderOf(path), "", err);
+    if (folder == platform::kInvalidFolder)
+        return kInvalidFile;
+    platform::FileIdentity id;
+    const auto file = sys().createFillFile(folder, platform::fileNameOf(path), id, err);
+    sys().closeFolder(folder);
+    return file;
+}
 
+TEST(Win32FillFile, CreatesWritesFlushesAndNeverOpensAnOldFile) {
+    TempDir dir;
+    const std::string old = dir.file("spylerom-1.tmp");
+    ASSERT_TRUE(writeDurable(old, std::string(5000, 'x')));
     Error err;
-    const auto file = sys().createFillFile(path, err);
+    EXPECT_EQ(createAt(old, err), kInvalidFile);
+    EXPECT_EQ(err.code, platform::kErrorFileExists);
+    EXPECT_EQ(slurp(old), std::string(5000, 'x')) << "a file that was there stays as it was";
+
+    const std::string path = dir.file("spylerom-2.tmp");
+    const auto file = createAt(path, err);
     ASSERT_NE(file, kInvalidFile) << err.code << " " << err.message;
     const std::string block(4096, '\0');
     std::size_t written = 0;
@@ -37,7 +52,6 @@ TEST(Win32FillFile, CreatesWritesFlushesAndReplacesAnOldFile) {
     EXPECT_TRUE(sys().flushFile(file, err)) << err.message;
     EXPECT_TRUE(sys().closeFile(file, err)) << err.message;
 
-    // The old content is gone: the file holds exactly the one block.
     EXPECT_EQ(slurp(path), block);
     EXPECT_TRUE(sys().deleteFile(path, err)) << err.message;
     EXPECT_FALSE(sys().fileExists(path));
@@ -50,8 +64,8 @@ struct RefusedCreate {
 
 class Win32FillFileRefused : public ::testing::TestWithParam<RefusedCreate> {};
 
-// A missing folder, a read-only file and a device name: each refused with the system's code
-// and message, and a read-only file keeps its content.
+// A missing folder, an existing read-only file and a device name: each refused with the
+// system's code and message, and a read-only file keeps its content.
 TEST_P(Win32FillFileRefused, GivesTheSystemsCodeAndMessage) {
     TempDir dir;
     std::string path;
@@ -66,7 +80,7 @@ TEST_P(Win32FillFileRefused, GivesTheSystemsCodeAndMessage) {
         path = dir.file("NUL");
     }
     Error err;
-    const auto file = sys().createFillFile(path, err);
+    const auto file = createAt(path, err);
     if (file != kInvalidFile)
         sys().closeFile(file, err);
     ASSERT_EQ(file, kInvalidFile);
@@ -86,7 +100,7 @@ TEST_P(Win32FillFileRefused, GivesTheSystemsCodeAndMessage) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Win32FillFileRefused,
                          ::testing::Values(RefusedCreate{"missing folder", platform::kErrorPathNotFound},
-                                           RefusedCreate{"read-only file", platform::kErrorAccessDenied},
+                                           RefusedCreate{"read-only file", platform::kErrorFileExists},
                                            RefusedCreate{"device name", platform::kErrorAccessDenied}),
                          [](const auto& p) {
                              std::string name = p.param.name;

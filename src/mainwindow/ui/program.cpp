@@ -1,6 +1,7 @@
 // The window program's order of start-up and shut-down.
 #include "mainwindow/ui/program.h"
 
+#include "fill/fill_record.h"
 #include "frame/startup.h"
 #include "frame/textfil.h"
 #include "ftp/ui/ftp_form.h"
@@ -10,6 +11,8 @@
 #include "sysinfo/ui/sysinfo_form.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QStringList>
 #include <QTimer>
 
 #include <csignal>
@@ -74,6 +77,24 @@ private:
     void (*previousInt_)(int) = SIG_DFL;
 };
 
+// Tells the user, without stopping the program, what the clean-up of killed fills did.
+void showRecoveryNotice(QWidget& parent, const std::vector<fill::Recovery>& recovered) {
+    if (recovered.empty())
+        return;
+    QStringList lines;
+    for (const auto& recovery : recovered) {
+        lines << QString::fromStdString(fill::RecoveryText(recovery));
+        for (const auto& kept : recovery.filesKept)
+            lines << QStringLiteral("Ikke slettet (kan ikke bevises å være fra fyllingen): ") +
+                         QString::fromStdString(kept);
+    }
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Spylerom"),
+                                lines.join(QLatin1Char('\n')), QMessageBox::Ok, &parent);
+    box->setObjectName(QStringLiteral("RecoveryNotice"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 void saveLog() {
     platform::Error err;
     if (!frame::SaveLog(err))
@@ -95,6 +116,9 @@ int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
 
     frame::InitLog();
     frame::FrameStartup(arguments);
+    // A fill that was killed (a power cut, the OOM killer) left files and a lifted reserve:
+    // undone before anything else, and told.
+    const auto recovered = fill::RecoverAbandonedFills();
     // The application's title: what the task bar shows (the windows keep their own titles).
     QApplication::setApplicationName(QStringLiteral("Solvarek Spylerom"));
     // Only the main window's close ends the program; a message box closed before it is shown
@@ -109,6 +133,7 @@ int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
     frameUi.setMainWindow(windows.SpyleRomForm.get());
     createOtherWindows(windows);
     windows.SpyleRomForm->show();
+    showRecoveryNotice(*windows.SpyleRomForm, recovered);
     if (hooks.shown)
         hooks.shown(windows);
     int exitCode = 0;

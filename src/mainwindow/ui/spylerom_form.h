@@ -41,7 +41,7 @@ public:
 
     // The fastest the progress is painted while a pass writes; messages are still handled
     // after every cycle.
-    static constexpr int kRepaintIntervalMs = 200;
+    static constexpr int kRepaintIntervalMs = 100;
 
     // FillWindow.
     std::string driveText() const override;

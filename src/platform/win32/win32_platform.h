@@ -36,7 +36,16 @@ public:
     bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const override;
     bool sameVolume(const std::string& a, const std::string& b) const override;
 
-    FileHandle createFillFile(const std::string& path, Error& err) override;
+    FolderHandle openFillFolder(const std::string& folder, const std::string& driveRoot, Error& err) override;
+    bool fillFolderStillMounted(FolderHandle folder) const override;
+    void closeFolder(FolderHandle folder) override;
+    FileHandle createFillFile(FolderHandle folder, const std::string& name, FileIdentity& id,
+                              Error& err) override;
+    bool identifyFile(FolderHandle folder, const std::string& name, FileIdentity& id) const override;
+    bool deleteFillFile(FolderHandle folder, const std::string& name, Error& err) override;
+    FolderHandle lockDrive(const std::string& driveRoot, Error& err) override;
+    std::string processIdentity() const override;
+    bool processAlive(const std::string& identity) const override;
     bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                    Error& err) override;
     bool flushFile(FileHandle file, Error& err) override;
