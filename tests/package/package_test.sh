@@ -19,7 +19,7 @@ fail() {
 }
 
 ((EUID == 0)) || skip "installing a package needs root"
-for tool in cpack dpkg dpkg-deb lintian desktop-file-validate appstreamcli man; do
+for tool in cpack dpkg dpkg-deb lintian desktop-file-validate appstreamcli man xvfb-run xdotool; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup.sh installs it)"
 done
 if dpkg-query -W -f='${Status}' spylerom 2>/dev/null | grep -q 'installed'; then
@@ -27,10 +27,12 @@ if dpkg-query -W -f='${Status}' spylerom 2>/dev/null | grep -q 'installed'; then
 fi
 
 scratch=$(mktemp -d)
+chmod 755 "$scratch" # apt reads the package as its own user
 installed=0
 cleanup() {
     if ((installed)); then
-        dpkg --purge spylerom >/dev/null || echo "package_test: could not purge spylerom" >&2
+        DEBIAN_FRONTEND=noninteractive apt-get -y -o DPkg::Lock::Timeout=300 purge spylerom >/dev/null ||
+            echo "package_test: could not purge spylerom" >&2
     fi
     rm -rf "$scratch"
 }
@@ -53,9 +55,19 @@ done
 echo "== lintian"
 lintian --fail-on error,warning --info "$deb" || fail "lintian reports errors or warnings"
 
-echo "== dpkg -i"
+echo "== apt-get install"
+# apt waits for the package database's lock where another install holds it. The package must
+# install with what the machine has: nothing else may come with it.
+apt_get() {
+    DEBIAN_FRONTEND=noninteractive apt-get -y -o DPkg::Lock::Timeout=300 "$@"
+}
+plan=$(apt_get --simulate install "$deb") || { echo "$plan"; fail "the package cannot be installed"; }
+if [[ $(grep -c '^Inst ' <<<"$plan") != 1 ]] || ! grep -q '^Inst spylerom ' <<<"$plan"; then
+    echo "$plan"
+    fail "installing the package would install other packages too"
+fi
 installed=1
-dpkg -i "$deb" || fail "the package does not install"
+apt_get install "$deb" || fail "the package does not install"
 dpkg-query -W -f='${Status}\n' spylerom | grep -qx 'install ok installed' || fail "not fully installed"
 for file in /usr/bin/spylerom /usr/bin/spylerom-cli /usr/share/applications/$app_id.desktop \
     /usr/share/metainfo/$app_id.metainfo.xml /usr/share/man/man1/spylerom.1.gz \
@@ -71,11 +83,25 @@ drives=$(/usr/bin/spylerom-cli --list-drives)
 echo "$drives"
 grep -q '^C: \[/\]  [0-9]* MB free of [0-9]* MB$' <<<"$drives" || fail "--list-drives shows no C: [/]"
 
+# A run of the installed window program in a folder of its own (working folder with the log
+# switched on, APPDATA, home): run_folder NAME prints the folder; ran_cleanly NAME checks its log.
+run_folder() {
+    local dir=$scratch/$1
+    mkdir -p "$dir/work" "$dir/appdata" "$dir/home"
+    printf '[STANDARD]\r\nLogToFile=1\r\nVerboseLogging=1\r\n' >"$dir/work/solvarek.ini"
+    echo "$dir"
+}
+ran_cleanly() {
+    local log=$scratch/$1/appdata/Solvarek/log/spylerom.log
+    [[ -f $log ]] || fail "$1: no log at $log"
+    grep -q 'START: /usr/bin/spylerom' "$log" || fail "$1: the log does not show the installed program's start"
+    grep -q 'AVSLUTTER PROGRAM' "$log" || fail "$1: the log does not show the program's end"
+}
+
 echo "== spylerom offscreen: start, then a termination request"
-mkdir -p "$scratch/work" "$scratch/appdata" "$scratch/home"
-printf '[STANDARD]\r\nLogToFile=1\r\nVerboseLogging=1\r\n' >"$scratch/work/solvarek.ini"
-(cd "$scratch/work" && exec env APPDATA="$scratch/appdata" HOME="$scratch/home" USERPROFILE="$scratch/home" \
-    QT_QPA_PLATFORM=offscreen /usr/bin/spylerom >"$scratch/spylerom.out" 2>&1) &
+dir=$(run_folder offscreen)
+(cd "$dir/work" && exec env APPDATA="$dir/appdata" HOME="$dir/home" USERPROFILE="$dir/home" \
+    QT_QPA_PLATFORM=offscreen /usr/bin/spylerom >"$dir/out" 2>&1) &
 pid=$!
 # The program takes SIGTERM as an end request once its message loop runs: its handler shows in
 # the process's caught signals (SigCgt, bit 15 = 0x4000).
@@ -89,16 +115,42 @@ for _ in $(seq 300); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
 done
-((caught)) || { cat "$scratch/spylerom.out"; kill -KILL "$pid" 2>/dev/null; fail "spylerom did not start"; }
+((caught)) || { cat "$dir/out"; kill -KILL "$pid" 2>/dev/null; fail "spylerom did not start"; }
 kill -TERM "$pid"
 status=0
 wait "$pid" || status=$?
-cat "$scratch/spylerom.out"
+cat "$dir/out"
 ((status == 0)) || fail "spylerom ended with status $status after SIGTERM"
-log="$scratch/appdata/Solvarek/log/spylerom.log"
-[[ -f $log ]] || fail "no log at $log"
-grep -q 'START: /usr/bin/spylerom' "$log" || fail "the log does not show the installed program's start"
-grep -q 'AVSLUTTER PROGRAM' "$log" || fail "the log does not show the program's end"
+ran_cleanly offscreen
+
+echo "== spylerom on an X display (Xvfb): start, then Ctrl+Q"
+dir=$(run_folder xvfb)
+status=0
+# shellcheck disable=SC2016 # the script's own variables
+xvfb-run -a -s "-screen 0 800x600x24" bash -c '
+    set -uo pipefail
+    dir=$1
+    cd "$dir/work" || exit 5
+    env APPDATA="$dir/appdata" HOME="$dir/home" USERPROFILE="$dir/home" QT_QPA_PLATFORM=xcb \
+        /usr/bin/spylerom >"$dir/out" 2>&1 &
+    pid=$!
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name "^SpyleRom " | head -n 1)
+    [[ -n $window ]] || { kill -KILL $pid; exit 3; }
+    xdotool windowfocus --sync "$window" && xdotool key --clearmodifiers ctrl+q
+    for _ in $(seq 300); do
+        kill -0 $pid 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 $pid 2>/dev/null && { kill -KILL $pid; exit 4; }
+    wait $pid' xvfb "$dir" || status=$?
+cat "$dir/out"
+case $status in
+    0) ;;
+    3) fail "the main window did not show" ;;
+    4) fail "Ctrl+Q did not end spylerom" ;;
+    *) fail "spylerom ended with status $status after Ctrl+Q" ;;
+esac
+ran_cleanly xvfb
 
 echo "== validators"
 desktop-file-validate "/usr/share/applications/$app_id.desktop" || fail "desktop-file-validate"
@@ -142,8 +194,8 @@ complete_words() {
 bash --norc -c 'source "$1"; complete -p spylerom-cli' complete "$completion" | grep -q -- '-F _spylerom_cli' ||
     fail "the completion is not registered"
 
-echo "== dpkg --purge"
-dpkg --purge spylerom
+echo "== apt-get purge"
+apt_get purge spylerom
 installed=0
 [[ ! -e /usr/bin/spylerom && ! -e /usr/bin/spylerom-cli && ! -e /usr/share/applications/$app_id.desktop ]] ||
     fail "files are left after the purge"
