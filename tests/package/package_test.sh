@@ -2,11 +2,12 @@
 # Builds the Debian package of a build folder, checks it with lintian, installs it on this
 # machine, runs the installed programs and checks the installed menu entry, metainfo, icons,
 # manual pages and bash completion, then purges the package again.
-#   package_test.sh BUILD_FOLDER
+#   package_test.sh BUILD_FOLDER [CPACK]
 # Needs root (dpkg). Exit status 77 (skipped) where it cannot run without changing what the
 # machine already had: not root, or a spylerom package installed before.
 set -euo pipefail
 build=$(cd "$1" && pwd)
+cpack=${2:-cpack} # the CPack of the CMake that configured the build
 app_id=no.solvarek.spylerom
 
 skip() {
@@ -19,7 +20,7 @@ fail() {
 }
 
 ((EUID == 0)) || skip "installing a package needs root"
-for tool in cpack dpkg dpkg-deb lintian desktop-file-validate appstreamcli man xvfb-run xdotool; do
+for tool in "$cpack" dpkg dpkg-deb lintian desktop-file-validate appstreamcli man xvfb-run xdotool; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup.sh installs it)"
 done
 if dpkg-query -W -f='${Status}' spylerom 2>/dev/null | grep -q 'installed'; then
@@ -40,7 +41,7 @@ trap cleanup EXIT
 trap 'exit 143' TERM INT # a timeout's kill still purges and cleans up
 
 echo "== cpack"
-(cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/cpack" >cpack.log 2>&1) ||
+(cd "$scratch" && "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/cpack" >cpack.log 2>&1) ||
     { cat "$scratch/cpack.log"; fail "cpack"; }
 deb=$(ls "$scratch"/cpack/spylerom_*.deb)
 echo "$deb"
