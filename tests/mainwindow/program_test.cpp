@@ -114,7 +114,7 @@ protected:
 TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
     bool shownWithFrameUi = false, othersHidden = false;
     std::string title;
-    QString applicationName;
+    QString applicationName, desktopFileName;
     const int code = run({.shown = [&](ProgramWindows& windows) {
         TSpyleRomForm* form = windows.SpyleRomForm.get();
         othersHidden = dynamic_cast<sysinfo::TSysInfoForm*>(windows.SysInfoForm.get()) &&
@@ -126,6 +126,7 @@ TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
             form->isVisible() && dynamic_cast<mainwindow::QtFrameUi*>(&frame::frameUi()) != nullptr;
         title = form->windowTitle().toStdString();
         applicationName = QApplication::applicationName();
+        desktopFileName = QGuiApplication::desktopFileName();
         QTimer::singleShot(0, form, [form] { form->findChild<QAction*>("Avslytt1")->trigger(); });
     }});
     EXPECT_EQ(code, 0);
@@ -136,6 +137,7 @@ TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
     EXPECT_EQ(printing::TPrintForm::instance(), nullptr);
     EXPECT_EQ(title, "SpyleRom 2.07");
     EXPECT_EQ(applicationName, QStringLiteral("Solvarek Spylerom"));
+    EXPECT_EQ(desktopFileName, QStringLiteral("no.solvarek.spylerom")) << "the installed menu entry's name";
     EXPECT_EQ(dynamic_cast<mainwindow::QtFrameUi*>(&frame::frameUi()), nullptr)
         << "the console services are back";
     ASSERT_FALSE(logFile().empty());

@@ -121,6 +121,8 @@ int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
     const auto recovered = fill::RecoverAbandonedFills();
     // The application's title: what the task bar shows (the windows keep their own titles).
     QApplication::setApplicationName(QStringLiteral("Solvarek Spylerom"));
+    // The installed menu entry, by which a desktop finds the windows' icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("no.solvarek.spylerom"));
     // Only the main window's close ends the program; a message box closed before it is shown
     // must not.
     QApplication::setQuitOnLastWindowClosed(false);
