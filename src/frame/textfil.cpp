@@ -152,11 +152,13 @@ void LoadLog() {
     std::string bytes;
     std::int64_t size = 0;
     platform::Error err;
-    if (!sys().readFilePart(g_log.LogFileName, true, g_log.LogLoadLimit, bytes, size, err))
+    // One byte more than the limit: the byte before the tail tells whether it begins a line.
+    if (!sys().readFilePart(g_log.LogFileName, true, g_log.LogLoadLimit + 1, bytes, size, err))
         return;
     std::string_view tail = bytes;
-    // Read from the middle of the file: its first line is only the end of one.
-    if (size > static_cast<std::int64_t>(bytes.size())) {
+    if (size > g_log.LogLoadLimit) {
+        // Read from the middle of the file: what comes before the first line end is only the
+        // end of a line.
         const auto lineEnd = tail.find('\n');
         tail = lineEnd == std::string_view::npos ? std::string_view() : tail.substr(lineEnd + 1);
     }

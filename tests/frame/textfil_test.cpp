@@ -248,7 +248,7 @@ TEST_F(LogTest, SavingAddsToTheFileAsItIsNowAndKeepsOnlyNewLines) {
     LoadLog();
     WriteLog("denne kjøringen");
     // Another run adds its lines meanwhile.
-    test::writeText(logFile(), "eldre\r\nen annen kjøring\r\n");
+    test::writeText(logFile(), platform::sys().toFileText("eldre\r\nen annen kjøring\r\n"));
     platform::Error err;
     ASSERT_TRUE(AppendLogLines(err)) << err.message;
     EXPECT_EQ(logState().LogLines.size(), 2u) << "the lines stay in memory";
@@ -305,6 +305,26 @@ TEST_F(LogTest, ALargeLogIsLoadedOnlyAsFarAsItsLastLinesGo) {
     EXPECT_EQ(std::filesystem::file_size(logFile()), size + added.size())
         << "the new line added to all the file had";
 }
+
+struct TailCase {
+    std::int64_t limit;
+    std::vector<std::string> lines;
+};
+
+class LogTail : public LogTest, public ::testing::WithParamInterface<TailCase> {};
+
+TEST_P(LogTail, KeepsWholeLinesOnly) {
+    std::filesystem::create_directories(appData_.file(native("Solvarek/log")));
+    test::writeText(logFile(), "111\r\n222\r\n333\r\n");
+    logState().LogLoadLimit = GetParam().limit;
+    LoadLog();
+    EXPECT_EQ(logState().LogLines, GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, LogTail,
+                         ::testing::Values(TailCase{100, {"111", "222", "333"}},
+                                           TailCase{15, {"111", "222", "333"}}, TailCase{10, {"222", "333"}},
+                                           TailCase{9, {"333"}}, TailCase{5, {"333"}}, TailCase{4, {}}));
 
 TEST_F(LogTest, AFileThatWouldPassTheLimitIsRotatedAndTheRotatedOneReplaced) {
     std::filesystem::create_directories(appData_.file(native("Solvarek/log")));
