@@ -1,5 +1,5 @@
-// The INI document: loading with its trimming rules, lookups without regard to case, and the
-// whole-file write.
+// The INI document: loading line by line with its trimming rules and size limits, lookups
+// without regard to case, and the whole-file write that keeps unchanged lines as they were read.
 #include "frame/settings.h"
 
 #include "platform/utf8.h"

@@ -1,6 +1,7 @@
-// The program's log: lines collected in memory with a time stamp, counted by kind, loaded from
-// and saved to one text file named after the program. Whether a line is worth logging is the
-// caller's business; the file's folder is the folder service's.
+// The program's log: lines collected in memory with a time stamp, counted by kind, the last
+// ones loaded from, and the new ones appended to, one text file named after the program that
+// runs at the same time share. Whether a line is worth logging is the caller's business; the
+// file's folder is the folder service's.
 #pragma once
 
 #include "platform/platform.h"
