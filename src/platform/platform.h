@@ -31,6 +31,7 @@ inline constexpr ErrorCode kErrorDiskFull = 112;
 inline constexpr ErrorCode kErrorDirNotEmpty = 145;
 inline constexpr ErrorCode kErrorAlreadyExists = 183;
 inline constexpr ErrorCode kErrorFilenameTooLong = 206;
+inline constexpr ErrorCode kErrorFileTooLarge = 223;
 inline constexpr ErrorCode kErrorCantResolveFilename = 1921;
 
 struct Error {
@@ -200,6 +201,17 @@ public:
     virtual bool replaceFile(const std::string& path, std::string_view bytes, Error& err) = 0;
     // Size of an existing file in bytes, -1 when it cannot be opened for reading and writing.
     virtual std::int64_t fileSizeForWrite(const std::string& path) const = 0;
+    // At most maxBytes of a file: its first ones, or with fromEnd its last ones; fileSize
+    // receives the size of the whole file. Memory stays bounded whatever the file's size.
+    virtual bool readFilePart(const std::string& path, bool fromEnd, std::int64_t maxBytes,
+                              std::string& bytes, std::int64_t& fileSize, Error& err) const = 0;
+    // Appends bytes to a file that other processes append to as well (a log), under an
+    // exclusive lock that each of them waits for; creates the file when missing (no bytes: it is
+    // only created). When the file is not empty and the bytes would take it past rotateAt
+    // (0: no limit), it is first renamed to rotatedPath, replacing an older one, and the bytes
+    // begin a new file. A write that fails leaves the file as it was.
+    virtual bool appendToSharedFile(const std::string& path, std::string_view bytes, std::int64_t rotateAt,
+                                    const std::string& rotatedPath, Error& err) = 0;
 
     // --- Text --------------------------------------------------------------------------------
     // Bytes of the log and settings files <-> UTF-8 text (the ANSI code page on Windows;

@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -227,6 +228,59 @@ TEST_F(CliDiskTest, InterruptStopsCleanlyEvenWhenRepeated) {
     EXPECT_NE(text.find("Lukker fil nr 1"), std::string::npos);
     EXPECT_NE(text.find("STOPP: "), std::string::npos);
     EXPECT_EQ(text.find("STOPP: "), text.rfind("STOPP: ")) << "no further pass after the interrupt";
+}
+
+// The log file's lines.
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find("\r\n", at), text.size());
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+TEST_F(CliDiskTest, AForgedUserNameCannotStartALineOfItsOwn) {
+    const std::string forged = "x\r\n24.12.2011 14:05:09 STOPP: FORGED\x1b[2J";
+    const Result r = runCli({"--user", forged, "--fill", "en", image_->mountPoint()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    int forgedLines = 0;
+    for (const std::string& line : linesOf(log())) {
+        if (line.find("FORGED") == std::string::npos)
+            continue;
+        ++forgedLines;
+        // The one line that carries it is the user's, with the breaks shown, not made.
+        EXPECT_NE(line.find(" BRUKER: X\\r\\n24.12.2011 14:05:09 STOPP: FORGED\\x1b[2J"), std::string::npos)
+            << line;
+    }
+    EXPECT_EQ(forgedLines, 1) << log();
+    EXPECT_EQ(r.err.find("\n24.12.2011 14:05:09 STOPP: FORGED"), std::string::npos) << "nor on the console";
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+}
+
+TEST_F(CliDiskTest, TwoRunsAtOnceBothKeepTheirLines) {
+    test::LoopImage other(test::LoopImage::Options{64});
+    ASSERT_TRUE(other.ok()) << other.error();
+    Cli first({"--fill", "en", image_->mountPoint()});
+    Cli second({"--fill", "en", other.mountPoint()});
+    Result secondResult;
+    std::thread waiting([&] { secondResult = second.wait(); });
+    const Result firstResult = first.wait();
+    waiting.join();
+    EXPECT_EQ(firstResult.status, 0) << firstResult.err;
+    EXPECT_EQ(secondResult.status, 0) << secondResult.err;
+
+    int starts = 0, stops = 0;
+    for (const std::string& line : linesOf(log())) {
+        starts += line.find(std::string(" START: ") + SPYLEROM_CLI_PATH) != std::string::npos;
+        stops += line.find(" STOPP: ") != std::string::npos;
+    }
+    EXPECT_EQ(starts, 2) << log();
+    EXPECT_EQ(stops, 2) << log();
+    EXPECT_NE(log().find(image_->mountPoint()), std::string::npos);
+    EXPECT_NE(log().find(other.mountPoint()), std::string::npos);
 }
 
 TEST_F(CliDiskTest, ReadOnlyDriveExitsWithOne) {

@@ -20,6 +20,11 @@ void MappedDrivesPlatform::map(char letter, const std::string& folder) {
         letters_ += letter;
 }
 
+void MappedDrivesPlatform::unmap(char letter) {
+    mapDrive(letter, "");
+    std::erase(letters_, letter);
+}
+
 std::vector<platform::Drive> MappedDrivesPlatform::drives() const {
     std::vector<platform::Drive> mapped;
     for (const platform::Drive& drive : PosixPlatform::drives())

@@ -23,6 +23,8 @@ class MappedDrivesPlatform : public platform::PosixPlatform {
 public:
     // Gives letter to folder; only letters given this way are drives.
     void map(char letter, const std::string& folder);
+    // Takes the letter away again: the drive is gone.
+    void unmap(char letter);
     std::vector<platform::Drive> drives() const override;
 
     // Called before every close and delete of a fill file, on the user-interface thread.

@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <functional>
-#include <sys/wait.h>
-
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace spylerom::platform {
@@ -291,6 +291,68 @@ TEST(Files, ReplaceFileKeepsModeAndLeavesNoTemporary) {
     EXPECT_EQ(err.code, kErrorFileNotFound);
 }
 
+// What stands at a shared file's name before an append, and what the append must do with it.
+struct SharedNameCase {
+    const char* name;
+    void (*plant)(const TempDir& dir); // puts something at dir/shared.log
+    bool appended;
+};
+
+class SharedFileName : public ::testing::TestWithParam<SharedNameCase> {};
+
+TEST_P(SharedFileName, AppendGoesOnlyIntoARegularFile) {
+    TempDir dir;
+    test::writeText(dir.file("target"), "keep");
+    GetParam().plant(dir);
+    PosixPlatform p;
+    Error err;
+    EXPECT_EQ(p.appendToSharedFile(dir.file("shared.log"), "line\r\n", 0, "", err), GetParam().appended)
+        << "must fail at once, not hang";
+    EXPECT_EQ(test::readText(dir.file("target")), "keep") << "nothing written through the name";
+    if (GetParam().appended) {
+        EXPECT_TRUE(test::readText(dir.file("shared.log")).ends_with("line\r\n"));
+    } else {
+        EXPECT_NE(err.code, kErrorSuccess);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SharedFileName,
+    ::testing::Values(
+        SharedNameCase{"Missing", [](const TempDir&) {}, true},
+        SharedNameCase{"ExistingFile",
+                       [](const TempDir& d) { test::writeText(d.file("shared.log"), "old\r\n"); }, true},
+        SharedNameCase{"LinkToAFile",
+                       [](const TempDir& d) {
+                           ASSERT_EQ(symlink(d.file("target").c_str(), d.file("shared.log").c_str()), 0);
+                       },
+                       false},
+        SharedNameCase{"Fifo",
+                       [](const TempDir& d) { ASSERT_EQ(mkfifo(d.file("shared.log").c_str(), 0600), 0); },
+                       false},
+        SharedNameCase{"Folder",
+                       [](const TempDir& d) { ASSERT_EQ(mkdir(d.file("shared.log").c_str(), 0700), 0); },
+                       false}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Files, ReadFilePartReadsTheHeadOrTheTailOnly) {
+    TempDir dir;
+    PosixPlatform p;
+    Error err;
+    test::writeText(dir.file("f"), "0123456789");
+    std::string bytes;
+    std::int64_t size = 0;
+    ASSERT_TRUE(p.readFilePart(dir.file("f"), false, 4, bytes, size, err));
+    EXPECT_EQ(bytes, "0123");
+    EXPECT_EQ(size, 10);
+    ASSERT_TRUE(p.readFilePart(dir.file("f"), true, 4, bytes, size, err));
+    EXPECT_EQ(bytes, "6789");
+    ASSERT_TRUE(p.readFilePart(dir.file("f"), true, 100, bytes, size, err));
+    EXPECT_EQ(bytes, "0123456789");
+    EXPECT_FALSE(p.readFilePart(dir.file("missing"), true, 4, bytes, size, err));
+    EXPECT_EQ(err.code, kErrorFileNotFound);
+}
+
 TEST(Files, ReadOnlyAttributeAndListing) {
     TempDir dir;
     PosixPlatform p;
@@ -389,6 +451,52 @@ TEST(Environment, PosixHomesOfTheWindowsNames) {
     EXPECT_EQ(p.environment("WINDIR"), "");
     EXPECT_EQ(p.programPath().substr(p.programPath().rfind('/') + 1), "platform_tests");
 }
+
+// The password database's entry of the real user (what a process without any environment has).
+std::pair<std::string, std::string> accountNameAndHome() {
+    const passwd* entry = getpwuid(getuid());
+    return entry ? std::pair{std::string(entry->pw_name), std::string(entry->pw_dir)}
+                 : std::pair{std::string(), std::string()};
+}
+
+struct EmptyEnvironmentCase {
+    const char* name;
+    const char* home;    // HOME, nullptr for unset
+    const char* appData; // expected APPDATA, "@" standing for the account's home
+    const char* profile; // expected USERPROFILE, the same way
+};
+
+class EmptyEnvironment : public ::testing::TestWithParam<EmptyEnvironmentCase> {};
+
+TEST_P(EmptyEnvironment, FoldersComeFromTheAccountNeverTheRoot) {
+    const auto [account, home] = accountNameAndHome();
+    if (home.empty() || home == "/")
+        GTEST_SKIP() << "this account has no home of its own in the password database";
+    test::EnvGuard env;
+    // As cron or "env -i" start a program: nothing of the session's environment.
+    for (const char* name : {"APPDATA", "XDG_DATA_HOME", "HOME", "USERPROFILE", "USERNAME", "USER"})
+        env.unset(name);
+    if (GetParam().home)
+        env.set("HOME", GetParam().home);
+    const auto expand = [&](std::string text) {
+        if (!text.empty() && text.front() == '@')
+            text.replace(0, 1, home);
+        return text;
+    };
+    PosixPlatform p;
+    EXPECT_EQ(p.environment("APPDATA"), expand(GetParam().appData));
+    EXPECT_EQ(p.environment("USERPROFILE"), expand(GetParam().profile));
+    EXPECT_EQ(p.environment("USERNAME"), account);
+    EXPECT_NE(p.environment("APPDATA"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Homes, EmptyEnvironment,
+                         ::testing::Values(EmptyEnvironmentCase{"NothingSet", nullptr, "@/.local/share", "@"},
+                                           EmptyEnvironmentCase{"EmptyHome", "", "@/.local/share", "@"},
+                                           EmptyEnvironmentCase{"HomeWithSlash", "/home/kari/",
+                                                                "/home/kari/.local/share", "/home/kari"},
+                                           EmptyEnvironmentCase{"HomeIsTheRoot", "/", "/.local/share", "/"}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 } // namespace
 } // namespace spylerom::platform

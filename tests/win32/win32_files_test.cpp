@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <map>
+#include <thread>
+#include <vector>
 
 namespace spylerom::test {
 namespace {
@@ -206,6 +210,56 @@ TEST(Win32Files, MoveDoesNotReplaceAndMissingFilesSayWhy) {
     EXPECT_FALSE(sys().fileExists(dir.path()));
     EXPECT_TRUE(sys().folderExists(dir.path()));
     EXPECT_EQ(sys().fileSizeForWrite(dir.file("a")), -1);
+}
+
+// Appenders that hold their own handles wait on each other's lock as other processes do; the
+// file is rotated once on the way, and no line is lost or split.
+TEST(Win32SharedFile, AppendersAtOnceKeepEveryLineWhole) {
+    TempDir dir;
+    const std::string path = dir.file("shared.log");
+    const std::string rotated = path + ".1";
+    constexpr int kThreads = 4;
+    constexpr int kLines = 100;
+    const std::int64_t limit = std::int64_t{kThreads} * kLines * 19 * 2 / 3;
+    std::vector<std::thread> threads;
+    std::vector<int> failures(kThreads, 0);
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kLines; ++i) {
+                char line[32];
+                std::snprintf(line, sizeof line, "tråd %d linje %03d\r\n", t, i); // 19 bytes
+                Error err;
+                if (!sys().appendToSharedFile(path, line, limit, rotated, err))
+                    ++failures[static_cast<std::size_t>(t)];
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(std::count(failures.begin(), failures.end(), 0), kThreads);
+
+    std::map<std::string, int> seen;
+    for (const std::string& file : {rotated, path}) {
+        const std::string text = slurp(file);
+        std::size_t at = 0;
+        while (at < text.size()) {
+            const std::size_t end = text.find("\r\n", at);
+            ASSERT_NE(end, std::string::npos) << "a whole last line";
+            const std::string line = text.substr(at, end - at);
+            ASSERT_EQ(line.rfind("tråd ", 0), 0u) << line;
+            ++seen[line];
+            at = end + 2;
+        }
+    }
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(kThreads * kLines));
+    for (const auto& [line, times] : seen)
+        EXPECT_EQ(times, 1) << line;
+    std::string bytes;
+    std::int64_t size = 0;
+    Error err;
+    ASSERT_TRUE(sys().readFilePart(path, true, 5, bytes, size, err)) << err.message;
+    EXPECT_LE(size, limit);
+    EXPECT_EQ(bytes.size(), 5u);
+    EXPECT_EQ(bytes.substr(3), "\r\n");
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <optional>
+#include <string>
 
 class QAction;
 class QComboBox;
@@ -111,6 +112,8 @@ private:
     void buildNotices(QWidget* client);
     void buildMenu();
     void fillDriveList();
+    // The item a stored "Stasjon" position and drive root select now (-1: none).
+    int storedDrive(int position, const std::string& root) const;
     void readChoices();
     void writeChoices();
     void connectHandlers();

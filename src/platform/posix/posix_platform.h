@@ -77,6 +77,10 @@ public:
     bool readFile(const std::string& path, std::string& bytes, Error& err) const override;
     bool replaceFile(const std::string& path, std::string_view bytes, Error& err) override;
     std::int64_t fileSizeForWrite(const std::string& path) const override;
+    bool readFilePart(const std::string& path, bool fromEnd, std::int64_t maxBytes, std::string& bytes,
+                      std::int64_t& fileSize, Error& err) const override;
+    bool appendToSharedFile(const std::string& path, std::string_view bytes, std::int64_t rotateAt,
+                            const std::string& rotatedPath, Error& err) override;
 
     std::string toFileText(std::string_view utf8) const override;
     std::string fromFileText(std::string_view bytes) const override;
