@@ -42,7 +42,15 @@ void LoadLog();
 // folder when it is missing. On failure err says why; the lines are kept for another try.
 bool SaveLog(platform::Error& err);
 
-// Called with every line the log takes (for a console that echoes the log).
-void setLogObserver(std::function<void(const std::string&)> observer);
+// One message as WriteLog saw it: the message, its stamped line, and whether the log took it.
+struct LogEvent {
+    std::string_view message;
+    const std::string& line;
+    bool taken;
+};
+using LogObserver = std::function<void(const LogEvent&)>;
+// Called with every message WriteLog gets, taken or not (for a console that echoes the log or
+// shows its failures).
+void setLogObserver(LogObserver observer);
 
 } // namespace spylerom::frame

@@ -110,6 +110,24 @@ TEST(Drives, LoopMountedImageIsADriveWithItsSize) {
     ASSERT_TRUE(p.diskSpace(p.driveRoot(letter), space, err));
     EXPECT_GT(space.total, 50ll << 20);
     EXPECT_LE(space.total, 64ll << 20);
+    // The volume of a path deep in it is the image, mounted where the drive's root is.
+    ASSERT_EQ(mkdir((image.mountPoint() + "/sub").c_str(), 0755), 0);
+    MountedVolume volume;
+    ASSERT_TRUE(p.volumeOfPath(image.mountPoint() + "/sub", volume, err)) << err.message;
+    EXPECT_EQ(volume.mountPoint, p.driveRoot(letter));
+    EXPECT_EQ(volume.type, "ext4");
+}
+
+TEST(Drives, VolumeOfAPathOnAFileSystemThatIsNoDrive) {
+    PosixPlatform p;
+    MountedVolume volume;
+    Error err;
+    ASSERT_TRUE(p.volumeOfPath("/proc/self", volume, err)) << err.message;
+    EXPECT_EQ(volume.mountPoint, "/proc/");
+    EXPECT_EQ(volume.type, "proc");
+    EXPECT_EQ(p.driveOfPath("/proc/self"), 'C') << "the drive that holds its mount point";
+    EXPECT_FALSE(p.volumeOfPath("/no/such/path/here", volume, err));
+    EXPECT_EQ(err.code, kErrorFileNotFound);
 }
 
 TEST(Files, FolderCreationCodes) {
