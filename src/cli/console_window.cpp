@@ -4,6 +4,7 @@
 #include "fill/fill_state.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -24,11 +25,7 @@ std::string trimmed(const std::string& text) {
     return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
-std::atomic<int> g_endSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free atomic");
-
-} // namespace
-
+// "1:05:09", "4:07" or "0:12": seconds as hours, minutes and seconds.
 std::string durationText(std::int64_t seconds) {
     if (seconds < 0)
         seconds = 0;
@@ -40,6 +37,11 @@ std::string durationText(std::int64_t seconds) {
         std::snprintf(text, sizeof text, "%lld:%02lld", m, s);
     return text;
 }
+
+std::atomic<int> g_endSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free atomic");
+
+} // namespace
 
 ConsoleWindow::ConsoleWindow(std::string driveText, int fillIndex, int blockIndex, int repetitions,
                              ConsoleOutput& out, bool terminal)
@@ -53,10 +55,6 @@ void ConsoleWindow::noteEndSignal(int signal) {
 
 int ConsoleWindow::endSignal() {
     return g_endSignal.load();
-}
-
-void ConsoleWindow::resetEndSignal() {
-    g_endSignal.store(0);
 }
 
 std::string ConsoleWindow::blockText(int index) const {

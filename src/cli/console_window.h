@@ -26,8 +26,6 @@ public:
     static void noteEndSignal(int signal);
     // The first signal noted, 0 when none was.
     static int endSignal();
-    // Forgets the signals noted (tests).
-    static void resetEndSignal();
     // Ends the in-place line so that later output starts on its own line.
     void finish();
 
@@ -71,8 +69,5 @@ private:
     std::int64_t lastDrawMs_ = 0;
     bool lineOpen_ = false;
 };
-
-// "1:05:09", "4:07" or "0:12": seconds as hours, minutes and seconds.
-std::string durationText(std::int64_t seconds);
 
 } // namespace spylerom::cli
