@@ -14,7 +14,7 @@ using platform::sys;
 namespace {
 
 LogState g_log;
-std::function<void(const std::string&)> g_observer;
+LogObserver g_observer;
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -94,7 +94,7 @@ void ResetLogState() {
     g_log = LogState{};
 }
 
-void setLogObserver(std::function<void(const std::string&)> observer) {
+void setLogObserver(LogObserver observer) {
     g_observer = std::move(observer);
 }
 
@@ -108,11 +108,17 @@ void InitLog() {
 }
 
 void WriteLog(std::string_view message) {
-    if (!g_log.LogEnabled)
+    // The observer hears every message, taken or not: a console must be able to show a failure
+    // with logging off. What is counted stays what the log holds.
+    if (!g_log.LogEnabled && !g_observer)
         return;
     std::string line = stamp();
     line += ' ';
     line += visibleControls(message);
+    if (!g_log.LogEnabled) {
+        g_observer(LogEvent{message, line, false});
+        return;
+    }
     if (startsWith(message, "ERROR:") || startsWith(message, "FEIL:"))
         ++g_log.ErrorCount;
     if (startsWith(message, "WARNING:") || startsWith(message, "ADVARSEL:"))
@@ -121,7 +127,7 @@ void WriteLog(std::string_view message) {
         ++g_log.HintCount;
     g_log.LogLines.push_back(std::move(line));
     if (g_observer)
-        g_observer(g_log.LogLines.back());
+        g_observer(LogEvent{message, g_log.LogLines.back(), true});
 }
 
 void ClearLog() {

@@ -63,7 +63,15 @@ std::string RotatedLogFileName();
 // message with its control characters made visible (see WriteLog).
 std::string visibleControls(std::string_view message);
 
-// Called with every line the log takes (for a console that echoes the log).
-void setLogObserver(std::function<void(const std::string&)> observer);
+// One message as WriteLog saw it: the message, its stamped line, and whether the log took it.
+struct LogEvent {
+    std::string_view message;
+    const std::string& line;
+    bool taken;
+};
+using LogObserver = std::function<void(const LogEvent&)>;
+// Called with every message WriteLog gets, taken or not (for a console that echoes the log or
+// shows its failures).
+void setLogObserver(LogObserver observer);
 
 } // namespace spylerom::frame

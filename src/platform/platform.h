@@ -57,6 +57,12 @@ struct Drive {
     std::string itemText;   // the text the drive list shows for it
 };
 
+// The file system a path lies on.
+struct MountedVolume {
+    std::string mountPoint; // where it is mounted (the volume's root), ending in the separator
+    std::string type;       // the file system's type: "ext4", "tmpfs", "NTFS", ...
+};
+
 struct DiskSpace {
     std::int64_t freeToCaller = -1; // bytes the calling user may still write
     std::int64_t total = -1;        // size of the volume in bytes
@@ -140,6 +146,9 @@ public:
     virtual std::string driveRootOfItem(const std::string& itemText) const = 0;
     // The drive a path lies on (0 when none).
     virtual char driveOfPath(const std::string& path) const = 0;
+    // The mounted file system an existing path lies on, drive or not (a tmpfs, a volume
+    // mounted in a folder of a drive).
+    virtual bool volumeOfPath(const std::string& path, MountedVolume& out, Error& err) const = 0;
     // Free and total bytes of the volume that holds root (GetDiskFreeSpaceExW).
     virtual bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const = 0;
     // Whether two existing paths lie on one file system (volume).

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
+#include <vector>
 
 namespace spylerom::frame {
 namespace {
@@ -77,6 +79,26 @@ TEST_F(LogTest, NothingIsTakenWhenLoggingIsOff) {
     platform::Error err;
     ASSERT_TRUE(SaveLog(err)) << err.message;
     EXPECT_EQ(test::readText(logFile()), "") << "the file is still written, empty";
+}
+
+TEST_F(LogTest, TheObserverSeesEveryMessageAndWhetherTheLogTookIt) {
+    std::vector<std::tuple<std::string, std::string, bool>> seen;
+    setLogObserver([&](const LogEvent& e) { seen.emplace_back(std::string(e.message), e.line, e.taken); });
+    WriteLog("FEIL: off");
+    EXPECT_EQ(logState().ErrorCount, 0) << "what the log counts is what it holds";
+    logState().LogEnabled = true;
+    WriteLog("Vanlig linje");
+    setLogObserver(nullptr);
+    WriteLog("unseen");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(std::get<0>(seen[0]), "FEIL: off");
+    EXPECT_FALSE(std::get<2>(seen[0]));
+    EXPECT_EQ(std::get<1>(seen[0]).substr(std::get<1>(seen[0]).size() - 10), " FEIL: off")
+        << "stamped as well";
+    EXPECT_EQ(std::get<0>(seen[1]), "Vanlig linje");
+    EXPECT_TRUE(std::get<2>(seen[1]));
+    EXPECT_EQ(std::get<1>(seen[1]), logState().LogLines.front());
+    EXPECT_EQ(logState().LogLines.size(), 2u);
 }
 
 struct CountCase {

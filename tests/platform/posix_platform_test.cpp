@@ -114,6 +114,42 @@ TEST(Drives, LoopMountedImageIsADriveWithItsSize) {
     ASSERT_TRUE(p.diskSpace(p.driveRoot(letter), space, err));
     EXPECT_GT(space.total, 50ll << 20);
     EXPECT_LE(space.total, 64ll << 20);
+    // The volume of a path deep in it is the image, mounted where the drive's root is.
+    ASSERT_EQ(mkdir((image.mountPoint() + "/sub").c_str(), 0755), 0);
+    MountedVolume volume;
+    ASSERT_TRUE(p.volumeOfPath(image.mountPoint() + "/sub", volume, err)) << err.message;
+    EXPECT_EQ(volume.mountPoint, p.driveRoot(letter));
+    EXPECT_EQ(volume.type, "ext4");
+}
+
+// CI sets the variable: there a machine that cannot mount images fails instead of skipping.
+TEST(Drives, AMachineWithoutLoopMountsFailsWhereImagesAreRequired) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "runs this program again as a user without root, which needs root";
+    // This program, in a folder any user may enter, run again as nobody on the image test.
+    TempDir dir;
+    const std::string program = dir.file("platform_tests");
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(test::run("cp /proc/" + std::to_string(getpid()) + "/exe '" + program + "'"), 0);
+    const std::string asNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups env ";
+    const std::string imageTest =
+        " '" + program + "' --gtest_filter=Drives.LoopMountedImageIsADriveWithItsSize >/dev/null 2>&1";
+    EXPECT_EQ(test::run(asNobody + "-u " + test::LoopImage::kRequireVariable + imageTest), 0)
+        << "skipped where images are not required";
+    EXPECT_EQ(test::run(asNobody + test::LoopImage::kRequireVariable + "=1" + imageTest), 1)
+        << "failed where they are";
+}
+
+TEST(Drives, VolumeOfAPathOnAFileSystemThatIsNoDrive) {
+    PosixPlatform p;
+    MountedVolume volume;
+    Error err;
+    ASSERT_TRUE(p.volumeOfPath("/proc/self", volume, err)) << err.message;
+    EXPECT_EQ(volume.mountPoint, "/proc/");
+    EXPECT_EQ(volume.type, "proc");
+    EXPECT_EQ(p.driveOfPath("/proc/self"), 'C') << "the drive that holds its mount point";
+    EXPECT_FALSE(p.volumeOfPath("/no/such/path/here", volume, err));
+    EXPECT_EQ(err.code, kErrorFileNotFound);
 }
 
 TEST(Files, FolderCreationCodes) {

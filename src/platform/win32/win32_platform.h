@@ -33,6 +33,7 @@ public:
     std::string driveRoot(char letter) const override;
     std::string driveRootOfItem(const std::string& itemText) const override;
     char driveOfPath(const std::string& path) const override;
+    bool volumeOfPath(const std::string& path, MountedVolume& out, Error& err) const override;
     bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const override;
     bool sameVolume(const std::string& a, const std::string& b) const override;
 
