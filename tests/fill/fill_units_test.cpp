@@ -1,4 +1,5 @@
 // The fill's number rules: the random generator, number text, block sizes and the total bar.
+#include "fill/aligned_buffer.h"
 #include "fill/fill_engine.h"
 #include "fill/fill_random.h"
 #include "fill/format_number.h"
@@ -144,6 +145,44 @@ TEST(FillRandom, AdvanceSeedJumpsAsManySteps) {
     // The generator's full period is 2^32: a jump of 2^32 steps (or any multiple) is no move.
     EXPECT_EQ(AdvanceSeed(0x2468ACE0u, std::uint64_t{1} << 32), 0x2468ACE0u);
     EXPECT_EQ(AdvanceSeed(0x2468ACE0u, (std::uint64_t{5} << 32) + 7), AdvanceSeed(0x2468ACE0u, 7));
+}
+
+TEST(AlignedBuffer, AddressIsAMultipleOfTheAlignmentAndTheMemoryIsWritable) {
+    for (const std::size_t alignment :
+         {std::size_t{1}, std::size_t{512}, std::size_t{4096}, std::size_t{1} << 21}) {
+        for (const std::size_t size :
+             {std::size_t{1}, std::size_t{4095}, std::size_t{65537}, std::size_t{4} << 20}) {
+            AlignedBuffer buffer(size, alignment);
+            ASSERT_TRUE(buffer.ok()) << size << " at " << alignment;
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % buffer.alignment(), 0u);
+            EXPECT_GE(buffer.alignment(), alignment);
+            EXPECT_EQ(buffer.size(), size);
+            // The rounded-up size is usable too: a direct write of whole alignments reads it.
+            const std::size_t rounded =
+                (size + buffer.alignment() - 1) / buffer.alignment() * buffer.alignment();
+            std::fill(buffer.data(), buffer.data() + rounded, std::uint8_t{0xA5});
+            EXPECT_EQ(buffer.data()[rounded - 1], 0xA5);
+        }
+    }
+}
+
+TEST(AlignedBuffer, MovesOwnershipAndRefusesBadRequests) {
+    AlignedBuffer first(8192, 4096);
+    ASSERT_TRUE(first.ok());
+    std::uint8_t* const memory = first.data();
+    AlignedBuffer second(std::move(first));
+    EXPECT_FALSE(first.ok()); // NOLINT(bugprone-use-after-move): the move empties it
+    EXPECT_EQ(first.size(), 0u);
+    EXPECT_EQ(second.data(), memory);
+    AlignedBuffer third(512, 512);
+    third = std::move(second);
+    EXPECT_EQ(third.data(), memory);
+    EXPECT_EQ(third.size(), 8192u);
+
+    EXPECT_FALSE(AlignedBuffer(4096, 3000).ok()) << "no power of two";
+    EXPECT_FALSE(AlignedBuffer(0, 4096).ok());
+    EXPECT_FALSE(AlignedBuffer(SIZE_MAX - 10, 4096).ok());
+    EXPECT_FALSE(AlignedBuffer().ok());
 }
 
 struct FormatCase {
