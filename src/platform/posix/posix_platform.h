@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 
 namespace spylerom::platform {
@@ -48,6 +49,7 @@ public:
     bool sameVolume(const std::string& a, const std::string& b) const override;
 
     FileHandle createFillFile(const std::string& path, Error& err) override;
+    std::size_t enableDirectWrites(FileHandle& file) override;
     bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                    Error& err) override;
     bool flushFile(FileHandle file, Error& err) override;
@@ -97,8 +99,20 @@ public:
     static std::vector<Drive> drivesFromMountInfo(const std::string& mountInfoPath);
 
 private:
+    // A fill file in direct mode: what its direct writes must keep, and whether O_DIRECT is
+    // set on the descriptor right now (buffered writes clear it).
+    struct DirectFile {
+        std::size_t alignment = 0;
+        std::size_t blockSize = 0; // the smallest direct piece tried at a full disk
+        bool directNow = false;
+    };
+    std::optional<DirectFile> directFile(int fd) const;
+    void setDirectFile(int fd, std::optional<DirectFile> state);
+
     std::map<char, std::string> mappedDrives_;
     MachineSources machine_;
+    mutable std::mutex directMutex_; // the writer thread and the closing thread share the map
+    std::map<int, DirectFile> directFiles_;
 };
 
 } // namespace spylerom::platform
