@@ -6,6 +6,8 @@
 #include "platform/platform.h"
 
 #include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +39,9 @@ public:
     bool sameVolume(const std::string& a, const std::string& b) const override;
 
     FileHandle createFillFile(const std::string& path, Error& err) override;
+    // Opens the file anew with FILE_FLAG_NO_BUFFERING and hands that handle back; the buffered
+    // one is kept for the writes that cannot go direct, and closeFile closes both.
+    std::size_t enableDirectWrites(FileHandle& file) override;
     bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                    Error& err) override;
     bool flushFile(FileHandle file, Error& err) override;
@@ -87,9 +92,21 @@ public:
     static std::string driveItemText(const Drive& drive);
 
 private:
+    // A fill file in direct mode, by its unbuffered handle: the buffered handle of the same
+    // file, and what direct writes must keep.
+    struct DirectFile {
+        FileHandle buffered = kInvalidFile;
+        std::size_t alignment = 0; // 0: the file system refused direct writes, all go buffered
+        std::size_t blockSize = 0; // the cluster: the smallest piece tried at a full disk
+    };
+    std::optional<DirectFile> directFile(FileHandle file) const;
+    void setDirectFile(FileHandle file, std::optional<DirectFile> state);
+
     // The mapped letter whose folder holds path (0 when none).
     char mappedDriveOf(const std::string& path) const;
 
+    mutable std::mutex directMutex_; // the writer thread and the closing thread share the map
+    std::map<FileHandle, DirectFile> directFiles_;
     std::map<char, std::string> mappedDrives_;
 };
 
