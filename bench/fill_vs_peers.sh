@@ -5,7 +5,8 @@
 # exFAT image through exfat-fuse (dd buffered against the CLI).
 # Usage (as root): bench/fill_vs_peers.sh [RUNS]   (build first: scripts/build.sh build)
 # Prints MiB/s (median of RUNS), the ratio to each case's peer and its target, the CLI's peak
-# memory and how far the page cache ("Cached" in /proc/meminfo) grew during each pass.
+# memory and how far the page cache ("Cached" in /proc/meminfo, less the images' own pages)
+# grew during each pass.
 # Exits 1 when a target is missed. scrub is installed (Debian package scrub) when missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,10 +28,21 @@ fi
 work=$(mktemp -d /tmp/spylerom-bench-XXXXXX)
 ext4=$work/ext4
 exfat=$work/exfat
+running=""
 cleanup() {
-    umount "$ext4" 2>/dev/null || true
-    umount "$exfat" 2>/dev/null || true
-    rm -rf "$work"
+    [ -n "$running" ] && kill "$running" 2>/dev/null && wait "$running" 2>/dev/null
+    local busy=0
+    for m in "$ext4" "$exfat"; do
+        if mountpoint -q "$m"; then
+            umount "$m" 2>/dev/null || { sleep 2 && umount "$m"; } || busy=1
+        fi
+    done
+    # Never remove through a mount that is still there: it is the image's content.
+    if ((busy)); then
+        echo "left $work in place: an image is still mounted there" >&2
+    else
+        rm -rf "$work"
+    fi
 }
 trap cleanup EXIT
 mkdir -p "$ext4" "$exfat" "$work/appdata"
@@ -45,14 +57,28 @@ mkfs.exfat "$work/exfat.img" >/dev/null
 mount -o loop -t exfat-fuse "$work/exfat.img" "$exfat"
 
 now() { date +%s.%N; }
-cached_kib() { awk '$1 == "Cached:" {print $2}' /proc/meminfo; }
+# The page cache less the images' own pages: a loop device writes through the cache of its
+# image file, which a real disk does not have.
+cached_kib() {
+    local images
+    images=$(fincore --bytes --noheadings --output RES "$work/ext4.img" "$work/exfat.img" | awk '{s += $1} END {print int(s / 1024)}')
+    echo $(($(awk '$1 == "Cached:" {print $2}' /proc/meminfo) - images))
+}
 free_mib() { echo "$(stat -f -c '%a*%S' "$1") / 1048576" | bc -l; }
+
+# KiB of the fill's own files (anything in the folder) that the page cache holds.
+fill_pages_kib() {
+    find "$1" -path "$1/lost+found" -prune -o -type f -print0 |
+        xargs -0 -r fincore --bytes --noheadings --output RES 2>/dev/null | awk '{s += $1} END {print int(s / 1024)}' ||
+        true # a file the fill deleted meanwhile
+}
 
 # Runs one fill (the command in "$@", its files under folder $1) and records, in $work/last:
 # seconds (the fill and the file system's sync, as the CLI syncs its own), peak KiB of the
-# process, and the growth of the page cache in KiB while it ran. Its files are deleted after.
+# process, the growth of Cached in KiB while it ran, and the peak KiB of the fill's own files in
+# the page cache. Its files are deleted after.
 measure() {
-    local folder=$1 t0 t1 before peak=0 now_kib pid
+    local folder=$1 t0 t1 before peak pages=0 kib pid
     shift
     sync
     before=$(cached_kib)
@@ -60,17 +86,19 @@ measure() {
     t0=$(now)
     /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>&1 &
     pid=$!
+    running=$pid
     while kill -0 "$pid" 2>/dev/null; do
-        now_kib=$(cached_kib)
-        ((now_kib > peak)) && peak=$now_kib
+        kib=$(cached_kib)
+        ((kib > peak)) && peak=$kib
+        kib=$(fill_pages_kib "$folder")
+        ((kib > pages)) && pages=$kib
         sleep 0.05
     done
     wait "$pid" || true # dd and scrub end at a full disk with an error
+    running=""
     sync -f "$folder"
     t1=$(now)
-    now_kib=$(cached_kib)
-    ((now_kib > peak)) && peak=$now_kib
-    echo "$(echo "$t1 - $t0" | bc -l) $(tail -n 1 "$work/rss") $((peak - before))" >"$work/last"
+    echo "$(echo "$t1 - $t0" | bc -l) $(tail -n 1 "$work/rss") $((peak - before)) $pages" >"$work/last"
     find "$folder" -mindepth 1 -maxdepth 1 ! -name lost+found -exec rm -rf {} +
     sync
 }
@@ -106,15 +134,17 @@ printf 'ext4: 1 GiB image, %.0f MiB free; exFAT (exfat-fuse): 256 MiB image, %.0
 printf '%s runs each, alternating (median); %s, %s cores\n\n' "$runs" \
     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')" "$(nproc)"
 
-declare -A seconds peak_kib cache_kib
+declare -A seconds peak_kib cache_kib pages_kib
 for ((r = 0; r < runs; r++)); do
     for i in "${!names[@]}"; do
         # shellcheck disable=SC2086 # the command is split into words on purpose
         measure "${folders[$i]}" ${commands[$i]}
-        read -r s k c <"$work/last"
-        seconds[${names[$i]}]+="$s "
-        ((k > ${peak_kib[${names[$i]}]:-0})) && peak_kib[${names[$i]}]=$k
-        ((c > ${cache_kib[${names[$i]}]:-0})) && cache_kib[${names[$i]}]=$c
+        read -r s k c p <"$work/last"
+        name=${names[$i]}
+        seconds[$name]+="$s "
+        ((k > ${peak_kib[$name]:-0})) && peak_kib[$name]=$k
+        ((c > ${cache_kib[$name]:-0})) && cache_kib[$name]=$c
+        ((p > ${pages_kib[$name]:-0})) && pages_kib[$name]=$p
     done
 done
 
@@ -127,7 +157,7 @@ for name in "${names[@]}"; do
 done
 
 status=0
-printf '%-26s %8s %7s %7s  %-22s %9s %11s\n' fill 'MiB/s' ratio target 'peer' 'peak MiB' 'cache MiB'
+printf '%-26s %8s %6s %6s  %-22s %8s %8s %8s\n' fill 'MiB/s' ratio target peer 'peak' 'Cached+' 'pages'
 for name in "${names[@]}"; do
     ratio=- goal=- mark=
     if [ -n "${peer[$name]:-}" ]; then
@@ -138,15 +168,21 @@ for name in "${names[@]}"; do
             status=1
         fi
     fi
-    peak_mib=$(echo "${peak_kib[$name]} / 1024" | bc -l)
-    cache_mib=$(echo "${cache_kib[$name]} / 1024" | bc -l)
+    peak_mib=$(echo "${peak_kib[$name]:-0} / 1024" | bc -l)
+    pages_mib=$(echo "${pages_kib[$name]:-0} / 1024" | bc -l)
     if [[ $name == *cli* ]]; then
         (($(echo "$peak_mib >= 64" | bc))) && { mark+='  (memory)'; status=1; }
-        (($(echo "$cache_mib >= 64" | bc))) && { mark+='  (cache)'; status=1; }
+        (($(echo "$pages_mib >= 64" | bc))) && { mark+='  (cache)'; status=1; }
     fi
-    printf '%-26s %8.0f %7s %7s  %-22s %9.1f %11.0f%s\n' "$name" "${speed[$name]}" "$ratio" "$goal" \
-        "${peer[$name]:--}" "$peak_mib" "$cache_mib" "$mark"
+    printf '%-26s %8.0f %6s %6s  %-22s %8.1f %8.0f %8.0f%s\n' "$name" "${speed[$name]}" "$ratio" "$goal" \
+        "${peer[$name]:--}" "$peak_mib" "$(echo "${cache_kib[$name]:-0} / 1024" | bc -l)" "$pages_mib" "$mark"
 done
-printf '\ntargets: the ratio to the peer; peak memory of spylerom-cli and the growth of the page\n'
-printf 'cache during a pass below 64 MiB each (the cache figure is the whole machine'"'"'s)\n'
+cat <<'TEXT'
+
+MiB/s: free space of the image over the time to fill it and sync; ratio: to the peer named.
+peak: peak memory of the process (MiB; target for spylerom-cli below 64). Cached+: growth of
+Cached in /proc/meminfo during the pass, less the images' own pages (MiB; the whole machine's,
+so other work on it shows too). pages: the most of the fill's own files that the page cache held
+at once (MiB; target for spylerom-cli below 64).
+TEXT
 exit $status
