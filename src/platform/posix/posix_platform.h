@@ -32,6 +32,14 @@ MachineSources systemMachineSources();
 // errno -> Windows system error code and the system's message.
 Error errorFromErrno(int err);
 
+// A fill file in direct mode: what its direct writes must keep, and whether O_DIRECT is set on
+// the descriptor right now (buffered writes clear it).
+struct DirectFile {
+    std::size_t alignment = 0; // 0: the file system refused direct writes, all go buffered
+    std::size_t blockSize = 0; // the file system's block: the smallest direct piece at a full disk
+    bool directNow = false;
+};
+
 class PosixPlatform : public Platform {
 public:
     PosixPlatform();
@@ -99,13 +107,6 @@ public:
     static std::vector<Drive> drivesFromMountInfo(const std::string& mountInfoPath);
 
 private:
-    // A fill file in direct mode: what its direct writes must keep, and whether O_DIRECT is
-    // set on the descriptor right now (buffered writes clear it).
-    struct DirectFile {
-        std::size_t alignment = 0;
-        std::size_t blockSize = 0; // the smallest direct piece tried at a full disk
-        bool directNow = false;
-    };
     std::optional<DirectFile> directFile(int fd) const;
     void setDirectFile(int fd, std::optional<DirectFile> state);
 

@@ -1,6 +1,7 @@
 // The fill's writes: direct (O_DIRECT) where the file system takes it, buffered otherwise, and
 // the retries that let a fill take a full disk's last blocks. What to write is the caller's.
 #include "platform/posix/posix_platform.h"
+#include "platform/space_retry.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -70,13 +71,100 @@ bool setDirectFlag(int fd, bool on) {
     return wanted == flags || fcntl(fd, F_SETFL, wanted) == 0;
 }
 
-bool aligned(std::uintptr_t value, std::size_t alignment) {
-    return value % alignment == 0;
-}
+// One writeFile call: which pieces go direct and which buffered, and the retries at a full disk.
+class PieceWriter {
+public:
+    PieceWriter(int fd, std::optional<DirectFile>& direct) : fd_(fd), direct_(direct) {
+        if (direct_) {
+            offset_ = lseek(fd_, 0, SEEK_CUR);
+            if (offset_ < 0)
+                direct_->alignment = 0; // no offset to check: every write goes buffered
+        }
+    }
+
+    // Writes as much of the data as the disk takes; returns that count, and the errno that
+    // stopped it short in failure.
+    std::size_t write(const char* data, std::size_t size, int& failure) {
+        const bool directMode = direct_ && direct_->alignment > 0;
+        SpaceRetry retry(size, directMode ? direct_->blockSize : kPage);
+        std::size_t total = 0;
+        while (total < size) {
+            std::size_t length = std::min(retry.piece(), size - total);
+            const bool direct = goesDirect(data + total, length);
+            if (direct)
+                length = length / direct_->alignment * direct_->alignment; // the rest goes buffered
+            const ssize_t n = writePiece(data + total, length, direct);
+            if (n > 0) {
+                total += static_cast<std::size_t>(n);
+                offset_ += n;
+                retry.took();
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            failure = n < 0 ? errno : ENOSPC;
+            if (direct && failure == EINVAL) {
+                direct_->alignment = 0; // took the flag but not the write: buffered from now on
+                continue;
+            }
+            if (failure != ENOSPC || !retryAfterFull(retry, direct))
+                break;
+        }
+        return total;
+    }
+
+private:
+    bool goesDirect(const char* at, std::size_t length) const {
+        if (!direct_ || tailOnly_)
+            return false;
+        const std::size_t alignment = direct_->alignment;
+        return alignment > 0 && length >= alignment &&
+               reinterpret_cast<std::uintptr_t>(at) % alignment == 0 &&
+               static_cast<std::uint64_t>(offset_) % alignment == 0;
+    }
+
+    // One write(2), with O_DIRECT set or cleared for it; -1 and errno as write(2).
+    ssize_t writePiece(const char* at, std::size_t length, bool direct) {
+        if (direct_ && direct_->directNow != direct) {
+            if (!setDirectFlag(fd_, direct)) {
+                if (!direct)
+                    return -1;
+                direct_->alignment = 0; // the flag will not go back on: buffered for good
+                return writePiece(at, length, false);
+            }
+            direct_->directNow = direct;
+        }
+        return ::write(fd_, at, length);
+    }
+
+    // Whether to go on after the disk refused a piece for want of space.
+    bool retryAfterFull(SpaceRetry& retry, bool direct) {
+        switch (retry.refused()) {
+        case SpaceRetry::Next::FlushAndRetry:
+            fsync(fd_);
+            return true;
+        case SpaceRetry::Next::Retry:
+            return true;
+        case SpaceRetry::Next::GiveUp:
+            break;
+        }
+        if (!direct)
+            return false;
+        // Direct pieces of one block are refused; the page cache may still place pages.
+        tailOnly_ = true;
+        retry.restart(kPage, kPage);
+        return true;
+    }
+
+    int fd_;
+    std::optional<DirectFile>& direct_;
+    off_t offset_ = 0;
+    bool tailOnly_ = false;
+};
 
 } // namespace
 
-std::optional<PosixPlatform::DirectFile> PosixPlatform::directFile(int fd) const {
+std::optional<DirectFile> PosixPlatform::directFile(int fd) const {
     const std::lock_guard lock(directMutex_);
     const auto found = directFiles_.find(fd);
     if (found == directFiles_.end())
@@ -112,86 +200,15 @@ std::size_t PosixPlatform::enableDirectWrites(FileHandle& file) {
 
 bool PosixPlatform::writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                               Error& err) {
+    // Like WriteFile: all of it unless the disk is full. A short count means the disk took no
+    // more; an error means it took nothing.
     const int fd = static_cast<int>(file);
-    const auto* bytes = static_cast<const char*>(data);
     std::optional<DirectFile> direct = directFile(fd);
-    off_t offset = 0;
-    if (direct) {
-        offset = lseek(fd, 0, SEEK_CUR);
-        if (offset < 0)
-            direct->alignment = 0; // no offset to check: every write goes buffered
-    }
-    const bool directMode = direct && direct->alignment > 0;
-    const std::size_t floor = directMode ? direct->blockSize : kPage;
-    std::size_t total = 0;
-    std::size_t chunk = size;
-    bool flushedForSpace = false;
-    bool tailOnly = false; // the direct pieces are down to a block and refused: buffered from here
-    int failure = 0;
-    while (total < size) {
-        std::size_t length = std::min(chunk, size - total);
-        const char* at = bytes + total;
-        const bool goDirect = directMode && direct->alignment > 0 && !tailOnly &&
-                              length >= direct->alignment &&
-                              aligned(reinterpret_cast<std::uintptr_t>(at), direct->alignment) &&
-                              aligned(static_cast<std::uintptr_t>(offset), direct->alignment);
-        if (goDirect)
-            length = length / direct->alignment * direct->alignment; // the rest goes buffered
-        if (direct && direct->directNow != goDirect) {
-            if (!setDirectFlag(fd, goDirect)) {
-                failure = errno;
-                if (goDirect) {
-                    direct->alignment = 0; // it will not go back on: buffered for good
-                    continue;
-                }
-                break;
-            }
-            direct->directNow = goDirect;
-        }
-        const ssize_t n = ::write(fd, at, length);
-        if (n > 0) {
-            total += static_cast<std::size_t>(n);
-            offset += n;
-            flushedForSpace = false;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        failure = n < 0 ? errno : ENOSPC;
-        if (goDirect && failure == EINVAL) {
-            // The file system took the flag but not the write: it stays buffered from now on.
-            direct->alignment = 0;
-            continue;
-        }
-        if (failure != ENOSPC)
-            break;
-        // A full disk is not yet full for the fill: delayed allocation holds blocks back for
-        // data not yet written out (a flush gives them back), and a large piece may be refused
-        // where a smaller one still fits. Deleted data lies in those last blocks too.
-        if (!flushedForSpace) {
-            flushedForSpace = true;
-            if (fsync(fd) == 0)
-                continue;
-        }
-        if (chunk > floor) {
-            chunk = std::max(floor, chunk / 2 / floor * floor);
-            if (chunk == floor)
-                flushedForSpace = false; // once more after a flush at the smallest piece
-            continue;
-        }
-        if (goDirect) {
-            // Direct pieces of one block are refused; the page cache may still place pages.
-            tailOnly = true;
-            chunk = kPage;
-            flushedForSpace = false;
-            continue;
-        }
-        break;
-    }
+    int failure = ENOSPC;
+    written = PieceWriter(fd, direct).write(static_cast<const char*>(data), size, failure);
     if (direct)
         setDirectFile(fd, direct);
-    written = total;
-    if (total == 0 && size > 0) {
+    if (written == 0 && size > 0) {
         err = errorFromErrno(failure);
         return false;
     }

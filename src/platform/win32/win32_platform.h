@@ -22,6 +22,14 @@ Error errorFromWin32(std::uint32_t code);
 // The calling thread's last error (GetLastError) as an Error.
 Error lastError();
 
+// A fill file in direct mode, by its unbuffered handle: the buffered handle of the same file,
+// and what unbuffered writes must keep.
+struct DirectFile {
+    FileHandle buffered = kInvalidFile;
+    std::size_t alignment = 0; // 0: the volume refused unbuffered writes, all go buffered
+    std::size_t blockSize = 0; // the cluster: the smallest piece tried at a full disk
+};
+
 class Win32Platform : public Platform {
 public:
     Win32Platform();
@@ -92,13 +100,6 @@ public:
     static std::string driveItemText(const Drive& drive);
 
 private:
-    // A fill file in direct mode, by its unbuffered handle: the buffered handle of the same
-    // file, and what direct writes must keep.
-    struct DirectFile {
-        FileHandle buffered = kInvalidFile;
-        std::size_t alignment = 0; // 0: the file system refused direct writes, all go buffered
-        std::size_t blockSize = 0; // the cluster: the smallest piece tried at a full disk
-    };
     std::optional<DirectFile> directFile(FileHandle file) const;
     void setDirectFile(FileHandle file, std::optional<DirectFile> state);
 

@@ -1,6 +1,7 @@
 // The fill's writes: unbuffered (FILE_FLAG_NO_BUFFERING) where the volume takes them, through
 // the file's buffered handle otherwise, and the retries that let a fill take a full disk's
 // last clusters. What to write is the caller's.
+#include "platform/space_retry.h"
 #include "platform/win32/win32_platform.h"
 
 #include <windows.h>
@@ -69,9 +70,114 @@ bool writeBuffered(HANDLE direct, HANDLE buffered, std::int64_t position, const 
     return SetFilePointerEx(direct, next, nullptr, FILE_BEGIN) != 0;
 }
 
+// One writeFile call: which pieces go unbuffered and which through the buffered handle, and
+// the retries at a full disk. A file that is not in direct mode writes through its own handle.
+class PieceWriter {
+public:
+    PieceWriter(HANDLE file, std::optional<DirectFile>& direct) : file_(file), direct_(direct) {
+        if (direct_) {
+            position_ = positionOf(file_);
+            if (position_ < 0)
+                direct_->alignment = 0; // no position to check: every write goes buffered
+        }
+    }
+
+    // Writes as much of the data as the disk takes; returns that count, and the error that
+    // stopped it short in failure.
+    std::size_t write(const char* data, std::size_t size, DWORD& failure) {
+        constexpr std::size_t kMaxPiece = std::size_t{1} << 30; // WriteFile counts in a DWORD
+        std::size_t block = direct_ ? direct_->blockSize : 0;   // a buffered file's, when full
+        SpaceRetry retry(std::min(size, kMaxPiece), block ? block : 1);
+        std::size_t total = 0;
+        while (total < size) {
+            std::size_t length = std::min(retry.piece(), size - total);
+            const bool direct = goesDirect(data + total, length);
+            if (direct)
+                length = length / direct_->alignment * direct_->alignment; // the rest goes buffered
+            DWORD done = 0;
+            const bool ok = writePiece(data + total, static_cast<DWORD>(length), direct, done);
+            if (ok && done > 0) {
+                total += done;
+                position_ += done;
+                retry.took();
+                continue;
+            }
+            // A write that took nothing without an error is the disk saying it is full.
+            failure = ok ? ERROR_DISK_FULL : GetLastError();
+            if (direct && failure == ERROR_INVALID_PARAMETER) {
+                direct_->alignment = 0; // the volume refuses unbuffered writes: buffered from now on
+                continue;
+            }
+            if (!isDiskFull(failure))
+                break;
+            if (block == 0) {
+                block = clusterOf(file_);
+                if (!direct_)
+                    position_ = positionOf(file_); // counted from here on, for the cluster's slack
+                retry.restart(retry.piece(), block);
+            }
+            if (!retryAfterFull(retry, direct, block))
+                break;
+        }
+        return total;
+    }
+
+private:
+    static std::size_t clusterOf(HANDLE file) {
+        const std::size_t cluster = geometryOf(file).cluster;
+        return isPowerOfTwo(cluster) ? cluster : kFallbackBlock;
+    }
+
+    bool goesDirect(const char* at, std::size_t length) const {
+        if (!direct_ || tailOnly_)
+            return false;
+        const std::size_t alignment = direct_->alignment;
+        return alignment > 0 && length >= alignment &&
+               reinterpret_cast<std::uintptr_t>(at) % alignment == 0 &&
+               static_cast<std::uint64_t>(position_) % alignment == 0;
+    }
+
+    bool writePiece(const char* at, DWORD length, bool direct, DWORD& done) {
+        if (direct || !direct_)
+            return WriteFile(file_, at, length, &done, nullptr);
+        return writeBuffered(file_, handleOf(direct_->buffered), position_, at, length, done);
+    }
+
+    // Whether to go on after the disk refused a piece for want of space.
+    bool retryAfterFull(SpaceRetry& retry, bool direct, std::size_t block) {
+        switch (retry.refused()) {
+        case SpaceRetry::Next::FlushAndRetry:
+            FlushFileBuffers(file_);
+            return true;
+        case SpaceRetry::Next::Retry:
+            return true;
+        case SpaceRetry::Next::GiveUp:
+            break;
+        }
+        if (direct) {
+            tailOnly_ = true; // an unbuffered cluster is refused; the buffered path may place it
+            retry.restart(block, block);
+            return true;
+        }
+        // No whole cluster is free, but the file's last one may have room left.
+        const std::size_t slack = position_ >= 0 ? block - static_cast<std::size_t>(position_) % block : 0;
+        if (slackTried_ || slack == 0 || slack >= block)
+            return false;
+        slackTried_ = true;
+        retry.restart(slack, slack);
+        return true;
+    }
+
+    HANDLE file_;
+    std::optional<DirectFile>& direct_;
+    std::int64_t position_ = 0;
+    bool tailOnly_ = false;
+    bool slackTried_ = false;
+};
+
 } // namespace
 
-std::optional<Win32Platform::DirectFile> Win32Platform::directFile(FileHandle file) const {
+std::optional<DirectFile> Win32Platform::directFile(FileHandle file) const {
     const std::lock_guard lock(directMutex_);
     const auto found = directFiles_.find(file);
     if (found == directFiles_.end())
@@ -116,85 +222,13 @@ std::size_t Win32Platform::enableDirectWrites(FileHandle& file) {
 
 bool Win32Platform::writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                               Error& err) {
-    written = 0;
-    const HANDLE handle = handleOf(file);
-    const auto* bytes = static_cast<const char*>(data);
+    // A short count means the disk took no more; an error means it took nothing.
     std::optional<DirectFile> direct = directFile(file);
-    std::int64_t position = direct ? positionOf(handle) : 0;
-    if (direct && position < 0)
-        direct->alignment = 0;
-    // The cluster, known for a direct file; for a buffered one asked when the disk is full.
-    std::size_t floor = direct ? direct->blockSize : 0;
-    constexpr std::size_t kMaxPiece = std::size_t{1} << 30; // WriteFile counts in a DWORD
-    std::size_t total = 0;
-    std::size_t chunk = std::min(size, kMaxPiece);
-    bool flushedForSpace = false;
-    bool tailOnly = false;
-    DWORD failure = ERROR_SUCCESS;
-    while (total < size) {
-        std::size_t length = std::min(chunk, size - total);
-        const char* at = bytes + total;
-        const std::size_t alignment = direct && !tailOnly ? direct->alignment : 0;
-        const bool goDirect = alignment > 0 && length >= alignment &&
-                              reinterpret_cast<std::uintptr_t>(at) % alignment == 0 &&
-                              static_cast<std::uint64_t>(position) % alignment == 0;
-        if (goDirect)
-            length = length / alignment * alignment; // the rest goes buffered
-        DWORD done = 0;
-        bool ok = false;
-        if (goDirect || !direct)
-            ok = WriteFile(handle, at, static_cast<DWORD>(length), &done, nullptr);
-        else
-            ok = writeBuffered(handle, handleOf(direct->buffered), position, at, static_cast<DWORD>(length),
-                               done);
-        if (ok && done > 0) {
-            total += done;
-            position += done;
-            flushedForSpace = false;
-            continue;
-        }
-        // A write that took nothing without an error is the disk saying it is full.
-        failure = ok ? ERROR_DISK_FULL : GetLastError();
-        if (goDirect && failure == ERROR_INVALID_PARAMETER) {
-            direct->alignment = 0; // the volume refuses unbuffered writes: buffered from now on
-            continue;
-        }
-        if (!isDiskFull(failure))
-            break;
-        if (!flushedForSpace) {
-            flushedForSpace = true;
-            if (FlushFileBuffers(handle))
-                continue;
-        }
-        if (floor == 0) {
-            floor = geometryOf(handle).cluster;
-            floor = isPowerOfTwo(floor) ? floor : kFallbackBlock;
-            if (!direct)
-                position = positionOf(handle);
-        }
-        if (chunk > floor) {
-            chunk = std::max(floor, chunk / 2 / floor * floor);
-            if (chunk == floor)
-                flushedForSpace = false;
-            continue;
-        }
-        if (goDirect) {
-            tailOnly = true; // a direct cluster is refused; the buffered path may still place it
-            flushedForSpace = false;
-            continue;
-        }
-        // No whole cluster is free, but the last one of the file may have room left.
-        const std::size_t slack = position >= 0 ? floor - static_cast<std::size_t>(position) % floor : 0;
-        if (slack < floor && chunk > slack) {
-            chunk = slack;
-            continue;
-        }
-        break;
-    }
+    DWORD failure = ERROR_DISK_FULL;
+    written = PieceWriter(handleOf(file), direct).write(static_cast<const char*>(data), size, failure);
     if (direct)
         setDirectFile(file, direct);
-    written = total;
-    if (total == 0 && size > 0) {
+    if (written == 0 && size > 0) {
         err = errorFromWin32(failure);
         return false;
     }
