@@ -162,6 +162,10 @@ struct VolumeCase {
     enum { Direct, Buffered, EitherWay } expect;
 };
 
+void PrintTo(const VolumeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DirectWritesOn : public ::testing::TestWithParam<VolumeCase> {};
 
 // Whatever the file system says to direct writes, every byte lands as it was given.
@@ -212,6 +216,10 @@ struct FullCase {
     bool direct;
     std::size_t piece;
 };
+
+void PrintTo(const FullCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FullDisk : public ::testing::TestWithParam<FullCase> {};
 
