@@ -40,6 +40,9 @@ private:
     bool createFiles(PassFiles& files, char letter);
     void writeCycles(PassFiles& files, std::int64_t startFreeMB, bool randomFill);
     void closeAndDelete(PassFiles& files);
+    // The file-record step (fill/record_fill.h) of a pass, and the removal of its files.
+    void takeFreeFileRecords(PassFiles& files);
+    void removeRecordFiles(PassFiles& files);
     void showProgress(double passPercent);
 
     FillWindow& window_;

@@ -5,6 +5,7 @@
 #include "fill/fill_random.h"
 #include "fill/format_number.h"
 #include "fill/io_error_texts.h"
+#include "fill/record_fill.h"
 #include "frame/folders.h"
 #include "frame/textfil.h"
 #include "platform/platform.h"
@@ -13,6 +14,7 @@
 #include <cctype>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace spylerom::fill {
 
@@ -42,7 +44,10 @@ std::string errorText(const platform::Error& err) {
 // Lifts a file system's write reserve for one scope.
 class ReserveLift {
 public:
-    explicit ReserveLift(const std::string& folder) : token_(sys().liftWriteReserve(folder)) {}
+    explicit ReserveLift(const std::string& folder) : token_(sys().writeReserveToken(folder)) {
+        if (!token_.empty() && !sys().liftWriteReserve(token_))
+            token_.clear(); // refused: nothing to put back
+    }
     ~ReserveLift() {
         if (!token_.empty())
             sys().restoreWriteReserve(token_);
@@ -91,7 +96,69 @@ const std::string& FillEngine::driveRoot(bool refresh) {
 
 struct FillEngine::PassFiles {
     std::vector<platform::FileHandle> handles; // handles[i - 1] belongs to FileNames[i - 1]
+    std::string driveText;                     // as the pass logs it
+    bool randomFill = false;
+    std::string recordFolder;     // where the record step made its files
+    std::int64_t recordFiles = 0; // and how many
 };
+
+// --- File-record step (fill/record_fill.h). It runs once the big files are deleted: their
+// --- space then holds the pattern, and the record table, should it grow, takes its new clusters
+// --- from there (while the disk still held deleted data, a table grown by one step kept that
+// --- data in the part of the new clusters no record had been written to yet).
+void FillEngine::takeFreeFileRecords(PassFiles& files) {
+    FillState& s = fillState();
+    if (s.FileNames.empty() || s.StopRequested)
+        return;
+    const std::string folder = platform::folderOf(s.FileNames.front());
+    if (!KeepsDataInFileRecords(sys().fileSystemType(folder)))
+        return;
+    WriteLog("Fyller ledige filposter på " + files.driveText);
+    // The record files carry the pass's blocks, repeated where a block is shorter than a file.
+    const auto blockSize = static_cast<std::size_t>(std::max<std::int32_t>(s.BlockSize, 1));
+    if (files.randomFill)
+        FillRandomPrefix(blockSize);
+    std::vector<std::uint8_t> pattern(kRecordFileBytes);
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = s.PatternBuffer[i % blockSize];
+    // Stop reaches the pass through the window's message processing, now and then.
+    std::int64_t asked = 0;
+    const auto stopRequested = [&] {
+        if (++asked % 256 == 0)
+            window_.repaintAndProcessEvents();
+        return s.StopRequested;
+    };
+    const RecordFillResult result =
+        TakeFreeFileRecords(folder, pattern.data(), pattern.size(), stopRequested);
+    files.recordFolder = folder;
+    files.recordFiles = result.files;
+    WriteLog(std::to_string(result.files) + " filposter fylt");
+    if (frame::logState().Verbose)
+        WriteLog(
+            "Filpostene ligger i " + folder + kRecordFolderName +
+            (result.tookAll ? ", tabellen over filposter er full" : ", ikke alle ledige filposter er fylt"));
+    if (result.error.code != platform::kErrorSuccess && result.error.code != platform::kErrorDiskFull) {
+        WriteLog("FEIL: UNDER UTFYLLING AV FILPOSTER I " + folder + kRecordFolderName);
+        WriteLog("FEILNR: " + std::to_string(result.error.code) + " " + errorText(result.error));
+    }
+}
+
+void FillEngine::removeRecordFiles(PassFiles& files) {
+    if (files.recordFolder.empty())
+        return;
+    platform::Error settleErr;
+    (void)sys().settleVolume(files.recordFolder, settleErr); // the records reach the disk first
+    WriteLog("Sletter " + std::to_string(files.recordFiles) + " filposter");
+    platform::Error err;
+    const std::int64_t left = RemoveRecordFiles(files.recordFolder, files.recordFiles, err);
+    if (left > 0 || err.code != platform::kErrorSuccess) {
+        WriteLog("FEIL UNDER SLETTING AV FILPOSTER I " + files.recordFolder + kRecordFolderName);
+        WriteLog("FEILNR: " + std::to_string(err.code) + " " + errorText(err));
+    }
+    files.recordFolder.clear();
+    files.recordFiles = 0;
+}
+// --- End of the file-record step.
 
 void FillEngine::StasjonChange(bool reset) {
     FillState& s = fillState();
@@ -210,12 +277,25 @@ void FillEngine::closeAndDelete(PassFiles& files) {
     for (std::size_t i = 0; i < files.handles.size(); ++i) {
         // The data must reach the device before the name goes, or its blocks may never be written.
         platform::Error err;
-        const bool flushed = sys().flushFile(files.handles[i], err);
+        bool flushed = sys().flushFile(files.handles[i], err);
+        // With the xfs pool lifted the very last pages may find no block to go to: the disk is
+        // full, which is what the fill is for, and every block it has was written.
+        if (!flushed && err.code == platform::kErrorDiskFull)
+            flushed = true;
         const bool closed = sys().closeFile(files.handles[i], err);
         if (!flushed || !closed)
             WriteLog("FEIL UNDER LUKKING AV FIL");
         else
             WriteLog("Lukker fil nr " + std::to_string(i + 1));
+    }
+    // --- Settle the volume: the journal writes its blocks home before the files go, or a block
+    // --- freed with them (an ext4 extent-tree block) keeps what it held before the fill.
+    if (!s.FileNames.empty()) {
+        platform::Error err;
+        if (!sys().settleVolume(platform::folderOf(s.FileNames.front()), err)) {
+            WriteLog("FEIL UNDER SKRIVING AV DISKENS JOURNAL");
+            WriteLog("FEILNR: " + std::to_string(err.code) + " " + errorText(err));
+        }
     }
     for (std::size_t i = 0; i < files.handles.size(); ++i) {
         WriteLog("Sletter fil nr. " + std::to_string(i + 1));
@@ -224,6 +304,9 @@ void FillEngine::closeAndDelete(PassFiles& files) {
             sys().removeFolder(s.FileNames[i], err); // a link to a folder at the name goes as a link
     }
     files.handles.clear();
+    // --- File-record step, on the space the big files gave back.
+    takeFreeFileRecords(files);
+    removeRecordFiles(files);
 }
 
 void FillEngine::StartknappClick() {
@@ -278,6 +361,8 @@ void FillEngine::StartknappClick() {
 
     s.FileNames.clear();
     PassFiles files;
+    files.driveText = driveText;
+    files.randomFill = randomFill;
     passActive_ = true;
     if (!createFiles(files, letter)) {
         // Files made before the failure are not left behind on the drive.

@@ -1,0 +1,92 @@
+// Takes the free file records of a volume with small files, and deletes them again.
+#include "fill/record_fill.h"
+
+namespace spylerom::fill {
+
+using platform::sys;
+
+namespace {
+
+std::string recordFolder(const std::string& folder) {
+    return folder + kRecordFolderName + platform::kPathSeparator;
+}
+
+// Short names leave the most room in the record for the pattern.
+std::string recordFileName(const std::string& recordFolderPath, std::int64_t n) {
+    return recordFolderPath + std::to_string(n) + ".tmp";
+}
+
+// One record file of the pattern; false with err when it cannot be made whole.
+bool makeRecordFile(const std::string& path, const std::uint8_t* pattern, std::size_t bytes,
+                    platform::Error& err) {
+    const platform::FileHandle file = sys().createFillFile(path, err);
+    if (file == platform::kInvalidFile)
+        return false;
+    std::size_t written = 0;
+    bool ok = sys().writeFile(file, pattern, bytes, written, err);
+    if (ok && written < bytes) {
+        err.code = platform::kErrorDiskFull;
+        ok = false;
+    }
+    platform::Error closeErr;
+    if (!sys().closeFile(file, closeErr) && ok) {
+        err = closeErr;
+        ok = false;
+    }
+    return ok;
+}
+
+} // namespace
+
+bool KeepsDataInFileRecords(const std::string& fileSystemType) {
+    return fileSystemType == "ntfs";
+}
+
+RecordFillResult TakeFreeFileRecords(const std::string& folder, const std::uint8_t* pattern,
+                                     std::size_t recordBytes, const std::function<bool()>& stopRequested) {
+    RecordFillResult result;
+    if (!KeepsDataInFileRecords(sys().fileSystemType(folder))) {
+        result.skipped = true;
+        return result;
+    }
+    std::int64_t gauge = 0;
+    if (!sys().fileRecordGauge(folder, gauge, result.error))
+        return result;
+    const std::string records = recordFolder(folder);
+    if (!sys().createFolder(records, result.error))
+        return result;
+    while (result.files < kMaxRecordFiles && !(stopRequested && stopRequested())) {
+        if (!makeRecordFile(recordFileName(records, result.files + 1), pattern, recordBytes, result.error)) {
+            // A name that was made but not filled still goes with the others.
+            if (sys().fileExists(recordFileName(records, result.files + 1)))
+                ++result.files;
+            break;
+        }
+        ++result.files;
+        std::int64_t now = 0;
+        if (!sys().fileRecordGauge(folder, now, result.error))
+            break;
+        if (now > gauge) {
+            result.tookAll = true; // the table grew: this file needed a new record
+            break;
+        }
+        gauge = now;
+    }
+    return result;
+}
+
+std::int64_t RemoveRecordFiles(const std::string& folder, std::int64_t files, platform::Error& err) {
+    const std::string records = recordFolder(folder);
+    std::int64_t failed = 0;
+    for (std::int64_t n = 1; n <= files; ++n) {
+        platform::Error one;
+        if (!sys().deleteFile(recordFileName(records, n), one) && failed++ == 0)
+            err = one;
+    }
+    platform::Error one;
+    if (!sys().removeFolder(records, one) && failed == 0 && err.code == platform::kErrorSuccess)
+        err = one;
+    return failed;
+}
+
+} // namespace spylerom::fill
