@@ -129,9 +129,20 @@ std::string volumeTypeOf(const MountFacts& mount) {
     if (mount.source.empty() || mount.source[0] != '/' || stat(mount.source.c_str(), &st) != 0 ||
         !S_ISBLK(st.st_mode))
         return {};
-    char* value = blkid_get_tag_value(nullptr, "TYPE", mount.source.c_str());
-    std::string type = value ? lower(value) : std::string();
-    std::free(value);
+    // The device itself, not blkid's cache: a loop device may hold another volume by now.
+    std::string type;
+    if (blkid_probe probe = blkid_new_probe_from_filename(mount.source.c_str())) {
+        const char* value = nullptr;
+        if (blkid_do_safeprobe(probe) == 0 && blkid_probe_lookup_value(probe, "TYPE", &value, nullptr) == 0 &&
+            value)
+            type = lower(value);
+        blkid_free_probe(probe);
+    }
+    if (type.empty()) { // a user who may not read the device: the cache's word
+        char* value = blkid_get_tag_value(nullptr, "TYPE", mount.source.c_str());
+        type = value ? lower(value) : std::string();
+        std::free(value);
+    }
     return type;
 }
 
