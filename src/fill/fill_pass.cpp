@@ -111,7 +111,7 @@ void FillEngine::takeFreeFileRecords(PassFiles& files) {
     if (s.FileNames.empty() || s.StopRequested)
         return;
     const std::string folder = platform::folderOf(s.FileNames.front());
-    if (!KeepsDataInFileRecords(sys().fileSystemType(folder)))
+    if (!CanTakeFileRecords(folder))
         return;
     WriteLog("Fyller ledige filposter på " + files.driveText);
     // The record files carry the pass's blocks, repeated where a block is shorter than a file.
@@ -130,8 +130,10 @@ void FillEngine::takeFreeFileRecords(PassFiles& files) {
     };
     const RecordFillResult result =
         TakeFreeFileRecords(folder, pattern.data(), pattern.size(), stopRequested);
-    files.recordFolder = folder;
-    files.recordFiles = result.files;
+    if (result.folderMade) {
+        files.recordFolder = folder;
+        files.recordFiles = result.files;
+    }
     WriteLog(std::to_string(result.files) + " filposter fylt");
     if (frame::logState().Verbose)
         WriteLog(

@@ -42,19 +42,27 @@ bool KeepsDataInFileRecords(const std::string& fileSystemType) {
     return fileSystemType == "ntfs";
 }
 
+bool CanTakeFileRecords(const std::string& folder) {
+    std::int64_t gauge = 0;
+    platform::Error err;
+    return KeepsDataInFileRecords(sys().fileSystemType(folder)) && sys().fileRecordGauge(folder, gauge, err);
+}
+
 RecordFillResult TakeFreeFileRecords(const std::string& folder, const std::uint8_t* pattern,
                                      std::size_t recordBytes, const std::function<bool()>& stopRequested) {
     RecordFillResult result;
-    if (!KeepsDataInFileRecords(sys().fileSystemType(folder))) {
+    std::int64_t gauge = 0;
+    // (Wine, for one, calls every folder NTFS and has no table to show.)
+    if (!KeepsDataInFileRecords(sys().fileSystemType(folder)) ||
+        !sys().fileRecordGauge(folder, gauge, result.error)) {
         result.skipped = true;
+        result.error = {};
         return result;
     }
-    std::int64_t gauge = 0;
-    if (!sys().fileRecordGauge(folder, gauge, result.error))
-        return result;
     const std::string records = recordFolder(folder);
     if (!sys().createFolder(records, result.error))
         return result;
+    result.folderMade = true;
     while (result.files < kMaxRecordFiles && !(stopRequested && stopRequested())) {
         if (!makeRecordFile(recordFileName(records, result.files + 1), pattern, recordBytes, result.error)) {
             // A name that was made but not filled still goes with the others.

@@ -21,21 +21,27 @@ inline constexpr std::size_t kRecordFileBytes = 600;
 inline constexpr std::int64_t kMaxRecordFiles = 4'000'000;
 
 struct RecordFillResult {
-    bool skipped = false;   // the volume keeps no file data in its records: nothing was done
-    std::int64_t files = 0; // record files made (they stay until RemoveRecordFiles)
-    bool tookAll = false;   // the table began to grow: no free record was left untaken
-    platform::Error error;  // what ended the step early (code 0 when nothing did)
+    // The volume keeps no file data in its records, or does not show its table's growth.
+    bool skipped = false;
+    bool folderMade = false; // the step's folder exists (RemoveRecordFiles takes it away)
+    std::int64_t files = 0;  // record files made (they stay until RemoveRecordFiles)
+    bool tookAll = false;    // the table began to grow: no free record was left untaken
+    platform::Error error;   // what ended the step early (code 0 when nothing did)
 };
 
 // Whether a file system (as Platform::fileSystemType names it) keeps small files' data in its
 // file records.
 bool KeepsDataInFileRecords(const std::string& fileSystemType);
 
+// Whether the step can run on the volume that holds folder: it keeps data in its records and
+// shows when its table of records grows (Platform::fileRecordGauge).
+bool CanTakeFileRecords(const std::string& folder);
+
 // Makes the folder kRecordFolderName in `folder` (which ends in the separator) and files of
 // `recordBytes` bytes of `pattern` in it, one by one, until the volume's record gauge shows that
 // the table takes new records, stopRequested() answers true, or a file cannot be made (a full
 // disk among others). An existing folder of that name is not used (code 183): it is not ours to
-// fill. Skipped where the volume keeps no data in its records.
+// fill. Skipped where CanTakeFileRecords says no.
 RecordFillResult TakeFreeFileRecords(const std::string& folder, const std::uint8_t* pattern,
                                      std::size_t recordBytes, const std::function<bool()>& stopRequested);
 

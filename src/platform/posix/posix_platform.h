@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 
 namespace spylerom::platform {
@@ -121,6 +122,9 @@ public:
 private:
     std::map<char, std::string> mappedDrives_;
     MachineSources machine_;
+    // The mount instance fileRecordGauge last looked at, and whether ntfs-3g serves it.
+    mutable std::mutex recordGaugeMutex_;
+    mutable std::pair<std::string, bool> recordGaugeMount_;
 };
 
 } // namespace spylerom::platform

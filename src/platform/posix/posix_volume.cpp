@@ -12,6 +12,7 @@
 #include <libmount/libmount.h>
 #include <linux/types.h>
 #include <memory>
+#include <mutex>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -169,8 +170,19 @@ std::string PosixPlatform::fileSystemType(const std::string& folder) const {
 }
 
 bool PosixPlatform::fileRecordGauge(const std::string& folder, std::int64_t& gauge, Error& err) const {
-    MountFacts mount;
-    if (!mountOfFolder(folder, mount) || !isFuse(mount) || volumeTypeOf(mount) != "ntfs") {
+    // Asked once for every record file: the mount table is read once per mount.
+    const std::string instance = mountInstanceOf(folder);
+    bool ntfs3g = false;
+    {
+        const std::lock_guard<std::mutex> lock(recordGaugeMutex_);
+        if (instance.empty() || instance != recordGaugeMount_.first) {
+            MountFacts mount;
+            recordGaugeMount_ = {instance, mountOfFolder(folder, mount) && isFuse(mount) &&
+                                               volumeTypeOf(mount) == "ntfs"};
+        }
+        ntfs3g = recordGaugeMount_.second;
+    }
+    if (!ntfs3g) {
         err = errorFromErrno(EOPNOTSUPP);
         return false;
     }
