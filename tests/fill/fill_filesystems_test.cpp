@@ -279,6 +279,32 @@ TEST_F(FilesystemFill, NtfsSmallFilesLeaveNeitherContentNorName) {
     EXPECT_EQ(image_->countInImage(utf16("hemmelig-notat-")), 0u) << "a small file's name survived";
 }
 
+TEST_F(FilesystemFill, StopDuringTheRecordStepRemovesItsFiles) {
+    start({"ntfs", 128});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    for (int i = 0; i < 1000; ++i)
+        test::writeText(mount() + "/n" + std::to_string(i), std::string(100, 'x'));
+    for (int i = 0; i < 1000; ++i)
+        std::filesystem::remove(mount() + "/n" + std::to_string(i));
+    bool stopped = false;
+    window_.onEvents = [&](int) {
+        if (!stopped && logCount("Fyller ledige filposter") == 1) {
+            stopped = true;
+            engine_.StoppKnappClick();
+        }
+    };
+    runPass();
+
+    EXPECT_TRUE(stopped) << "the record step serves the window while it works";
+    const std::string filled = logLineWith(" filposter fylt");
+    ASSERT_FALSE(filled.empty());
+    EXPECT_LT(std::stoll(filled.substr(filled.rfind(' ', filled.find(" filposter fylt") - 1) + 1)), 1000);
+    EXPECT_EQ(logCount("FEIL"), 0) << logText();
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_TRUE(leftovers().empty()) << "the record files go even when the step was stopped";
+}
+
 TEST_F(FilesystemFill, RecordStepTakesFreedRecordsAndRemovesItsFiles) {
     start({"ntfs", 128});
     if (IsSkipped() || HasFatalFailure())
