@@ -147,8 +147,10 @@ bool LoopImage::mount(bool readOnly) {
         const std::string ro = readOnly ? " -o ro" : "";
         if (loopDevice_.empty() || run(fuseMountCommand(options_.fsType) + ro + " '" + loopDevice_ + "' '" +
                                        mountPoint_ + "' >/dev/null 2>&1") != 0) {
-            if (!loopDevice_.empty())
+            if (!loopDevice_.empty()) {
+                run("umount '" + mountPoint_ + "' >/dev/null 2>&1"); // should the driver have mounted it
                 run("losetup -d '" + loopDevice_ + "' >/dev/null 2>&1");
+            }
             loopDevice_.clear();
             error_ = "mount failed";
             return false;
@@ -168,7 +170,17 @@ bool LoopImage::mount(bool readOnly) {
 bool LoopImage::unmount() {
     if (!mounted_)
         return true;
-    if (run("umount '" + mountPoint_ + "' >/dev/null 2>&1") != 0) {
+    // A FUSE volume may still be busy for a moment: the driver is told of closed files after the
+    // close returns.
+    bool done = false;
+    for (int attempt = 0; attempt < 50 && !done; ++attempt) {
+        done = run("umount '" + mountPoint_ + "' >/dev/null 2>&1") == 0;
+        if (!done && loopDevice_.empty())
+            break; // a kernel file system is not busy by chance
+        if (!done)
+            run("sleep 0.1");
+    }
+    if (!done) {
         error_ = "umount failed";
         return false;
     }
@@ -215,7 +227,12 @@ std::uint64_t LoopImage::countInFile(const std::string& path, const std::string&
 }
 
 LoopImage::~LoopImage() {
-    unmount();
+    if (!unmount()) {
+        // Never leave a mount behind, nor delete through it.
+        run("umount -l '" + mountPoint_ + "' >/dev/null 2>&1");
+        if (!loopDevice_.empty())
+            run("losetup -d '" + loopDevice_ + "' >/dev/null 2>&1");
+    }
     std::error_code ec;
     if (!folder_.empty())
         std::filesystem::remove_all(folder_, ec);
