@@ -1,4 +1,5 @@
-// Takes the free file records of a volume with small files, and deletes them again.
+// Takes the free file records of a volume with small files, and deletes them again. The files
+// are made and deleted relative to their pinned folder, never by path.
 #include "fill/record_fill.h"
 
 namespace spylerom::fill {
@@ -12,15 +13,36 @@ std::string recordFolder(const std::string& folder) {
 }
 
 // Short names leave the most room in the record for the pattern.
-std::string recordFileName(const std::string& recordFolderPath, std::int64_t n) {
-    return recordFolderPath + std::to_string(n) + ".tmp";
+std::string recordFileName(std::int64_t n) {
+    return std::to_string(n) + ".tmp";
 }
 
-// One record file of the pattern; false with err when it cannot be made whole.
-bool makeRecordFile(const std::string& path, const std::uint8_t* pattern, std::size_t bytes,
-                    platform::Error& err) {
-    const platform::FileHandle file = sys().createFillFile(path, err);
-    if (file == platform::kInvalidFile)
+// The step's folder, opened for the files in it; closed with the object.
+class PinnedFolder {
+public:
+    PinnedFolder(const std::string& path, platform::Error& err)
+        : handle_(sys().openFillFolder(path, "", err)) {}
+    ~PinnedFolder() {
+        if (ok())
+            sys().closeFolder(handle_);
+    }
+    PinnedFolder(const PinnedFolder&) = delete;
+    PinnedFolder& operator=(const PinnedFolder&) = delete;
+    bool ok() const { return handle_ != platform::kInvalidFolder; }
+    platform::FolderHandle get() const { return handle_; }
+
+private:
+    platform::FolderHandle handle_;
+};
+
+// One record file of the pattern; false with err when it cannot be made whole. made tells
+// whether the name exists (and so must go with the others).
+bool makeRecordFile(const PinnedFolder& folder, const std::string& name, const std::uint8_t* pattern,
+                    std::size_t bytes, bool& made, platform::Error& err) {
+    platform::FileIdentity id;
+    const platform::FileHandle file = sys().createFillFile(folder.get(), name, id, err);
+    made = file != platform::kInvalidFile;
+    if (!made)
         return false;
     std::size_t written = 0;
     bool ok = sys().writeFile(file, pattern, bytes, written, err);
@@ -63,14 +85,17 @@ RecordFillResult TakeFreeFileRecords(const std::string& folder, const std::uint8
     if (!sys().createFolder(records, result.error))
         return result;
     result.folderMade = true;
+    const PinnedFolder pinned(records, result.error);
+    if (!pinned.ok())
+        return result;
     while (result.files < kMaxRecordFiles && !(stopRequested && stopRequested())) {
-        if (!makeRecordFile(recordFileName(records, result.files + 1), pattern, recordBytes, result.error)) {
-            // A name that was made but not filled still goes with the others.
-            if (sys().fileExists(recordFileName(records, result.files + 1)))
-                ++result.files;
+        bool made = false;
+        const bool whole = makeRecordFile(pinned, recordFileName(result.files + 1), pattern, recordBytes,
+                                          made, result.error);
+        if (made)
+            ++result.files; // a name that was made but not filled still goes with the others
+        if (!whole)
             break;
-        }
-        ++result.files;
         std::int64_t now = 0;
         if (!sys().fileRecordGauge(folder, now, result.error))
             break;
@@ -86,10 +111,15 @@ RecordFillResult TakeFreeFileRecords(const std::string& folder, const std::uint8
 std::int64_t RemoveRecordFiles(const std::string& folder, std::int64_t files, platform::Error& err) {
     const std::string records = recordFolder(folder);
     std::int64_t failed = 0;
-    for (std::int64_t n = 1; n <= files; ++n) {
-        platform::Error one;
-        if (!sys().deleteFile(recordFileName(records, n), one) && failed++ == 0)
-            err = one;
+    {
+        const PinnedFolder pinned(records, err);
+        if (!pinned.ok())
+            return files;
+        for (std::int64_t n = 1; n <= files; ++n) {
+            platform::Error one;
+            if (!sys().deleteFillFile(pinned.get(), recordFileName(n), one) && failed++ == 0)
+                err = one;
+        }
     }
     platform::Error one;
     if (!sys().removeFolder(records, one) && failed == 0 && err.code == platform::kErrorSuccess)
