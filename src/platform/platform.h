@@ -194,7 +194,7 @@ public:
     // Blocks a file system holds back from ordinary writes (ext4's reserved clusters, about 2 %;
     // the xfs reserve pool) may hold deleted data that no fill reaches. writeReserveToken reads
     // what a lift would change and returns the self-describing token that puts it back
-    // ("ext4:<mount id>:<sysfs file>=<clusters>", "xfs:<mount id>:<mount point>=<blocks>"); empty
+    // ("ext4:<mount>:<mount point>=<clusters>", "xfs:<mount>:<mount point>=<blocks>"); empty
     // when nothing is held back or the caller has no right to change it. The token is meant to be
     // recorded before liftWriteReserve(token) gives the blocks to ordinary writes (false when
     // refused). restoreWriteReserve(token) puts the reserve back, and does nothing when the
