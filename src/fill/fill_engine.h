@@ -47,6 +47,8 @@ private:
     bool openFiles(PassFiles& files, char letter);
     void writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, bool randomFill);
     void refresh(std::int64_t startFreeMB);
+    // The file-record step (fill/record_fill.h), on the space the pass's files gave back.
+    void takeFreeFileRecords(const std::string& folder, bool randomFill);
     void showProgress(double passPercent);
 
     FillWindow& window_;

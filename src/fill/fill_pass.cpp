@@ -6,6 +6,7 @@
 #include "fill/fill_random.h"
 #include "fill/fill_writer.h"
 #include "fill/format_number.h"
+#include "fill/record_fill.h"
 #include "frame/folders.h"
 #include "frame/textfil.h"
 #include "platform/platform.h"
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <limits>
 #include <mutex>
+#include <vector>
 
 namespace spylerom::fill {
 
@@ -287,9 +289,63 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
     if (volumeLost || progress.failed || files.failed())
         ++troubledPasses_;
     logLines(cleanUpLines);
+    // --- File-record step: once the files are gone their space holds the pattern, so a record
+    // --- table that grows takes new clusters from there.
+    if (!volumeLost && !progress.failed && files.finished())
+        takeFreeFileRecords(files.folderPath(), randomFill);
     if (randomFill)
         FillRandom(); // the buffer holds a random block afterwards, as a pass of single writes left it
 }
+
+// --- File-record step (fill/record_fill.h). It runs once the big files are deleted: while the
+// --- disk still held deleted data, a record table grown by the step kept that data in the part
+// --- of its new clusters that no record had been written to yet.
+void FillEngine::takeFreeFileRecords(const std::string& folder, bool randomFill) {
+    FillState& s = fillState();
+    if (s.StopRequested || folder.empty() || !CanTakeFileRecords(folder))
+        return;
+    WriteLog("Fyller ledige filposter på " + window_.driveText());
+    // The record files carry the pass's blocks, repeated where a block is shorter than a file.
+    const auto blockSize = static_cast<std::size_t>(std::max<std::int32_t>(s.BlockSize, 1));
+    if (randomFill)
+        FillRandomPrefix(blockSize);
+    std::vector<std::uint8_t> pattern(kRecordFileBytes);
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = s.PatternBuffer[i % blockSize];
+    // Stop reaches the pass through the window's message processing, now and then.
+    std::int64_t asked = 0;
+    const auto stopRequested = [&] {
+        if (++asked % 256 == 0)
+            window_.repaintAndProcessEvents();
+        return s.StopRequested;
+    };
+    const RecordFillResult result =
+        TakeFreeFileRecords(folder, pattern.data(), pattern.size(), stopRequested);
+    WriteLog(std::to_string(result.files) + " filposter fylt");
+    if (frame::logState().Verbose)
+        WriteLog(
+            "Filpostene ligger i " + folder + kRecordFolderName +
+            (result.tookAll ? ", tabellen over filposter er full" : ", ikke alle ledige filposter er fylt"));
+    bool troubled = false;
+    if (result.error.code != platform::kErrorSuccess && result.error.code != platform::kErrorDiskFull) {
+        WriteLog("FEIL: UNDER UTFYLLING AV FILPOSTER I " + folder + kRecordFolderName);
+        WriteLog(ErrorNumberLine(result.error));
+        troubled = true;
+    }
+    if (result.folderMade) {
+        platform::Error err;
+        (void)sys().settleVolume(folder, err); // the records reach the disk before they go
+        WriteLog("Sletter " + std::to_string(result.files) + " filposter");
+        if (RemoveRecordFiles(folder, result.files, err) > 0 || err.code != platform::kErrorSuccess) {
+            WriteLog("FEIL UNDER SLETTING AV FILPOSTER I " + folder + kRecordFolderName);
+            WriteLog(ErrorNumberLine(err));
+            troubled = true;
+        }
+    }
+    if (troubled)
+        ++troubledPasses_;
+}
+// --- End of the file-record step.
 
 void FillEngine::StartknappClick() {
     FillState& s = fillState();

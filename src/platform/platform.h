@@ -25,6 +25,7 @@ inline constexpr ErrorCode kErrorNotSameDevice = 17;
 inline constexpr ErrorCode kErrorNotReady = 21;
 inline constexpr ErrorCode kErrorSharingViolation = 32;
 inline constexpr ErrorCode kErrorLockViolation = 33;
+inline constexpr ErrorCode kErrorNotSupported = 50;
 inline constexpr ErrorCode kErrorFileExists = 80;
 inline constexpr ErrorCode kErrorInvalidParameter = 87;
 inline constexpr ErrorCode kErrorDiskFull = 112;
@@ -53,6 +54,7 @@ struct Drive {
     std::string root; // the drive's root folder, ending in the separator ("X:\", or a mount point)
     DriveType type = DriveType::Unknown;
     std::string label;      // volume label, as the system has it
+    std::string fileSystem; // file-system type in lower case ("ext4", "ntfs", ...), when known
     std::string remotePath; // network path of a share, when known
     std::string itemText;   // the text the drive list shows for it
 };
@@ -197,11 +199,32 @@ public:
     // Make the written data durable on the device.
     virtual bool flushFile(FileHandle file, Error& err) = 0;
     virtual bool closeFile(FileHandle file, Error& err) = 0;
-    // Lets a fill reach the blocks a file system holds back from ordinary writes (ext4 keeps a
-    // pool of about 2 % that no file write may take, and deleted data lies there too). Returns
-    // what restoreWriteReserve needs to put the reserve back; empty where nothing was changed.
-    virtual std::string liftWriteReserve(const std::string& folder) = 0;
+
+    // --- The volume around a fill ----------------------------------------------------------
+    // Blocks a file system holds back from ordinary writes (ext4's reserved clusters, about 2 %;
+    // the xfs reserve pool) may hold deleted data that no fill reaches. writeReserveToken reads
+    // what a lift would change and returns the self-describing token that puts it back
+    // ("ext4:<mount>:<mount point>=<clusters>", "xfs:<mount>:<mount point>=<blocks>"); empty
+    // when nothing is held back or the caller has no right to change it. The token is meant to be
+    // recorded before liftWriteReserve(token) gives the blocks to ordinary writes (false when
+    // refused). restoreWriteReserve(token) puts the reserve back, and does nothing when the
+    // token's volume is no longer mounted or was mounted anew (the kernel then set it itself).
+    virtual std::string writeReserveToken(const std::string& folder) = 0;
+    virtual bool liftWriteReserve(const std::string& token) = 0;
     virtual void restoreWriteReserve(const std::string& token) = 0;
+    // Makes everything written to the volume that holds folder reach its home on the device,
+    // the file system's journal included (on ext4 a block freed before the journal wrote it home
+    // keeps its old content). False only when the volume refused the flush.
+    virtual bool settleVolume(const std::string& folder, Error& err) = 0;
+    // The file-system type of the volume that holds folder, in lower case ("ext4", "xfs",
+    // "btrfs", "ntfs", "exfat", "vfat", ...); a FUSE volume on a block device gives the type on
+    // the device. Empty when unknown.
+    virtual std::string fileSystemType(const std::string& folder) const = 0;
+    // A gauge of the volume's table of file records (NTFS keeps a small file's data and its name
+    // inside its record): a figure that rises when the table takes new records and falls or
+    // stays while new files reuse free ones. False (code 50, not supported) where the volume
+    // keeps no such table or does not tell.
+    virtual bool fileRecordGauge(const std::string& folder, std::int64_t& gauge, Error& err) const = 0;
 
     // --- Files and folders -----------------------------------------------------------------
     virtual bool deleteFile(const std::string& path, Error& err) = 0;

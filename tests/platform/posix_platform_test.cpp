@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -33,16 +34,15 @@ TEST_P(ErrnoMapping, WindowsCodeAndSystemMessage) {
     EXPECT_FALSE(e.message.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ErrnoMapping,
-                         ::testing::Values(ErrnoCase{EACCES, 5}, ErrnoCase{EPERM, 5}, ErrnoCase{ENOENT, 2},
-                                           ErrnoCase{ENOTDIR, 3}, ErrnoCase{EMFILE, 4}, ErrnoCase{ENFILE, 4},
-                                           ErrnoCase{ENOMEM, 8}, ErrnoCase{EROFS, 19}, ErrnoCase{ENXIO, 21},
-                                           ErrnoCase{ENODEV, 21}, ErrnoCase{ENOMEDIUM, 21},
-                                           ErrnoCase{EBUSY, 32}, ErrnoCase{ETXTBSY, 32},
-                                           ErrnoCase{ENOSPC, 112}, ErrnoCase{EDQUOT, 112},
-                                           ErrnoCase{EEXIST, 80}, ErrnoCase{EINVAL, 87},
-                                           ErrnoCase{ENAMETOOLONG, 206}, ErrnoCase{ELOOP, 1921},
-                                           ErrnoCase{EIO, 1117}, ErrnoCase{EPIPE, 0x20000000u | EPIPE}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, ErrnoMapping,
+    ::testing::Values(ErrnoCase{EACCES, 5}, ErrnoCase{EPERM, 5}, ErrnoCase{ENOENT, 2}, ErrnoCase{ENOTDIR, 3},
+                      ErrnoCase{EMFILE, 4}, ErrnoCase{ENFILE, 4}, ErrnoCase{ENOMEM, 8}, ErrnoCase{EROFS, 19},
+                      ErrnoCase{ENXIO, 21}, ErrnoCase{ENODEV, 21}, ErrnoCase{ENOMEDIUM, 21},
+                      ErrnoCase{EBUSY, 32}, ErrnoCase{ETXTBSY, 32}, ErrnoCase{ENOSPC, 112},
+                      ErrnoCase{EDQUOT, 112}, ErrnoCase{EEXIST, 80}, ErrnoCase{EINVAL, 87},
+                      ErrnoCase{EOPNOTSUPP, 50}, ErrnoCase{ENAMETOOLONG, 206}, ErrnoCase{ELOOP, 1921},
+                      ErrnoCase{EIO, 1117}, ErrnoCase{EPIPE, 0x20000000u | EPIPE}));
 
 TEST(Drives, MountTableGivesLetteredVolumes) {
     TempDir dir;
@@ -151,6 +151,41 @@ TEST(Drives, VolumeOfAPathOnAFileSystemThatIsNoDrive) {
     EXPECT_FALSE(p.volumeOfPath("/no/such/path/here", volume, err));
     EXPECT_EQ(err.code, kErrorFileNotFound);
 }
+
+// Disks of every kind are drives with their file-system type, FUSE ones ("fuseblk" on a loop
+// device, as ntfs-3g and exfat-fuse mount a real disk) included.
+class DiskKinds : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(DiskKinds, MountedDiskIsADriveWithItsType) {
+    std::string why;
+    if (!test::LoopImage::canMake(GetParam(), &why))
+        GTEST_SKIP() << why;
+    test::LoopImage image({64, GetParam()});
+    ASSERT_TRUE(image.ok()) << image.error();
+    PosixPlatform p;
+    const std::vector<Drive> drives = p.drives();
+    const auto it = std::find_if(drives.begin(), drives.end(),
+                                 [&](const Drive& d) { return d.root == image.mountPoint() + "/"; });
+    ASSERT_NE(it, drives.end()) << "the mounted image is listed";
+    EXPECT_EQ(it->fileSystem, GetParam());
+    EXPECT_EQ(it->type, DriveType::Fixed);
+    EXPECT_EQ(it->itemText, std::string(1, it->letter) + ": [" + image.mountPoint() + "]");
+    EXPECT_EQ(p.fileSystemType(image.mountPoint() + "/"), GetParam());
+    EXPECT_EQ(p.driveOfPath(image.mountPoint()), it->letter);
+
+    // Only NTFS keeps a table of file records whose growth the platform can show.
+    std::int64_t gauge = 0;
+    Error err;
+    EXPECT_EQ(p.fileRecordGauge(image.mountPoint() + "/", gauge, err), GetParam() == "ntfs");
+    if (GetParam() != "ntfs") {
+        EXPECT_EQ(err.code, kErrorNotSupported);
+    }
+    // Settling a volume is harmless everywhere.
+    EXPECT_TRUE(p.settleVolume(image.mountPoint() + "/", err)) << err.message;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DiskKinds, ::testing::Values("ext4", "ntfs", "exfat"),
+                         [](const ::testing::TestParamInfo<std::string>& kind) { return kind.param; });
 
 TEST(Files, FolderCreationCodes) {
     TempDir dir;

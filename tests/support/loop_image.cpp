@@ -25,7 +25,67 @@ bool makeFolder(std::string& pattern) {
 #endif
 }
 
+bool isFuseType(const std::string& fsType) {
+    return fsType == "ntfs" || fsType == "exfat";
+}
+
+std::string makeCommand(const LoopImage::Options& options) {
+    const std::string& type = options.fsType;
+    if (type.rfind("ext", 0) == 0) // 4 KiB blocks as on real disks (mke2fs picks 1 KiB for small images)
+        return "mkfs." + type + " -q -F -b 4096 -m " + std::to_string(options.reservedPercent);
+    if (type == "xfs" || type == "btrfs")
+        return "mkfs." + type + " -q -f";
+    if (type == "ntfs") // quick: the image is all zeros already
+        return "mkntfs -q -F -f";
+    if (type == "exfat")
+        return "mkfs.exfat";
+    return "mkfs." + type;
+}
+
+// The program that mounts a FUSE type: device, then mount point.
+std::string fuseMountCommand(const std::string& fsType) {
+    return fsType == "ntfs" ? "ntfs-3g" : "mount.exfat-fuse";
+}
+
+// The first line a command prints (without its line end).
+std::string firstLine(const std::string& command) {
+    std::string line;
+#ifndef _WIN32
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512] = {};
+        if (fgets(buffer, sizeof buffer, pipe))
+            line = buffer;
+        pclose(pipe);
+    }
+#else
+    (void)command;
+#endif
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    return line;
+}
+
 } // namespace
+
+bool LoopImage::canMake(const std::string& fsType, std::string* why) {
+    if (!available(why))
+        return false;
+    const auto say = [&](const std::string& text) {
+        if (why)
+            *why = text;
+        return false;
+    };
+    const std::string maker = fsType == "ntfs" ? "mkntfs" : "mkfs." + fsType;
+    if (run("command -v " + maker + " >/dev/null 2>&1") != 0)
+        return say(maker + " is not installed");
+    if (isFuseType(fsType)) {
+        if (run("command -v " + fuseMountCommand(fsType) + " >/dev/null 2>&1") != 0)
+            return say(fuseMountCommand(fsType) + " is not installed");
+        if (!std::filesystem::exists("/dev/fuse"))
+            return say("this machine has no /dev/fuse");
+    }
+    return true;
+}
 
 int run(const std::string& command) {
     const int status = std::system(command.c_str());
@@ -85,12 +145,7 @@ LoopImage::LoopImage(Options options) : options_(std::move(options)) {
         error_ = "truncate failed";
         return;
     }
-    const bool ext = options_.fsType.rfind("ext", 0) == 0;
-    std::string force = options_.fsType == "xfs" ? " -f" : ext ? " -F" : "";
-    if (ext) // 4 KiB blocks as on real disks (mke2fs picks 1 KiB for small images)
-        force += " -b 4096 -m " + std::to_string(options_.reservedPercent);
-    const std::string quietFlag = options_.fsType == "exfat" ? "" : " -q"; // mkfs.exfat has none
-    if (run("mkfs." + options_.fsType + quietFlag + force + " '" + imagePath_ + "'" + quiet) != 0) {
+    if (run(makeCommand(options_) + " '" + imagePath_ + "'" + quiet) != 0) {
         error_ = "mkfs." + options_.fsType + " failed";
         return;
     }
@@ -100,6 +155,23 @@ LoopImage::LoopImage(Options options) : options_(std::move(options)) {
 bool LoopImage::mount(bool readOnly) {
     if (mounted_)
         return true;
+    if (isFuseType(options_.fsType)) {
+        // A FUSE driver mounts a block device (a "fuseblk" mount, as a real disk would be).
+        loopDevice_ = firstLine("losetup -f --show '" + imagePath_ + "' 2>/dev/null");
+        const std::string ro = readOnly ? " -o ro" : "";
+        if (loopDevice_.empty() || run(fuseMountCommand(options_.fsType) + ro + " '" + loopDevice_ + "' '" +
+                                       mountPoint_ + "' >/dev/null 2>&1") != 0) {
+            if (!loopDevice_.empty()) {
+                run("umount '" + mountPoint_ + "' >/dev/null 2>&1"); // should the driver have mounted it
+                run("losetup -d '" + loopDevice_ + "' >/dev/null 2>&1");
+            }
+            loopDevice_.clear();
+            error_ = "mount failed";
+            return false;
+        }
+        mounted_ = true;
+        return true;
+    }
     std::string flags = readOnly ? "-o loop,ro" : "-o loop";
     if (!options_.mountOptions.empty())
         flags += "," + options_.mountOptions;
@@ -116,11 +188,26 @@ bool LoopImage::mount(bool readOnly) {
 bool LoopImage::unmount() {
     if (!mounted_)
         return true;
-    if (run("umount '" + mountPoint_ + "' >/dev/null 2>&1") != 0) {
+    // A FUSE volume may still be busy for a moment: the driver is told of closed files after the
+    // close returns.
+    bool done = false;
+    for (int attempt = 0; attempt < 50 && !done; ++attempt) {
+        done = run("umount '" + mountPoint_ + "' >/dev/null 2>&1") == 0;
+        if (!done && loopDevice_.empty())
+            break; // a kernel file system is not busy by chance
+        if (!done)
+            run("sleep 0.1");
+    }
+    if (!done) {
         error_ = "umount failed";
         return false;
     }
     mounted_ = false;
+    if (!loopDevice_.empty()) {
+        // The FUSE driver has written everything once umount returns (fuseblk waits for it).
+        run("losetup -d '" + loopDevice_ + "' >/dev/null 2>&1");
+        loopDevice_.clear();
+    }
     return true;
 }
 
@@ -158,7 +245,12 @@ std::uint64_t LoopImage::countInFile(const std::string& path, const std::string&
 }
 
 LoopImage::~LoopImage() {
-    unmount();
+    if (!unmount()) {
+        // Never leave a mount behind, nor delete through it.
+        run("umount -l '" + mountPoint_ + "' >/dev/null 2>&1");
+        if (!loopDevice_.empty())
+            run("losetup -d '" + loopDevice_ + "' >/dev/null 2>&1");
+    }
     std::error_code ec;
     if (!folder_.empty())
         std::filesystem::remove_all(folder_, ec);

@@ -1,7 +1,8 @@
 // A small file-system image of a test's own, loop-mounted on a temporary folder, so a fill
 // runs against a real disk and the raw image can be searched afterwards. Needs root and a
 // loop device; available() says whether this machine has them (and fails the test where they
-// are required).
+// are required). ext4, xfs and btrfs mount through the kernel; ntfs (ntfs-3g) and exfat
+// (exfat-fuse) through FUSE on a loop device.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +13,8 @@ namespace spylerom::test {
 class LoopImage {
 public:
     struct Options {
-        std::uint64_t sizeMiB = 128;
-        std::string fsType = "ext4";
+        std::uint64_t sizeMiB = 128; // xfs needs 300 at least
+        std::string fsType = "ext4"; // "ext4", "xfs", "btrfs", "ntfs", "exfat"
         bool readOnly = false;
         // Blocks kept for root (ext file systems). Writing them needs CAP_SYS_RESOURCE, which a
         // user (and a container's root) lacks; a fill then cannot reach them. 0 keeps none.
@@ -31,6 +32,8 @@ public:
     // Whether this machine can loop-mount (why not, when it cannot). When required() and it
     // cannot, the running test fails as well, so the caller's skip does not pass it.
     static bool available(std::string* why = nullptr);
+    // Whether this machine can make and mount a file system of that type (its tools, FUSE).
+    static bool canMake(const std::string& fsType, std::string* why = nullptr);
 
     explicit LoopImage(Options options);
     LoopImage() : LoopImage(Options{}) {}
@@ -58,6 +61,7 @@ private:
     std::string folder_;
     std::string imagePath_;
     std::string mountPoint_;
+    std::string loopDevice_; // the FUSE types' loop device while mounted
     std::string error_;
     bool mounted_ = false;
 };

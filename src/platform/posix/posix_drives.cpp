@@ -87,6 +87,7 @@ std::vector<Drive> PosixPlatform::drivesFromMountInfo(const std::string& mountIn
             const std::string mountPoint = target;
             if (mountPoint == "/") {
                 root.label = volumeLabel(source);
+                root.fileSystem = volumeTypeOf(MountFacts{-1, mountPoint, source ? source : "", type, {}});
                 continue;
             }
             const bool network = isNetworkType(type);
@@ -104,6 +105,12 @@ std::vector<Drive> PosixPlatform::drivesFromMountInfo(const std::string& mountIn
                 drive.remotePath = source ? source : "";
             else
                 drive.label = volumeLabel(source);
+            // A FUSE driver's volume (ntfs-3g, exfat-fuse: "fuseblk" on the device) is a disk
+            // like any other; its type is the one on the device.
+            MountFacts facts;
+            facts.type = type;
+            facts.source = source ? source : "";
+            drive.fileSystem = volumeTypeOf(facts);
             found.push_back(std::move(drive));
         }
         mnt_free_iter(iter);

@@ -36,6 +36,8 @@ ErrorCode windowsCode(int err) {
     case ENOSPC:
     case EDQUOT:
         return kErrorDiskFull;
+    case EOPNOTSUPP:
+        return kErrorNotSupported;
     case EEXIST:
         return kErrorFileExists;
     case EINVAL:

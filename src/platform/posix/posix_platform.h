@@ -39,6 +39,23 @@ struct DirectFile {
     std::size_t blockSize = 0; // the file system's block: the smallest direct piece at a full disk
     bool directNow = false;
 };
+// The mount that holds a folder, as /proc/self/mountinfo has it.
+struct MountFacts {
+    int id = -1;              // the mount's short id (given again once the volume is unmounted)
+    std::string target;       // mount point
+    std::string source;       // device (or share)
+    std::string type;         // as the kernel names it ("ext4", "fuseblk", ...)
+    std::string superOptions; // the file system's own options ("rw,blksize=4096", ...)
+};
+// False when the folder cannot be reached or no mount holds it.
+bool mountOfFolder(const std::string& folder, MountFacts& out);
+// Names the mount instance that holds path ("u" and the kernel's 64-bit mount id, which is never
+// given twice while the system runs; "m" and the short id on kernels before 6.8, whose ids are
+// given again). A volume unmounted and mounted anew gets another name. Empty when unknown.
+std::string mountInstanceOf(const std::string& path);
+// The file-system type a mount stands for: its own type, or for a FUSE mount of a block
+// device the type on that device (libblkid), in lower case.
+std::string volumeTypeOf(const MountFacts& mount);
 
 class PosixPlatform : public Platform {
 public:
@@ -72,8 +89,12 @@ public:
                    Error& err) override;
     bool flushFile(FileHandle file, Error& err) override;
     bool closeFile(FileHandle file, Error& err) override;
-    std::string liftWriteReserve(const std::string& folder) override;
+    std::string writeReserveToken(const std::string& folder) override;
+    bool liftWriteReserve(const std::string& token) override;
     void restoreWriteReserve(const std::string& token) override;
+    bool settleVolume(const std::string& folder, Error& err) override;
+    std::string fileSystemType(const std::string& folder) const override;
+    bool fileRecordGauge(const std::string& folder, std::int64_t& gauge, Error& err) const override;
 
     bool deleteFile(const std::string& path, Error& err) override;
     bool moveFile(const std::string& from, const std::string& to, Error& err) override;
@@ -128,6 +149,9 @@ private:
     MachineSources machine_;
     mutable std::mutex directMutex_; // the writer thread and the closing thread share the map
     std::map<int, DirectFile> directFiles_;
+    // The mount instance fileRecordGauge last looked at, and whether ntfs-3g serves it.
+    mutable std::mutex recordGaugeMutex_;
+    mutable std::pair<std::string, bool> recordGaugeMount_;
 };
 
 } // namespace spylerom::platform

@@ -138,8 +138,10 @@ std::vector<Drive> Win32Platform::drives() const {
         const std::wstring root = widen(drive.root);
         drive.type = typeOf(GetDriveTypeW(root.c_str()));
         // A removable drive is not asked for its label: that would spin up a diskette.
-        if (drive.type != DriveType::Removable && drive.type != DriveType::Unknown)
+        if (drive.type != DriveType::Removable && drive.type != DriveType::Unknown) {
             drive.label = volumeLabel(root);
+            drive.fileSystem = fileSystemType(drive.root);
+        }
         if (drive.type == DriveType::Remote)
             drive.remotePath = networkPath(drive.letter);
         drive.itemText = driveItemText(drive);

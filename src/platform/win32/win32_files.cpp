@@ -86,12 +86,6 @@ bool Win32Platform::closeFile(FileHandle file, Error& err) {
     return CloseHandle(handleOf(file)) || fail(err);
 }
 
-std::string Win32Platform::liftWriteReserve(const std::string&) {
-    return {};
-}
-
-void Win32Platform::restoreWriteReserve(const std::string&) {}
-
 bool Win32Platform::deleteFile(const std::string& path, Error& err) {
     return DeleteFileW(widen(path).c_str()) || fail(err);
 }

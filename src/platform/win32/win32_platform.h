@@ -65,8 +65,12 @@ public:
     bool flushFile(FileHandle file, Error& err) override;
     bool closeFile(FileHandle file, Error& err) override;
     // Windows file systems hold nothing back from a file write: nothing to lift.
-    std::string liftWriteReserve(const std::string& folder) override;
+    std::string writeReserveToken(const std::string& folder) override;
+    bool liftWriteReserve(const std::string& token) override;
     void restoreWriteReserve(const std::string& token) override;
+    bool settleVolume(const std::string& folder, Error& err) override;
+    std::string fileSystemType(const std::string& folder) const override;
+    bool fileRecordGauge(const std::string& folder, std::int64_t& gauge, Error& err) const override;
 
     bool deleteFile(const std::string& path, Error& err) override;
     bool moveFile(const std::string& from, const std::string& to, Error& err) override;

@@ -1,0 +1,130 @@
+// Takes the free file records of a volume with small files, and deletes them again. The files
+// are made and deleted relative to their pinned folder, never by path.
+#include "fill/record_fill.h"
+
+namespace spylerom::fill {
+
+using platform::sys;
+
+namespace {
+
+std::string recordFolder(const std::string& folder) {
+    return folder + kRecordFolderName + platform::kPathSeparator;
+}
+
+// Short names leave the most room in the record for the pattern.
+std::string recordFileName(std::int64_t n) {
+    return std::to_string(n) + ".tmp";
+}
+
+// The step's folder, opened for the files in it; closed with the object.
+class PinnedFolder {
+public:
+    PinnedFolder(const std::string& path, platform::Error& err)
+        : handle_(sys().openFillFolder(path, "", err)) {}
+    ~PinnedFolder() {
+        if (ok())
+            sys().closeFolder(handle_);
+    }
+    PinnedFolder(const PinnedFolder&) = delete;
+    PinnedFolder& operator=(const PinnedFolder&) = delete;
+    bool ok() const { return handle_ != platform::kInvalidFolder; }
+    platform::FolderHandle get() const { return handle_; }
+
+private:
+    platform::FolderHandle handle_;
+};
+
+// One record file of the pattern; false with err when it cannot be made whole. made tells
+// whether the name exists (and so must go with the others).
+bool makeRecordFile(const PinnedFolder& folder, const std::string& name, const std::uint8_t* pattern,
+                    std::size_t bytes, bool& made, platform::Error& err) {
+    platform::FileIdentity id;
+    const platform::FileHandle file = sys().createFillFile(folder.get(), name, id, err);
+    made = file != platform::kInvalidFile;
+    if (!made)
+        return false;
+    std::size_t written = 0;
+    bool ok = sys().writeFile(file, pattern, bytes, written, err);
+    if (ok && written < bytes) {
+        err.code = platform::kErrorDiskFull;
+        ok = false;
+    }
+    platform::Error closeErr;
+    if (!sys().closeFile(file, closeErr) && ok) {
+        err = closeErr;
+        ok = false;
+    }
+    return ok;
+}
+
+} // namespace
+
+bool KeepsDataInFileRecords(const std::string& fileSystemType) {
+    return fileSystemType == "ntfs";
+}
+
+bool CanTakeFileRecords(const std::string& folder) {
+    std::int64_t gauge = 0;
+    platform::Error err;
+    return KeepsDataInFileRecords(sys().fileSystemType(folder)) && sys().fileRecordGauge(folder, gauge, err);
+}
+
+RecordFillResult TakeFreeFileRecords(const std::string& folder, const std::uint8_t* pattern,
+                                     std::size_t recordBytes, const std::function<bool()>& stopRequested) {
+    RecordFillResult result;
+    std::int64_t gauge = 0;
+    // (Wine, for one, calls every folder NTFS and has no table to show.)
+    if (!KeepsDataInFileRecords(sys().fileSystemType(folder)) ||
+        !sys().fileRecordGauge(folder, gauge, result.error)) {
+        result.skipped = true;
+        result.error = {};
+        return result;
+    }
+    const std::string records = recordFolder(folder);
+    if (!sys().createFolder(records, result.error))
+        return result;
+    result.folderMade = true;
+    const PinnedFolder pinned(records, result.error);
+    if (!pinned.ok())
+        return result;
+    while (result.files < kMaxRecordFiles && !(stopRequested && stopRequested())) {
+        bool made = false;
+        const bool whole = makeRecordFile(pinned, recordFileName(result.files + 1), pattern, recordBytes,
+                                          made, result.error);
+        if (made)
+            ++result.files; // a name that was made but not filled still goes with the others
+        if (!whole)
+            break;
+        std::int64_t now = 0;
+        if (!sys().fileRecordGauge(folder, now, result.error))
+            break;
+        if (now > gauge) {
+            result.tookAll = true; // the table grew: this file needed a new record
+            break;
+        }
+        gauge = now;
+    }
+    return result;
+}
+
+std::int64_t RemoveRecordFiles(const std::string& folder, std::int64_t files, platform::Error& err) {
+    const std::string records = recordFolder(folder);
+    std::int64_t failed = 0;
+    {
+        const PinnedFolder pinned(records, err);
+        if (!pinned.ok())
+            return files;
+        for (std::int64_t n = 1; n <= files; ++n) {
+            platform::Error one;
+            if (!sys().deleteFillFile(pinned.get(), recordFileName(n), one) && failed++ == 0)
+                err = one;
+        }
+    }
+    platform::Error one;
+    if (!sys().removeFolder(records, one) && failed == 0 && err.code == platform::kErrorSuccess)
+        err = one;
+    return failed;
+}
+
+} // namespace spylerom::fill

@@ -1,0 +1,52 @@
+// The file-record step of a fill: NTFS keeps a small file's data and its name inside the file's
+// record, which no free-space fill reaches. Small files of the pattern, made before the space
+// fill, take every free record; they go with the big files. Logging is the caller's.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace spylerom::fill {
+
+// The folder of the record files, inside the fill folder.
+inline constexpr const char* kRecordFolderName = "spylerom-poster";
+// Data bytes of one record file: with its name and attributes it stays inside a 1 KiB record,
+// and covers the part of the record where a deleted small file kept its data.
+inline constexpr std::size_t kRecordFileBytes = 600;
+// Records taken at most in one step, should a table never show that it grows.
+inline constexpr std::int64_t kMaxRecordFiles = 4'000'000;
+
+struct RecordFillResult {
+    // The volume keeps no file data in its records, or does not show its table's growth.
+    bool skipped = false;
+    bool folderMade = false; // the step's folder exists (RemoveRecordFiles takes it away)
+    std::int64_t files = 0;  // record files made (they stay until RemoveRecordFiles)
+    bool tookAll = false;    // the table began to grow: no free record was left untaken
+    platform::Error error;   // what ended the step early (code 0 when nothing did)
+};
+
+// Whether a file system (as Platform::fileSystemType names it) keeps small files' data in its
+// file records.
+bool KeepsDataInFileRecords(const std::string& fileSystemType);
+
+// Whether the step can run on the volume that holds folder: it keeps data in its records and
+// shows when its table of records grows (Platform::fileRecordGauge).
+bool CanTakeFileRecords(const std::string& folder);
+
+// Makes the folder kRecordFolderName in `folder` (which ends in the separator) and files of
+// `recordBytes` bytes of `pattern` in it, one by one, until the volume's record gauge shows that
+// the table takes new records, stopRequested() answers true, or a file cannot be made (a full
+// disk among others). An existing folder of that name is not used (code 183): it is not ours to
+// fill. Skipped where CanTakeFileRecords says no.
+RecordFillResult TakeFreeFileRecords(const std::string& folder, const std::uint8_t* pattern,
+                                     std::size_t recordBytes, const std::function<bool()>& stopRequested);
+
+// Deletes the files the step made (names "<n>.tmp", n = 1..files) and then their folder.
+// Returns the number of files that could not be deleted; err holds the first failure.
+std::int64_t RemoveRecordFiles(const std::string& folder, std::int64_t files, platform::Error& err);
+
+} // namespace spylerom::fill

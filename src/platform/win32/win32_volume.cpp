@@ -1,0 +1,103 @@
+// The volume that holds a folder: its file-system name, the flush of its metadata and the gauge
+// of NTFS's table of file records. Windows file systems hold no blocks back from file writes.
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+#include <winioctl.h>
+
+#include <algorithm>
+#include <cwctype>
+
+namespace spylerom::platform {
+
+namespace {
+
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle() {
+        if (valid())
+            CloseHandle(handle_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// "X:\" (or the mounted folder) of the volume that holds path; empty when unknown.
+std::wstring volumeRootOf(const std::string& path) {
+    wchar_t root[MAX_PATH + 1] = {};
+    return GetVolumePathNameW(widen(path).c_str(), root, MAX_PATH + 1) ? std::wstring(root) : std::wstring();
+}
+
+// The folder itself, opened for queries only (no right to its content is needed).
+HANDLE openFolder(const std::string& folder) {
+    return CreateFileW(widen(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+} // namespace
+
+std::string Win32Platform::writeReserveToken(const std::string&) {
+    return {};
+}
+
+bool Win32Platform::liftWriteReserve(const std::string&) {
+    return false;
+}
+
+void Win32Platform::restoreWriteReserve(const std::string&) {}
+
+bool Win32Platform::settleVolume(const std::string& folder, Error& err) {
+    // Flushing a whole volume writes its metadata home; it takes an administrator's handle on
+    // "\\.\X:". Without one, the flushes of the single files are what there is.
+    const std::wstring root = volumeRootOf(folder);
+    if (root.size() != 3 || root[1] != L':')
+        return true;
+    const std::wstring device = L"\\\\.\\" + root.substr(0, 2);
+    const Handle volume(CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!volume.valid())
+        return true;
+    if (!FlushFileBuffers(volume.get())) {
+        err = lastError();
+        return false;
+    }
+    return true;
+}
+
+std::string Win32Platform::fileSystemType(const std::string& folder) const {
+    const std::wstring root = volumeRootOf(folder);
+    wchar_t name[MAX_PATH + 1] = {};
+    if (root.empty() ||
+        !GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1))
+        return {};
+    std::wstring lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) { return std::towlower(c); });
+    return narrow(lower);
+}
+
+bool Win32Platform::fileRecordGauge(const std::string& folder, std::int64_t& gauge, Error& err) const {
+    const Handle dir(openFolder(folder));
+    if (!dir.valid()) {
+        err = lastError();
+        return false;
+    }
+    NTFS_VOLUME_DATA_BUFFER data{};
+    DWORD returned = 0;
+    if (!DeviceIoControl(dir.get(), FSCTL_GET_NTFS_VOLUME_DATA, nullptr, 0, &data, sizeof data, &returned,
+                         nullptr) ||
+        data.BytesPerFileRecordSegment == 0) {
+        err = errorFromWin32(kErrorNotSupported); // not NTFS
+        return false;
+    }
+    // The table's records in use or free: it grows only when no free record is left.
+    gauge = data.MftValidDataLength.QuadPart / data.BytesPerFileRecordSegment;
+    return true;
+}
+
+} // namespace spylerom::platform

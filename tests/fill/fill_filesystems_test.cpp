@@ -1,0 +1,470 @@
+// The fill on the file systems users bring: ext4, xfs, btrfs, NTFS (ntfs-3g) and exFAT
+// (exfat-fuse), each on an image of the test's own. Deleted files' contents are on the raw image
+// before a pass and gone after it, wherever the file system kept them (free blocks, the xfs
+// reserve pool, an ext4 tree block, an NTFS file record); kept files stay byte for byte.
+#include "fill/fill_engine.h"
+#include "fill/record_fill.h"
+#include "fill/recording_window.h"
+#include "frame/textfil.h"
+#include "platform/posix/posix_platform.h"
+#include "support/env_guard.h"
+#include "support/loop_image.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/ioctl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <xfs/xfs.h>
+
+namespace spylerom::fill {
+namespace {
+
+using test::LoopImage;
+using test::RecordingWindow;
+
+const std::string kMarker = "DELETED-SECRET-51c8e2-";
+
+// `count` files of `bytes` bytes holding the marker over and over, synced.
+// `prefix` + i + ".dat", i = 0..count-1.
+void writeMarkerFiles(const std::string& prefix, int count, std::size_t bytes = 1u << 20) {
+    std::string block;
+    while (block.size() < bytes)
+        block += kMarker + std::to_string(block.size()) + "\n";
+    block.resize(bytes);
+    for (int i = 0; i < count; ++i)
+        test::writeText(prefix + std::to_string(i) + ".dat", block);
+}
+
+std::int64_t freeBytes(const std::string& folder) {
+    struct statvfs st {};
+    return statvfs(folder.c_str(), &st) == 0
+               ? static_cast<std::int64_t>(st.f_bavail) * static_cast<std::int64_t>(st.f_frsize)
+               : -1;
+}
+
+// Marker files of 1 MiB until less than `leaveMiB` is free (or a file no longer fits, where
+// the free count is an estimate, as on btrfs); returns how many were written whole.
+int writeMarkersUntilNearlyFull(const std::string& folder, std::int64_t leaveMiB) {
+    int count = 0;
+    try {
+        for (; freeBytes(folder) > (leaveMiB + 1) << 20; ++count)
+            writeMarkerFiles(folder + "/old-" + std::to_string(count) + "-", 1);
+    } catch (const std::runtime_error&) {
+        std::filesystem::remove(folder + "/old-" + std::to_string(count) + "-0.dat");
+    }
+    test::run("sync");
+    return count;
+}
+
+void deleteMarkerFiles(const std::string& folder, int count) {
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(::unlink((folder + "/old-" + std::to_string(i) + "-0.dat").c_str()), 0) << i;
+    test::run("sync");
+}
+
+std::string keptContent(int seed = 0) {
+    std::string text;
+    for (int i = 0; text.size() < 300000; ++i)
+        text += "keep " + std::to_string(seed) + " line " + std::to_string(i * 7919 % 100003) + "\n";
+    return text;
+}
+
+// The UTF-16LE form of an ASCII text, as NTFS keeps file names.
+std::string utf16(const std::string& ascii) {
+    std::string wide;
+    for (const char c : ascii) {
+        wide += c;
+        wide += '\0';
+    }
+    return wide;
+}
+
+// The xfs reserve pool of the volume mounted at mountPoint, in blocks; -1 when unreadable.
+long long xfsPool(const std::string& mountPoint) {
+    const int fd = ::open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return -1;
+    xfs_fsop_resblks_t pool{};
+    const int rc = ioctl(fd, XFS_IOC_GET_RESBLKS, &pool);
+    ::close(fd);
+    return rc == 0 ? static_cast<long long>(pool.resblks) : -1;
+}
+
+bool setXfsPool(const std::string& mountPoint, std::uint64_t blocks) {
+    const int fd = ::open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    xfs_fsop_resblks_t pool{};
+    pool.resblks = blocks;
+    const int rc = ioctl(fd, XFS_IOC_SET_RESBLKS, &pool);
+    ::close(fd);
+    return rc == 0;
+}
+
+struct Volume {
+    std::string fsType;
+    std::uint64_t sizeMiB;
+};
+
+class FilesystemFill : public ::testing::Test {
+protected:
+    // Mounts a fresh image as drive T:; false (with a skip) where the machine cannot make it.
+    void start(const Volume& volume) {
+        std::string why;
+        if (!LoopImage::canMake(volume.fsType, &why))
+            GTEST_SKIP() << why;
+        image_ = std::make_unique<LoopImage>(LoopImage::Options{volume.sizeMiB, volume.fsType});
+        ASSERT_TRUE(image_->ok()) << volume.fsType << ": " << image_->error();
+        env_.set("APPDATA", appData_.path());
+        env_.set("SYSTEMDRIVE", "C:");
+        platform_.mapDrive('T', image_->mountPoint() + "/");
+        platform::setPlatform(&platform_);
+        frame::ResetLogState();
+        frame::logState().LogEnabled = true;
+        ResetFillState();
+        window_.drive = "T: [" + image_->mountPoint() + "]";
+        window_.fill = 0; // "Null"
+        window_.block = 7;
+    }
+    void TearDown() override {
+        platform::setPlatform(nullptr);
+        frame::ResetLogState();
+        ResetFillState();
+    }
+
+    void runPass() {
+        engine_.StasjonChange(true);
+        engine_.Spyleromen();
+    }
+    int logCount(const std::string& needle) const {
+        int n = 0;
+        for (const auto& line : frame::logState().LogLines)
+            n += line.find(needle) != std::string::npos;
+        return n;
+    }
+    std::string logLineWith(const std::string& needle) const {
+        for (const auto& line : frame::logState().LogLines)
+            if (line.find(needle) != std::string::npos)
+                return line;
+        return {};
+    }
+    std::string logText() const {
+        std::string text;
+        for (const auto& line : frame::logState().LogLines)
+            text += line + "\n";
+        return text;
+    }
+    std::vector<std::string> leftovers() const {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(image_->mountPoint()))
+            if (entry.path().filename().string().rfind("spylerom-", 0) == 0)
+                found.push_back(entry.path().string());
+        return found;
+    }
+    std::string mount() const { return image_->mountPoint(); }
+
+    test::EnvGuard env_;
+    test::TempDir appData_;
+    std::unique_ptr<LoopImage> image_;
+    platform::PosixPlatform platform_;
+    RecordingWindow window_;
+    FillEngine engine_{window_};
+};
+
+class EveryFilesystem : public FilesystemFill, public ::testing::WithParamInterface<Volume> {};
+
+TEST_P(EveryFilesystem, NoMarkerLeftAndKeptFileUnchanged) {
+    start(GetParam());
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    const std::string kept = keptContent();
+    test::writeText(mount() + "/kept.txt", kept);
+    // Deleted data nearly everywhere: what a file system holds back from a fill (the xfs pool)
+    // is then sure to hold some of it.
+    const int markers = writeMarkersUntilNearlyFull(mount(), 8);
+    ASSERT_GT(markers, 50);
+    ASSERT_GT(image_->countInImage(kMarker), 1000u) << "the markers must be on the image before the fill";
+    deleteMarkerFiles(mount(), markers);
+
+    runPass();
+
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_EQ(logCount("FEIL"), 0) << logText();
+    EXPECT_TRUE(leftovers().empty());
+    ASSERT_TRUE(image_->unmount()) << image_->error();
+    EXPECT_EQ(image_->countInImage(kMarker), 0u)
+        << GetParam().fsType << ": a deleted file's content survived";
+    ASSERT_TRUE(image_->mount()) << image_->error();
+    EXPECT_EQ(test::readText(mount() + "/kept.txt"), kept);
+}
+
+std::string volumeName(const ::testing::TestParamInfo<Volume>& param) {
+    return param.param.fsType;
+}
+
+// xfs takes 300 MiB at least; the others are kept small so each case runs in seconds.
+INSTANTIATE_TEST_SUITE_P(Volumes, EveryFilesystem,
+                         ::testing::Values(Volume{"ext4", 160}, Volume{"xfs", 320}, Volume{"btrfs", 256},
+                                           Volume{"ntfs", 160}, Volume{"exfat", 160}),
+                         volumeName);
+
+TEST_F(FilesystemFill, Ext4FreeSpaceScatteredBetweenKeptFiles) {
+    start({"ext4", 160});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    // Markers and kept files in turn: once the markers are gone the free space is thousands of
+    // holes, and the fill file needs more extents than its inode holds, so ext4 gives it tree
+    // blocks of its own, taken from the holes and freed with the file.
+    int pairs = 0;
+    for (; freeBytes(mount()) > 8 << 20; ++pairs) {
+        writeMarkerFiles(mount() + "/old-" + std::to_string(pairs) + "-", 1, 64 * 1024);
+        test::writeText(mount() + "/kept-" + std::to_string(pairs) + ".txt",
+                        "kept file " + std::to_string(pairs) +
+                            std::string(4000, static_cast<char>('a' + pairs % 26)));
+    }
+    test::run("sync");
+    ASSERT_GT(pairs, 1000);
+    deleteMarkerFiles(mount(), pairs);
+
+    runPass();
+
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    ASSERT_TRUE(image_->unmount());
+    EXPECT_EQ(image_->countInImage(kMarker), 0u) << "a tree block kept what a deleted file held";
+    ASSERT_TRUE(image_->mount());
+    for (int i = 0; i < pairs; ++i)
+        ASSERT_EQ(test::readText(mount() + "/kept-" + std::to_string(i) + ".txt"),
+                  "kept file " + std::to_string(i) + std::string(4000, static_cast<char>('a' + i % 26)))
+            << i;
+}
+
+TEST_F(FilesystemFill, NtfsSmallFilesLeaveNeitherContentNorName) {
+    start({"ntfs", 160});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    // Notes of 200 bytes: NTFS keeps each one's data and name inside its file record.
+    constexpr int kNotes = 2000;
+    const std::string folder = mount() + "/notater";
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    for (int i = 0; i < kNotes; ++i) {
+        std::string note = "NOTE-SECRET-" + std::to_string(i) + "-";
+        note.resize(200, 'n');
+        test::writeText(folder + "/hemmelig-notat-" + std::to_string(i) + ".txt", note);
+    }
+    test::run("sync");
+    ASSERT_GE(image_->countInImage("NOTE-SECRET-"), static_cast<std::uint64_t>(kNotes));
+    ASSERT_GE(image_->countInImage(utf16("hemmelig-notat-")), static_cast<std::uint64_t>(kNotes));
+    std::filesystem::remove_all(folder);
+    test::run("sync");
+
+    runPass();
+
+    EXPECT_EQ(logCount("Fyller ledige filposter på T: [" + mount() + "]"), 1);
+    const std::string filled = logLineWith(" filposter fylt");
+    EXPECT_FALSE(filled.empty());
+    if (!filled.empty()) {
+        const auto end = filled.find(" filposter fylt");
+        EXPECT_GE(std::stoll(filled.substr(filled.rfind(' ', end - 1) + 1)), kNotes);
+    }
+    EXPECT_EQ(logCount("FEIL"), 0) << logLineWith("FEIL");
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_TRUE(leftovers().empty()) << "the record files and their folder go with the big files";
+    ASSERT_TRUE(image_->unmount());
+    EXPECT_EQ(image_->countInImage("NOTE-SECRET-"), 0u) << "a small file's data survived in its record";
+    EXPECT_EQ(image_->countInImage(utf16("hemmelig-notat-")), 0u) << "a small file's name survived";
+}
+
+TEST_F(FilesystemFill, StopDuringTheRecordStepRemovesItsFiles) {
+    start({"ntfs", 128});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    for (int i = 0; i < 1000; ++i)
+        test::writeText(mount() + "/n" + std::to_string(i), std::string(100, 'x'));
+    for (int i = 0; i < 1000; ++i)
+        std::filesystem::remove(mount() + "/n" + std::to_string(i));
+    bool stopped = false;
+    window_.onEvents = [&](int) {
+        if (!stopped && logCount("Fyller ledige filposter") == 1) {
+            stopped = true;
+            engine_.StoppKnappClick();
+        }
+    };
+    runPass();
+
+    EXPECT_TRUE(stopped) << "the record step serves the window while it works";
+    const std::string filled = logLineWith(" filposter fylt");
+    ASSERT_FALSE(filled.empty());
+    EXPECT_LT(std::stoll(filled.substr(filled.rfind(' ', filled.find(" filposter fylt") - 1) + 1)), 1000);
+    EXPECT_EQ(logCount("FEIL"), 0) << logText();
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_TRUE(leftovers().empty()) << "the record files go even when the step was stopped";
+}
+
+TEST_F(FilesystemFill, RecordStepTakesFreedRecordsAndRemovesItsFiles) {
+    start({"ntfs", 128});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    for (int i = 0; i < 300; ++i)
+        test::writeText(mount() + "/n" + std::to_string(i), std::string(100, 'x'));
+    for (int i = 0; i < 300; ++i)
+        std::filesystem::remove(mount() + "/n" + std::to_string(i));
+    const std::vector<std::uint8_t> pattern(kRecordFileBytes, 0xFF);
+
+    const RecordFillResult result =
+        TakeFreeFileRecords(mount() + "/", pattern.data(), pattern.size(), nullptr);
+    EXPECT_FALSE(result.skipped);
+    EXPECT_TRUE(result.tookAll);
+    EXPECT_EQ(result.error.code, 0u) << result.error.message;
+    EXPECT_GE(result.files, 300);
+    EXPECT_LT(result.files, 300 + 200) << "it ends soon after the table begins to grow";
+    EXPECT_EQ(std::filesystem::file_size(mount() + "/spylerom-poster/1.tmp"), kRecordFileBytes);
+
+    platform::Error err;
+    EXPECT_EQ(RemoveRecordFiles(mount() + "/", result.files, err), 0);
+    EXPECT_EQ(err.code, 0u) << err.message;
+    EXPECT_FALSE(std::filesystem::exists(mount() + "/spylerom-poster"));
+}
+
+TEST_F(FilesystemFill, RecordStepStopsWhenAskedAndLeavesAForeignFolderAlone) {
+    start({"ntfs", 128});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    for (int i = 0; i < 300; ++i)
+        test::writeText(mount() + "/n" + std::to_string(i), std::string(100, 'x'));
+    for (int i = 0; i < 300; ++i)
+        std::filesystem::remove(mount() + "/n" + std::to_string(i));
+    const std::vector<std::uint8_t> pattern(kRecordFileBytes, 0);
+    int asked = 0;
+    const RecordFillResult stopped =
+        TakeFreeFileRecords(mount() + "/", pattern.data(), pattern.size(), [&] { return ++asked > 10; });
+    EXPECT_EQ(stopped.files, 10);
+    EXPECT_FALSE(stopped.tookAll);
+    platform::Error err;
+    EXPECT_EQ(RemoveRecordFiles(mount() + "/", stopped.files, err), 0);
+
+    // A folder of that name that the step did not make is not filled.
+    ASSERT_TRUE(std::filesystem::create_directory(mount() + "/spylerom-poster"));
+    test::writeText(mount() + "/spylerom-poster/1.tmp", "user's own");
+    const RecordFillResult refused =
+        TakeFreeFileRecords(mount() + "/", pattern.data(), pattern.size(), nullptr);
+    EXPECT_EQ(refused.files, 0);
+    EXPECT_EQ(refused.error.code, platform::kErrorAlreadyExists);
+    EXPECT_EQ(test::readText(mount() + "/spylerom-poster/1.tmp"), "user's own");
+}
+
+TEST_F(FilesystemFill, RecordStepIsSkippedWhereRecordsHoldNoData) {
+    start({"ext4", 64});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    const std::vector<std::uint8_t> pattern(kRecordFileBytes, 0);
+    const RecordFillResult result =
+        TakeFreeFileRecords(mount() + "/", pattern.data(), pattern.size(), nullptr);
+    EXPECT_TRUE(result.skipped);
+    EXPECT_EQ(result.files, 0);
+    EXPECT_FALSE(std::filesystem::exists(mount() + "/spylerom-poster"));
+    runPass();
+    EXPECT_EQ(logCount("filposter"), 0);
+}
+
+TEST_F(FilesystemFill, XfsPoolIsLiftedForThePassAndRestoredAfterIt) {
+    start({"xfs", 320});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    const long long before = xfsPool(mount());
+    ASSERT_GT(before, 0) << "xfs keeps a reserve pool";
+    long long during = -1;
+    window_.onEvents = [&](int cycle) {
+        if (cycle == 1)
+            during = xfsPool(mount());
+    };
+    runPass();
+    EXPECT_EQ(during, 0) << "the pool is given to the fill";
+    EXPECT_EQ(xfsPool(mount()), before);
+}
+
+TEST_F(FilesystemFill, XfsPoolIsRestoredAfterStop) {
+    start({"xfs", 320});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    const long long before = xfsPool(mount());
+    ASSERT_GT(before, 0);
+    window_.block = 3;
+    window_.onEvents = [&](int cycle) {
+        if (cycle == 1) { // the first refresh comes long before the image is full
+            EXPECT_EQ(xfsPool(mount()), 0);
+            engine_.StoppKnappClick();
+        }
+    };
+    runPass();
+    EXPECT_EQ(logCount("Stopper fylling av disk"), 1);
+    EXPECT_EQ(xfsPool(mount()), before);
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(FilesystemFill, XfsTokenRestoresItsOwnMountOnly) {
+    start({"xfs", 320});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    const long long before = xfsPool(mount());
+    const std::string token = platform_.writeReserveToken(mount() + "/");
+    ASSERT_EQ(token.rfind("xfs:", 0), 0u) << token;
+    EXPECT_NE(token.find(":" + mount() + "=" + std::to_string(before)), std::string::npos) << token;
+    ASSERT_TRUE(platform_.liftWriteReserve(token));
+    EXPECT_EQ(xfsPool(mount()), 0);
+    platform_.restoreWriteReserve(token);
+    EXPECT_EQ(xfsPool(mount()), before);
+
+    // Mounted anew, the volume's pool is the kernel's again: an old token leaves it alone.
+    ASSERT_TRUE(platform_.liftWriteReserve(token));
+    ASSERT_TRUE(image_->unmount());
+    platform_.restoreWriteReserve(token); // the volume is gone: nothing to do, nothing to break
+    ASSERT_TRUE(image_->mount());
+    ASSERT_TRUE(setXfsPool(mount(), 100));
+    EXPECT_FALSE(platform_.liftWriteReserve(token));
+    platform_.restoreWriteReserve(token);
+    EXPECT_EQ(xfsPool(mount()), 100);
+}
+
+// The sysfs file of ext4's reserved clusters of the volume mounted at mountPoint.
+std::string ext4ReserveFile(const std::string& mountPoint) {
+    platform::MountFacts facts;
+    if (!platform::mountOfFolder(mountPoint, facts))
+        return {};
+    return "/sys/fs/ext4/" + std::filesystem::path(facts.source).filename().string() + "/reserved_clusters";
+}
+
+TEST_F(FilesystemFill, Ext4TokenRestoresItsOwnMountOnly) {
+    start({"ext4", 160});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    const std::string token = platform_.writeReserveToken(mount() + "/");
+    ASSERT_EQ(token.rfind("ext4:", 0), 0u) << token;
+    EXPECT_NE(token.find(":" + mount() + "="), std::string::npos) << token;
+    const std::string file = ext4ReserveFile(mount());
+    const std::string before = test::readText(file);
+    ASSERT_NE(before, "0\n");
+    ASSERT_TRUE(platform_.liftWriteReserve(token));
+    EXPECT_EQ(test::readText(file), "0\n");
+    platform_.restoreWriteReserve(token);
+    EXPECT_EQ(test::readText(file), before);
+
+    // Mounted anew, the kernel set the volume's reserve itself: an old token leaves it alone.
+    ASSERT_TRUE(platform_.liftWriteReserve(token));
+    ASSERT_TRUE(image_->unmount());
+    platform_.restoreWriteReserve(token); // the volume is gone: nothing to do, nothing to break
+    ASSERT_TRUE(image_->mount());
+    const std::string remounted = ext4ReserveFile(mount());
+    std::ofstream(remounted) << 7;
+    ASSERT_EQ(test::readText(remounted), "7\n");
+    EXPECT_FALSE(platform_.liftWriteReserve(token));
+    platform_.restoreWriteReserve(token);
+    EXPECT_EQ(test::readText(remounted), "7\n") << "a token never reaches a volume mounted anew";
+}
+
+} // namespace
+} // namespace spylerom::fill
