@@ -44,12 +44,21 @@ std::map<FolderHandle, Pinned>& pinnedFolders() {
     return folders;
 }
 
-bool volumeSerialOf(const std::string& root, DWORD& serial) {
-    std::wstring wide = widen(withTrailingSeparator(root));
-    // GetVolumeInformationW wants the volume's root; a mapped folder lies on the volume of its drive.
-    if (wide.size() > 3 && wide[1] == L':')
-        wide = wide.substr(0, 3);
-    return GetVolumeInformationW(wide.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) != 0;
+// The serial number of the volume that holds a folder, as its handle reports it (the same
+// source as a pinned folder's, so the two compare alike on any file system).
+bool volumeSerialOf(const std::string& folder, DWORD& serial) {
+    const std::wstring wide = widen(withTrailingSeparator(folder));
+    const HANDLE handle = wide.empty() ? INVALID_HANDLE_VALUE
+                                       : CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    serial = info.dwVolumeSerialNumber;
+    return known;
 }
 
 std::int64_t nanoseconds(const FILETIME& time) {
