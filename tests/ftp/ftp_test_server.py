@@ -1,9 +1,14 @@
 #!/usr/bin/python3
 """A real FTP server for the FTP tests: one user with a temporary root, on 127.0.0.1 and a free
 port it prints as "PORT <n>". It ends when its standard input closes (the test, or the test
-program, went away) or after --lifetime seconds, whichever comes first."""
+program, went away) or after --lifetime seconds, whichever comes first.
+
+Two kinds of file fail on purpose when fetched: a file named "abort-..." sends its first KiB and
+then breaks off with "426" (as a server whose disk fails does), and one named "stall-..." sends
+its first KiB and then nothing more while it keeps both connections open."""
 
 import argparse
+import errno
 import logging
 import os
 import select
@@ -38,6 +43,25 @@ def main():
             if log:
                 log.write((line if cmd != "PASS" else "PASS ****") + "\n")
             return super().pre_process_command(line, cmd, arg)
+
+        def ftp_RETR(self, file):
+            name = os.path.basename(file)
+            if self.data_channel is None or not name.startswith(("abort-", "stall-")):
+                return super().ftp_RETR(file)
+            with open(file, "rb") as f:
+                first = f.read(1024)
+            self.respond("125 Data connection already open. Transfer starting.")
+            self.data_channel.push(first)
+            if name.startswith("abort-"):
+                channel = self.data_channel
+
+                def abort():  # what a read error half-way does: the data connection closes, then 426
+                    if not channel._closed:
+                        channel._resp = ("426 %s; transfer aborted." % os.strerror(errno.EIO), logging.warning)
+                        channel.close()
+
+                self.ioloop.call_later(0.2, abort)
+            return file
 
     Handler.authorizer = authorizer
     server = FTPServer(("127.0.0.1", 0), Handler)
