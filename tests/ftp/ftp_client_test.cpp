@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <functional>
 #include <string>
@@ -64,7 +62,7 @@ protected:
         client_->setUsername(FtpTestServer::kUser);
         client_->setPassword(FtpTestServer::kPassword);
         client_->setTimeouts(10, 20);
-        ASSERT_EQ(mkdir(server_.file("pub").c_str(), 0755), 0);
+        ASSERT_TRUE(test::makeFolder(server_.file("pub")));
     }
 
     void connect() {

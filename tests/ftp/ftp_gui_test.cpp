@@ -25,8 +25,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sys/stat.h>
-
 #include <functional>
 #include <memory>
 
@@ -88,7 +86,7 @@ protected:
     void SetUp() override {
         FtpFormTest::SetUp();
         ASSERT_TRUE(server_.ok()) << server_.error();
-        ASSERT_EQ(mkdir(server_.file("pub").c_str(), 0755), 0);
+        ASSERT_TRUE(test::makeFolder(server_.file("pub")));
         ftpState().FTPMappe = "pub/";
     }
 
