@@ -48,11 +48,25 @@ using Job = WinInetFtpClient::Job;
 constexpr DWORD kChunk = 16384;
 constexpr std::size_t kQueued = 16; // chunks in flight between the file and the worker
 constexpr auto kPoll = std::chrono::milliseconds(50);
-constexpr auto kGrace = std::chrono::seconds(2); // for a stopped worker to end by itself
+constexpr auto kGrace = std::chrono::milliseconds(500); // for a stopped worker to end by itself
 
 std::wstring wide(const std::string& utf8) {
     const std::u16string text = utf8ToUtf16(utf8);
     return std::wstring(text.begin(), text.end());
+}
+
+// WinINet sends user name, password and file names in the system's ANSI code page, where the
+// server reads UTF-8 (RFC 2640): the text handed over is the one whose ANSI form is the UTF-8.
+std::wstring serverText(const std::string& utf8) {
+    if (utf8.empty())
+        return {};
+    const int size = static_cast<int>(utf8.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, utf8.data(), size, nullptr, 0);
+    if (length <= 0)
+        return wide(utf8);
+    std::wstring text(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, utf8.data(), size, text.data(), length);
+    return text;
 }
 
 std::string fromAnsi(const char* text) {
@@ -74,7 +88,9 @@ std::string lastReply() {
     if (!InternetGetLastResponseInfoA(&error, buffer, &length))
         return {};
     buffer[std::min<DWORD>(length, sizeof buffer - 1)] = '\0';
-    std::string text = fromAnsi(buffer);
+    std::string text = buffer;
+    if (utf16ToUtf8(utf8ToUtf16(text)) != text) // not UTF-8: the server's own code page
+        text = fromAnsi(buffer);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
         text.pop_back();
     const auto cut = text.find_last_of("\r\n");
@@ -82,7 +98,8 @@ std::string lastReply() {
 }
 
 int replyCode(const std::string& reply) {
-    if (reply.size() < 3 || !std::all_of(reply.begin(), reply.begin() + 3, [](char c) { return c >= '0' && c <= '9'; }))
+    if (reply.size() < 3 ||
+        !std::all_of(reply.begin(), reply.begin() + 3, [](char c) { return c >= '0' && c <= '9'; }))
         return 0;
     return std::stoi(reply.substr(0, 3));
 }
@@ -118,14 +135,15 @@ std::string errorText(DWORD error) {
         break;
     }
     wchar_t* text = nullptr;
-    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_FROM_HMODULE |
-                        FORMAT_MESSAGE_IGNORE_INSERTS;
+    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                        FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS;
     const DWORD length = FormatMessageW(flags, GetModuleHandleW(L"wininet.dll"), error, 0,
                                         reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string message;
     if (length > 0 && text) {
         message = utf16ToUtf8(std::u16string(text, text + length));
-        while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        while (!message.empty() &&
+               (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
             message.pop_back();
     }
     if (text)
@@ -272,8 +290,8 @@ void sizeWork(Job& job, HINTERNET session, std::wstring remote) {
 
 void fetchWork(Job& job, HINTERNET session, std::wstring remote) {
     const Finish finish(job);
-    HINTERNET file =
-        FtpOpenFileW(session, remote.c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0);
+    HINTERNET file = FtpOpenFileW(session, remote.c_str(), GENERIC_READ,
+                                  FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0);
     if (!file) {
         recordFailure(job);
         return;
@@ -326,7 +344,8 @@ void storeWork(Job& job, HINTERNET session, std::wstring remote) {
         std::size_t sent = 0;
         while (sent < chunk.size()) {
             DWORD written = 0;
-            if (!InternetWriteFile(file, chunk.data() + sent, static_cast<DWORD>(chunk.size() - sent), &written) ||
+            if (!InternetWriteFile(file, chunk.data() + sent, static_cast<DWORD>(chunk.size() - sent),
+                                   &written) ||
                 written == 0) {
                 recordFailure(job);
                 closeTransfer(job, releaseFile(job));
@@ -379,8 +398,8 @@ WinInetFtpClient::~WinInetFtpClient() {
         InternetCloseHandle(static_cast<HINTERNET>(internet_));
 }
 
-FtpResult WinInetFtpClient::wait(const std::shared_ptr<Job>& job, Phase phase, long limitSeconds, std::ostream* sink,
-                                 std::istream* source) {
+FtpResult WinInetFtpClient::wait(const std::shared_ptr<Job>& job, Phase phase, long limitSeconds,
+                                 std::ostream* sink, std::istream* source) {
     const bool work = phase == Phase::Fetch || phase == Phase::Store;
     const auto limit = std::chrono::seconds(limitSeconds);
     auto lastMove = Clock::now();
@@ -454,8 +473,8 @@ FtpResult WinInetFtpClient::wait(const std::shared_ptr<Job>& job, Phase phase, l
             return local;
         if (cancelled)
             return {FtpStatus::Cancelled, "cancelled by the user"};
-        return {FtpStatus::TimedOut, "the server did not answer or send data for " + std::to_string(limitSeconds) +
-                                         " seconds"};
+        return {FtpStatus::TimedOut,
+                "the server did not answer or send data for " + std::to_string(limitSeconds) + " seconds"};
     }
     if (job->ok)
         return {};
@@ -497,11 +516,11 @@ FtpResult WinInetFtpClient::connect() {
 
     resetProgress();
     auto job = std::make_shared<Job>();
-    std::thread worker = startWorker(job, [internet, h = wide(host()), p = static_cast<INTERNET_PORT>(port()),
-                                           u = wide(username()), w = wide(password())](Job& j) {
-        connectWork(j, internet, h, p, u, w);
-    });
-    const FtpResult result = wait(job, Phase::Connect, connectTimeout() + responseTimeout(), nullptr, nullptr);
+    std::thread worker = startWorker(
+        job, [internet, h = wide(host()), p = static_cast<INTERNET_PORT>(port()), u = serverText(username()),
+              w = serverText(password())](Job& j) { connectWork(j, internet, h, p, u, w); });
+    const FtpResult result =
+        wait(job, Phase::Connect, connectTimeout() + responseTimeout(), nullptr, nullptr);
     finishWorker(job, worker);
     if (!result.ok())
         return result;
@@ -520,8 +539,8 @@ FtpResult WinInetFtpClient::size(const std::string& remote, std::int64_t& size) 
         return {FtpStatus::NotConnected, "not connected"};
     resetProgress();
     auto job = std::make_shared<Job>();
-    std::thread worker =
-        startWorker(job, [session = static_cast<HINTERNET>(session_), r = wide(remote)](Job& j) { sizeWork(j, session, r); });
+    std::thread worker = startWorker(job, [session = static_cast<HINTERNET>(session_),
+                                           r = serverText(remote)](Job& j) { sizeWork(j, session, r); });
     FtpResult result = wait(job, Phase::Command, responseTimeout(), nullptr, nullptr);
     finishWorker(job, worker);
     if (result.ok()) {
@@ -546,8 +565,8 @@ FtpResult WinInetFtpClient::fetch(const std::string& remote, const std::string& 
         listener()->ftpWorkBegin(FtpDirection::Download);
     resetProgress();
     auto job = std::make_shared<Job>();
-    std::thread worker =
-        startWorker(job, [session = static_cast<HINTERNET>(session_), r = wide(remote)](Job& j) { fetchWork(j, session, r); });
+    std::thread worker = startWorker(job, [session = static_cast<HINTERNET>(session_),
+                                           r = serverText(remote)](Job& j) { fetchWork(j, session, r); });
     FtpResult result = wait(job, Phase::Fetch, responseTimeout(), &out, nullptr);
     finishWorker(job, worker);
     out.close();
@@ -575,8 +594,8 @@ FtpResult WinInetFtpClient::store(const std::string& localPath, const std::strin
         listener()->ftpWorkBegin(FtpDirection::Upload);
     resetProgress();
     auto job = std::make_shared<Job>();
-    std::thread worker =
-        startWorker(job, [session = static_cast<HINTERNET>(session_), r = wide(remote)](Job& j) { storeWork(j, session, r); });
+    std::thread worker = startWorker(job, [session = static_cast<HINTERNET>(session_),
+                                           r = serverText(remote)](Job& j) { storeWork(j, session, r); });
     FtpResult result = wait(job, Phase::Store, responseTimeout(), nullptr, &in);
     finishWorker(job, worker);
     if (result.ok())
@@ -587,6 +606,16 @@ FtpResult WinInetFtpClient::store(const std::string& localPath, const std::strin
 }
 
 void WinInetFtpClient::disconnect() {
+    if (session_) {
+        // WinINet closes without a word; the server is told goodbye first, within the response time.
+        auto job = std::make_shared<Job>();
+        std::thread worker = startWorker(job, [session = static_cast<HINTERNET>(session_)](Job& j) {
+            const Finish finish(j);
+            j.ok = FtpCommandW(session, FALSE, FTP_TRANSFER_TYPE_BINARY, L"QUIT", 0, nullptr) != FALSE;
+        });
+        wait(job, Phase::Command, responseTimeout(), nullptr, nullptr);
+        finishWorker(job, worker);
+    }
     closeSession();
     sizes_.clear();
     markDisconnected();

@@ -239,7 +239,11 @@ TEST_F(FtpClientTest, AServerThatGoesAwayLeavesTheClientDisconnected) {
 }
 
 TEST_F(FtpClientTest, NamesWithBlanksAndSpecialCharactersTravelIntact) {
+#ifdef _WIN32 // the test reads the server's folder through Windows, where "?" has no place in a name
+    const std::string name = "pub/bær fil #1 %20.txt";
+#else
     const std::string name = "pub/bær fil #1 %20?.txt";
+#endif
     writeText(local_.file("src.txt"), "innhold");
     connect();
     ASSERT_TRUE(client_->store(local_.file("src.txt"), name).ok());
@@ -262,12 +266,19 @@ struct NamedFailure {
     const char* remote; // fetched from pub/, or stored there when upload
     bool upload;
     FtpStatus status;
-    const char* reply; // the server's reply the message must quote
+    const char* reply; // the server's reply the message must quote (or the cause, where no reply comes)
 };
 
 void PrintTo(const NamedFailure& c, std::ostream* os) {
     *os << c.name;
 }
+
+#ifdef _WIN32
+constexpr const char* kStallCause =
+    "send data for 2 seconds"; // WinINet gives replies to failed commands only
+#else
+constexpr const char* kStallCause = "125 ";
+#endif
 
 class FtpNamedFailureTest : public FtpClientTest, public ::testing::WithParamInterface<NamedFailure> {};
 
@@ -294,7 +305,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(NamedFailure{"RefusedStore", "no-such-folder/x.bin", true, FtpStatus::RemoteRefused,
                                    "550 "},
                       NamedFailure{"AbortedFetch", "abort-x.bin", false, FtpStatus::TransferFailed, "426 "},
-                      NamedFailure{"StalledFetch", "stall-x.bin", false, FtpStatus::TimedOut, "125 "}),
+                      NamedFailure{"StalledFetch", "stall-x.bin", false, FtpStatus::TimedOut, kStallCause}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(FtpClientTest, AServerThatAcceptsAndStaysSilentTimesOut) {
@@ -307,7 +318,7 @@ TEST_F(FtpClientTest, AServerThatAcceptsAndStaysSilentTimesOut) {
     const double seconds = secondsSince(start);
     EXPECT_EQ(result.status, FtpStatus::TimedOut) << result.message;
     EXPECT_GE(seconds, 1.5);
-    EXPECT_LT(seconds, 6.0);
+    EXPECT_LT(seconds, 6.5); // connection and answer, 2 s each, and some slack
     EXPECT_FALSE(client_->connected());
     // The wait was no dead block: the listener was asked again and again (the window painted).
     EXPECT_GE(recorder_.asked, static_cast<int>(seconds * 8)) << seconds;

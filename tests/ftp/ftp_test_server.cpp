@@ -47,7 +47,8 @@ std::string lineValue(const std::string& text, const std::string& key) {
 
 bool makeFolder(const std::string& path) {
     std::error_code ec;
-    return std::filesystem::create_directory(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
+    return std::filesystem::create_directory(std::filesystem::path(std::u8string(path.begin(), path.end())),
+                                             ec);
 }
 
 std::string FtpTestServer::file(const std::string& relative) const {
@@ -104,7 +105,8 @@ FtpTestServer::FtpTestServer() {
 void FtpTestServer::start() {
     const char* launcher = std::getenv("SPYLEROM_FTP_LAUNCHER_PORT");
     if (!launcher || !*launcher) {
-        error_ = "no FTP server launcher: SPYLEROM_FTP_LAUNCHER_PORT is not set (scripts/test-win32.sh sets it)";
+        error_ =
+            "no FTP server launcher: SPYLEROM_FTP_LAUNCHER_PORT is not set (scripts/test-win32.sh sets it)";
         return;
     }
     const SOCKET s = connectTo(std::atoi(launcher));
