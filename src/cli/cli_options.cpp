@@ -148,9 +148,12 @@ std::string usageText() {
            "\n"
            "Settings: solvarek.ini in the working folder, else $APPDATA/Solvarek/etc/solvarek.ini.\n"
            "\n"
-           "Ctrl+C stops the fill cleanly: the temporary files are closed and deleted first.\n"
-           "Exit status: 0 when the run ended normally, 1 when a pass could not create its files,\n"
-           "2 on bad input, 130 after an interrupt.\n";
+           "Ctrl+C, Ctrl+\\, a closed terminal or kill stop the fill cleanly: the temporary files are\n"
+           "flushed, closed and deleted first. Every FEIL line of the log is shown on standard error.\n"
+           "\n"
+           "Exit status: 0 when the run ended normally; 1 when a file could not be created, written,\n"
+           "flushed or deleted; 2 on bad input (nothing is written then); 128 + N after signal N\n"
+           "(130 after Ctrl+C).\n";
 }
 
 } // namespace spylerom::cli

@@ -3,11 +3,13 @@
 #include "cli_options.h"
 #include "console_window.h"
 #include "fill/fill_engine.h"
+#include "fill/fill_record.h"
 #include "frame/startup.h"
 #include "frame/textfil.h"
 #include "platform/platform.h"
 
 #include <cctype>
+#include <string_view>
 #include <unistd.h>
 
 namespace spylerom::cli {
@@ -17,30 +19,51 @@ using platform::sys;
 namespace {
 
 constexpr int kExitOk = 0;
-constexpr int kExitNoFiles = 1;
+constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;
+constexpr int kExitSignalBase = 128;
 
 int usageError(std::FILE* err, const std::string& problem) {
     std::fprintf(err, "spylerom-cli: %s\nTry 'spylerom-cli --help' for more information.\n", problem.c_str());
     return kExitUsage;
 }
 
-// The drive list's text of the drive that DRIVE names: a letter, or a path on a drive.
-std::string driveTextFor(const std::string& drive) {
-    char letter = 0;
-    const bool letterForm = (drive.size() == 1 || (drive.size() == 2 && drive[1] == ':')) &&
-                            std::isalpha(static_cast<unsigned char>(drive[0]));
-    if (letterForm)
-        letter = static_cast<char>(std::toupper(static_cast<unsigned char>(drive[0])));
-    else
-        letter = sys().driveOfPath(drive);
-    if (letter == 0)
-        return {};
+bool letterForm(const std::string& drive) {
+    return (drive.size() == 1 || (drive.size() == 2 && drive[1] == ':')) &&
+           std::isalpha(static_cast<unsigned char>(drive[0]));
+}
+
+std::string itemTextOf(char letter) {
     for (const auto& d : sys().drives())
         if (d.letter == letter)
             return d.itemText;
     return {};
+}
+
+// The drive list's text of the drive that DRIVE names: a letter, or a path on a drive. A path
+// on a file system that is no drive (a tmpfs, /proc, a folder of another volume mounted into
+// the tree) names none: problem then says which file system it is and which drive holds it.
+std::string driveTextFor(const std::string& drive, std::string& problem) {
+    if (letterForm(drive))
+        return itemTextOf(static_cast<char>(std::toupper(static_cast<unsigned char>(drive[0]))));
+    const char letter = sys().driveOfPath(drive);
+    if (letter == 0)
+        return {};
+    const std::string itemText = itemTextOf(letter);
+    platform::MountedVolume volume;
+    platform::Error error;
+    // A mount deeper than the drive's root is a file system of its own inside that drive's tree.
+    if (!itemText.empty() && sys().volumeOfPath(drive, volume, error) &&
+        volume.mountPoint.size() > sys().driveRoot(letter).size()) {
+        std::string mountPoint = volume.mountPoint;
+        if (mountPoint.size() > 1)
+            mountPoint.pop_back();
+        problem = "'" + drive + "' lies on a " + (volume.type.empty() ? "file system" : volume.type) +
+                  " file system mounted at " + mountPoint +
+                  ", which is not a drive; the drive that holds it is " + itemText + " (see --list-drives)";
+        return {};
+    }
+    return itemText;
 }
 
 void listDrives(std::FILE* out) {
@@ -53,6 +76,22 @@ void listDrives(std::FILE* out) {
                      static_cast<long long>(space.freeToCaller / 1024 / 1024),
                      static_cast<long long>(space.total / 1024 / 1024));
     }
+}
+
+// A file that could not be created, written, flushed, closed or deleted gives one of these.
+bool isFailureLine(std::string_view message) {
+    return message.substr(0, 4) == "FEIL";
+}
+
+// Names the drive and its free space before anything is written to it.
+void announceDrive(ConsoleOutput& console, const std::string& driveText) {
+    platform::DiskSpace space;
+    platform::Error error;
+    const std::string root = sys().driveRootOfItem(driveText);
+    const std::string free = !root.empty() && sys().diskSpace(root, space, error)
+                                 ? std::to_string(space.freeToCaller / 1024 / 1024) + " MB free"
+                                 : "free space unknown";
+    console.line("spylerom-cli: filling " + driveText + ", " + free);
 }
 
 } // namespace
@@ -74,37 +113,58 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
         listDrives(out);
         return kExitOk;
     }
-    const std::string driveText = driveTextFor(options->drive);
+    const std::string driveText = driveTextFor(options->drive, problem);
     if (driveText.empty())
-        return usageError(err, "no drive '" + options->drive + "' (see --list-drives)");
+        return usageError(err, problem.empty() ? "no drive '" + options->drive + "' (see --list-drives)"
+                                               : problem);
 
     // Everything above only reads; from here on the frame's files are made and written, in the
     // window program's order: log, frame start-up, the work, frame shut-down, log saved.
+    ConsoleOutput console(err);
     auto& log = frame::logState();
     frame::InitLog();
-    if (options->verbose)
-        frame::setLogObserver([err](const std::string& line) { std::fprintf(err, "%s\n", line.c_str()); });
+    // Failures reach the user with logging off too; -v shows every line the log takes.
+    const bool verbose = options->verbose;
+    int failureLines = 0;
+    frame::setLogObserver([&console, &failureLines, verbose](const frame::LogEvent& e) {
+        const bool failure = isFailureLine(e.message);
+        failureLines += failure ? 1 : 0;
+        if (verbose && e.taken)
+            console.line(e.line);
+        else if (failure)
+            console.line("spylerom-cli: " + std::string(e.message));
+    });
     frame::FrameStartup(args);
+    // A fill that was killed left files and a lifted reserve: undone first, and told.
+    for (const auto& recovery : fill::RecoverAbandonedFills()) {
+        std::fprintf(err, "spylerom-cli: %s\n", fill::RecoveryText(recovery).c_str());
+        for (const auto& kept : recovery.filesKept)
+            std::fprintf(err, "spylerom-cli: not deleted, cannot be proven a fill file: %s\n", kept.c_str());
+    }
 
-    ConsoleWindow window(driveText, options->fillIndex, options->blockIndex, options->repetitions, err,
+    ConsoleWindow window(driveText, options->fillIndex, options->blockIndex, options->repetitions, console,
                          isatty(fileno(err)) != 0);
     fill::FillEngine engine(window);
     window.attach(&engine);
     engine.TrackBar1Change();
     engine.StasjonChange(true);
-    engine.Spyleromen();
+    const int failuresBefore = failureLines;
+    if (ConsoleWindow::endSignal() == 0) {
+        announceDrive(console, driveText);
+        engine.Spyleromen();
+    }
+    const bool fillFailed = engine.failedPasses() > 0 || failureLines > failuresBefore;
     window.finish();
     frame::FrameShutdown();
     frame::setLogObserver(nullptr);
 
     platform::Error saveError;
     if (!frame::SaveLog(saveError))
-        std::fprintf(err, "spylerom-cli: cannot write the log file %s: %s\n", log.LogFileName.c_str(),
-                     saveError.message.c_str());
+        console.line("spylerom-cli: cannot write the log file " + log.LogFileName + ": " + saveError.message);
 
-    if (window.interrupted())
-        return kExitInterrupted;
-    return engine.failedPasses() > 0 ? kExitNoFiles : kExitOk;
+    if (ConsoleWindow::endSignal() != 0)
+        return kExitSignalBase + ConsoleWindow::endSignal();
+    return fillFailed ? kExitFailed : kExitOk;
 }
 
 } // namespace spylerom::cli

@@ -1,28 +1,31 @@
 // The fill's window on a terminal: the choices are fixed values, the bars and the progress
-// text go to standard error (redrawn in place on a terminal, as plain lines otherwise), and
-// an interrupt arriving between cycles acts as the Stop button.
+// text go to standard error (redrawn in place on a terminal, as plain lines otherwise), and a
+// signal that ends the program (noted by its handler, seen here between cycles and before each
+// pass) acts as the Stop button.
 #pragma once
 
+#include "console_output.h"
 #include "fill/fill_engine.h"
 #include "fill/fill_window.h"
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 namespace spylerom::cli {
 
 class ConsoleWindow : public fill::FillWindow {
 public:
-    ConsoleWindow(std::string driveText, int fillIndex, int blockIndex, int repetitions, std::FILE* out,
+    ConsoleWindow(std::string driveText, int fillIndex, int blockIndex, int repetitions, ConsoleOutput& out,
                   bool terminal);
 
-    // The engine to stop when an interrupt has been seen.
+    // The engine to stop when a signal has been seen.
     void attach(fill::FillEngine* engine) { engine_ = engine; }
-    // Set from a signal handler; read between cycles.
-    static std::atomic<int>& interrupts();
-    bool interrupted() const { return stopped_; }
+    // Notes a signal that asks the program to end; safe in a signal handler. The first one
+    // noted is the one the exit status reports.
+    static void noteEndSignal(int signal);
+    // The first signal noted, 0 when none was.
+    static int endSignal();
     // Ends the in-place line so that later output starts on its own line.
     void finish();
 
@@ -42,17 +45,19 @@ public:
     void setWaitNoticeVisible(bool visible) override;
     void setPointer(fill::Pointer) override {}
     void showIdle() override {}
-    void showRunning() override {}
+    void showRunning() override;
     void repaintAndProcessEvents() override;
 
 private:
+    void stopOnSignal();
     void draw();
+    std::string timeLeft() const;
 
     std::string driveText_;
     int fillIndex_;
     int blockIndex_;
     int repetitions_;
-    std::FILE* out_;
+    ConsoleOutput& out_;
     bool terminal_;
     fill::FillEngine* engine_ = nullptr;
     bool stopped_ = false;

@@ -2,6 +2,7 @@
 #include "cli_run.h"
 #include "console_window.h"
 
+#include <csignal>
 #include <cstdio>
 
 #ifdef _WIN32
@@ -10,16 +11,14 @@
 #include <windows.h>
 
 #include <shellapi.h>
-#else
-#include <csignal>
 #endif
 
 namespace {
 
-void countInterrupt() {
-    // Only counted here; the fill sees it between cycles and stops cleanly. A second Ctrl+C
+void noteEndRequest(int signal) {
+    // Only noted here; the fill sees it between cycles and stops cleanly. A second request
     // must not abandon the clean-up, so the handler stays in place.
-    spylerom::cli::ConsoleWindow::interrupts().fetch_add(1);
+    spylerom::cli::ConsoleWindow::noteEndSignal(signal);
 }
 
 #ifdef _WIN32
@@ -28,7 +27,7 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
     case CTRL_CLOSE_EVENT: // the system waits a few seconds for the clean-up before it ends us
-        countInterrupt();
+        noteEndRequest(SIGINT);
         return TRUE;
     default:
         return FALSE;
@@ -48,8 +47,22 @@ std::vector<std::string> arguments() {
     return args;
 }
 #else
-extern "C" void onInterrupt(int) {
-    countInterrupt();
+extern "C" void onEndRequest(int signal) {
+    noteEndRequest(signal);
+}
+
+// A closed terminal (HUP), Ctrl+\ (QUIT), kill (TERM) and Ctrl+C (INT) all stop the fill
+// cleanly. A reader of the output that went away (PIPE) only ends the printing.
+void installSignalHandlers() {
+    struct sigaction action {};
+    action.sa_handler = onEndRequest;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGHUP, SIGQUIT, SIGTERM, SIGINT})
+        sigaction(signal, &action, nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
 }
 #endif
 
@@ -63,11 +76,7 @@ int main(int argc, char** argv) {
     SetConsoleOutputCP(CP_UTF8); // the texts are UTF-8
     return spylerom::cli::runCli(arguments(), stdout, stderr);
 #else
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    installSignalHandlers();
     return spylerom::cli::runCli(std::vector<std::string>(argv + 1, argv + argc), stdout, stderr);
 #endif
 }

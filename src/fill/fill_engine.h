@@ -5,6 +5,7 @@
 
 #include "fill/fill_state.h"
 #include "fill/fill_window.h"
+#include "fill/pass_files.h"
 
 #include <cstdint>
 #include <string>
@@ -33,13 +34,19 @@ public:
     // Passes of the latest run that ended because their files could not be created.
     int failedPasses() const { return failedPasses_; }
 
-private:
-    struct PassFiles;
+    // Passes of the latest run that met a failure after their files were made: a write that
+    // failed for another reason than a full drive, a drive that went away, a file that could not
+    // be flushed, closed or deleted.
+    int troubledPasses() const { return troubledPasses_; }
 
+    // How often the window is refreshed while the writer works, in milliseconds.
+    static constexpr int kRefreshMs = 50;
+
+private:
     const std::string& driveRoot(bool refresh);
-    bool createFiles(PassFiles& files, char letter);
-    void writeCycles(PassFiles& files, std::int64_t startFreeMB, bool randomFill);
-    void closeAndDelete(PassFiles& files);
+    bool openFiles(PassFiles& files, char letter);
+    void writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, bool randomFill);
+    void refresh(std::int64_t startFreeMB);
     void showProgress(double passPercent);
 
     FillWindow& window_;
@@ -47,6 +54,7 @@ private:
     bool runActive_ = false;
     bool passActive_ = false;
     int failedPasses_ = 0;
+    int troubledPasses_ = 0;
     bool rootKnown_ = false;
     std::string root_;
 };

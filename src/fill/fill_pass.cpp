@@ -1,10 +1,11 @@
-// One fill pass: measure, create the temporary files, write the pattern into all of them in
-// turn until the drive is full or Stop is pressed, then flush, close and delete them.
+// One fill pass: measure, pin the drive and create the temporary files, let the writer fill
+// them in turn until the drive is full, a write fails or Stop is pressed, then flush, close and
+// delete them. The window is served on a timer meanwhile, whatever the disk does.
 #include "fill/fill_engine.h"
 
 #include "fill/fill_random.h"
+#include "fill/fill_writer.h"
 #include "fill/format_number.h"
-#include "fill/io_error_texts.h"
 #include "frame/folders.h"
 #include "frame/textfil.h"
 #include "platform/platform.h"
@@ -12,7 +13,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <mutex>
 
 namespace spylerom::fill {
 
@@ -34,25 +37,53 @@ void measureDrive(const std::string& root, std::int64_t& totalMB, std::int64_t& 
     freeMB = space.freeToCaller / 1024 / 1024;
 }
 
-// The "FEILNR: " text of a code: the table's for 1..216, the system's own above.
-std::string errorText(const platform::Error& err) {
-    return err.code >= 1 && err.code <= 216 ? IoErrorTexts(err.code) : err.message;
+// The pass that runs now, for a program that ends in the middle of it (exit() from a toolkit
+// whose display went away): its writer is stopped and its files cleaned up before the process
+// goes.
+struct LivePass {
+    std::mutex mutex;
+    WriterProgress* progress = nullptr;
+    FillWriter* writer = nullptr;
+};
+
+LivePass& livePass() {
+    static LivePass pass;
+    return pass;
 }
 
-// Lifts a file system's write reserve for one scope.
-class ReserveLift {
-public:
-    explicit ReserveLift(const std::string& folder) : token_(sys().liftWriteReserve(folder)) {}
-    ~ReserveLift() {
-        if (!token_.empty())
-            sys().restoreWriteReserve(token_);
+extern "C" void cleanUpLivePassAtExit() {
+    LivePass& live = livePass();
+    const std::lock_guard lock(live.mutex);
+    if (live.writer) {
+        live.progress->stop = true;
+        live.writer->allowCleanUp();
+        live.writer->join(); // the writer's own clean-up flushes, closes and deletes the files
     }
-    ReserveLift(const ReserveLift&) = delete;
-    ReserveLift& operator=(const ReserveLift&) = delete;
+}
 
-private:
-    std::string token_;
+// Registers the pass that runs for as long as it lives.
+class LivePassScope {
+public:
+    LivePassScope(WriterProgress& progress, FillWriter& writer) {
+        static const bool registered = std::atexit(cleanUpLivePassAtExit) == 0;
+        (void)registered;
+        const std::lock_guard lock(livePass().mutex);
+        livePass().progress = &progress;
+        livePass().writer = &writer;
+    }
+    ~LivePassScope() {
+        const std::lock_guard lock(livePass().mutex);
+        livePass().progress = nullptr;
+        livePass().writer = nullptr;
+    }
+    LivePassScope(const LivePassScope&) = delete;
+    LivePassScope& operator=(const LivePassScope&) = delete;
 };
+
+void logLines(const std::vector<std::string>& lines) {
+    for (const auto& line : lines)
+        WriteLog(line);
+}
 
 } // namespace
 
@@ -89,10 +120,6 @@ const std::string& FillEngine::driveRoot(bool refresh) {
     return root_;
 }
 
-struct FillEngine::PassFiles {
-    std::vector<platform::FileHandle> handles; // handles[i - 1] belongs to FileNames[i - 1]
-};
-
 void FillEngine::StasjonChange(bool reset) {
     FillState& s = fillState();
     if (reset) {
@@ -118,45 +145,52 @@ void FillEngine::StasjonChange(bool reset) {
     window_.setStatusText(std::to_string(s.FreeMB) + " MB ledig av " + std::to_string(s.TotalMB) + " MB");
 }
 
-bool FillEngine::createFiles(PassFiles& files, char letter) {
+bool FillEngine::openFiles(PassFiles& files, char letter) {
     FillState& s = fillState();
     const std::string systemDrive = sys().environment("SYSTEMDRIVE");
-    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
-    const bool onSystemDrive = !systemDrive.empty() && upper == systemDrive.front();
-    const std::string driveRoot = root_; // fixed for the pass when it measured the drive
-    const char rootLetter = driveRoot.empty() ? 0 : sys().driveOfPath(driveRoot);
-
-    for (std::int32_t i = 1; i <= s.FileCount; ++i) {
-        std::string folder;
-        if (onSystemDrive) {
-            WriteLog("Systemdisken er valgt!");
-            folder = frame::solvarekpath("tmp");
-        } else {
-            folder = driveRoot.empty() ? std::string(1, letter) + ":" + platform::kPathSeparator : driveRoot;
-        }
-        const std::string name = folder + "spylerom-" + std::to_string(i) + ".tmp";
+    const std::string upper(1, static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+    const bool onSystemDrive = !systemDrive.empty() && upper.front() == systemDrive.front();
+    const std::string root = root_; // fixed for the pass when it measured the drive
+    if (root.empty()) {
+        // No such drive: nothing to pin, nothing is made anywhere else instead.
+        const std::string name = std::string(1, letter) + ":" + platform::kPathSeparator + "spylerom-1.tmp";
         s.FileNames.push_back(name);
-
         platform::Error err;
-        platform::FileHandle handle = platform::kInvalidFile;
-        if (driveRoot.empty()) {
-            err.code = platform::kErrorPathNotFound; // no such drive
-        } else if (rootLetter == 0 || sys().driveOfPath(folder) != rootLetter) {
-            // The folder is not on the chosen drive (a tmp folder on another disk, or a mount
-            // point whose volume is gone): filling it would wipe the wrong disk.
-            WriteLog("FEIL: Mappen " + folder + " ligger ikke på stasjon " + std::string(1, upper) +
-                     ":, ingen filer er laget");
+        err.code = platform::kErrorPathNotFound;
+        WriteLog("FEIL: UNDER OPPRETTELSE AV FILEN " + name);
+        WriteLog(ErrorNumberLine(err));
+        return false;
+    }
+    const std::string folder = onSystemDrive ? frame::solvarekpath("tmp") : root;
+
+    std::vector<std::string> names;
+    for (std::int32_t i = 1; i <= s.FileCount; ++i)
+        names.push_back("spylerom-" + std::to_string(i) + ".tmp");
+    PassFiles::Refusal refusal;
+    if (!files.pin(root, folder, upper, refusal) || !files.plan(names, refusal)) {
+        logLines(refusal.lines);
+        return false;
+    }
+    for (const auto& name : names) {
+        if (onSystemDrive)
+            WriteLog("Systemdisken er valgt!");
+        const std::string path = folder + name;
+        s.FileNames.push_back(path);
+        platform::Error err;
+        if (!files.create(name, err)) {
+            if (err.code == platform::kErrorFileExists)
+                // Not a file of ours (an earlier run's were cleaned up at the start): a user's
+                // file, or a link to one, is never opened, let alone filled.
+                WriteLog("FEIL: " + path + " finnes fra før og blir ikke rørt");
+            WriteLog("FEIL: UNDER OPPRETTELSE AV FILEN " + path);
+            WriteLog(ErrorNumberLine(err));
             return false;
-        } else {
-            handle = sys().createFillFile(name, err);
         }
-        if (handle == platform::kInvalidFile) {
-            WriteLog("FEIL: UNDER OPPRETTELSE AV FILEN " + name);
-            WriteLog("FEILNR: " + std::to_string(err.code) + " " + errorText(err));
-            return false;
-        }
-        files.handles.push_back(handle);
-        WriteLog("Oppretter " + name);
+        WriteLog("Oppretter " + path);
+    }
+    if (!files.commit(refusal)) {
+        logLines(refusal.lines);
+        return false;
     }
     return true;
 }
@@ -174,56 +208,87 @@ void FillEngine::showProgress(double passPercent) {
     window_.setProgressText(text);
 }
 
-void FillEngine::writeCycles(PassFiles& files, std::int64_t startFreeMB, bool randomFill) {
+void FillEngine::refresh(std::int64_t startFreeMB) {
     FillState& s = fillState();
-    const auto blockSize = static_cast<std::size_t>(s.BlockSize);
-    const std::int64_t startMs = sys().monotonicMilliseconds();
-    for (;;) {
-        for (const platform::FileHandle handle : files.handles) {
-            if (randomFill)
-                FillRandomPrefix(blockSize);
-            std::size_t written = 0;
-            platform::Error err;
-            const bool accepted = sys().writeFile(handle, s.PatternBuffer.data(), blockSize, written, err);
-            s.BytesWritten += static_cast<long double>(blockSize);
-            if (accepted)
-                written_ = static_cast<std::int32_t>(written);
-            else
-                s.WritingStopped = true; // the drive is full, or refuses: this cycle is the last
-        }
-        s.ElapsedSeconds = static_cast<double>(sys().monotonicMilliseconds() - startMs) / 1000.0;
-        StasjonChange(false);
-        double passPercent = 0;
-        if (startFreeMB > 0)
-            passPercent = 100.0 - static_cast<double>(s.FreeMB) / static_cast<double>(startFreeMB) * 100.0;
-        else if (s.WritingStopped)
-            passPercent = 100.0; // nothing was free: the pass is done once the drive refuses
-        showProgress(passPercent);
-        window_.repaintAndProcessEvents();
-        if (written_ < s.BlockSize || s.WritingStopped)
-            break;
-    }
+    StasjonChange(false);
+    double passPercent = 0;
+    if (startFreeMB > 0)
+        passPercent = 100.0 - static_cast<double>(s.FreeMB) / static_cast<double>(startFreeMB) * 100.0;
+    else if (s.WritingStopped)
+        passPercent = 100.0; // nothing was free: the pass is done once the drive refuses
+    showProgress(passPercent);
+    window_.repaintAndProcessEvents();
 }
 
-void FillEngine::closeAndDelete(PassFiles& files) {
+void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, bool randomFill) {
     FillState& s = fillState();
-    for (std::size_t i = 0; i < files.handles.size(); ++i) {
-        // The data must reach the device before the name goes, or its blocks may never be written.
-        platform::Error err;
-        const bool flushed = sys().flushFile(files.handles[i], err);
-        const bool closed = sys().closeFile(files.handles[i], err);
-        if (!flushed || !closed)
-            WriteLog("FEIL UNDER LUKKING AV FIL");
-        else
-            WriteLog("Lukker fil nr " + std::to_string(i + 1));
+    const auto blockSize = static_cast<std::size_t>(s.BlockSize);
+    const BlockStream::Kind kind =
+        randomFill ? BlockStream::Kind::Random : BlockStream::kindOf(s.PatternBuffer.data(), blockSize);
+    std::vector<BlockStream> streams;
+    std::vector<platform::FileHandle> handles;
+    for (const auto& file : files.files()) {
+        handles.push_back(file.handle);
+        streams.emplace_back(kind, s.PatternBuffer.data(), blockSize,
+                             [] { return static_cast<std::uint32_t>(sys().performanceCounter()); });
     }
-    for (std::size_t i = 0; i < files.handles.size(); ++i) {
-        WriteLog("Sletter fil nr. " + std::to_string(i + 1));
-        platform::Error err;
-        if (!sys().deleteFile(s.FileNames[i], err))
-            sys().removeFolder(s.FileNames[i], err); // a link to a folder at the name goes as a link
+
+    WriterProgress progress;
+    std::vector<std::string> cleanUpLines;
+    FillWriter writer(std::move(handles), std::move(streams), progress, [&] { files.finish(cleanUpLines); });
+    const LivePassScope live(progress, writer);
+    const std::int64_t startMs = sys().monotonicMilliseconds();
+    writer.start();
+
+    bool volumeLost = false;
+    bool measuredLast = false;
+    for (bool done = false; !done;) {
+        done = writer.waitDone(kRefreshMs);
+        if (measuredLast) {
+            window_.repaintAndProcessEvents(); // the clean-up runs: the window is still served
+            continue;
+        }
+        if (!progress.writesEnded && !progress.stop && !files.stillMounted()) {
+            // Unmounted or replaced under the pass: the files are still reached through the
+            // pinned folder, and are cleaned up there, never on whatever took its place.
+            volumeLost = true;
+            progress.stop = true;
+        }
+        const bool ended = progress.writesEnded;
+        const std::int64_t nowMs = ended ? progress.writesEndedMs.load() : sys().monotonicMilliseconds();
+        s.ElapsedSeconds = static_cast<double>(nowMs - startMs) / 1000.0;
+        s.BytesWritten =
+            static_cast<long double>(progress.bytesAccepted) +
+            static_cast<long double>(progress.writesRefused) * static_cast<long double>(blockSize);
+        written_ = static_cast<std::int32_t>(std::min<std::uint32_t>(progress.lastWritten, INT32_MAX));
+        if (progress.refused)
+            s.WritingStopped = true; // the drive is full, or refuses: the writes are over
+        refresh(startFreeMB);
+        if (s.WritingStopped)
+            progress.stop = true; // Stop, or the end of the writes
+        if (ended) {
+            // The last measure is taken while the files still hold the space; now they may go.
+            window_.setPointer(Pointer::Busy);
+            measuredLast = true;
+            writer.allowCleanUp();
+        }
     }
-    files.handles.clear();
+    writer.join();
+
+    if (volumeLost) {
+        WriteLog("FEIL: Stasjonen " + window_.driveText() + " er ikke lenger montert, fyllingen er stoppet");
+        s.StopRequested = true;
+    }
+    if (progress.failed) {
+        WriteLog("FEIL: UNDER SKRIVING TIL FILEN " + files.files()[progress.failedFile].path);
+        WriteLog(ErrorNumberLine(progress.error));
+        s.StopRequested = true; // a failing disk is not asked again and again
+    }
+    if (volumeLost || progress.failed || files.failed())
+        ++troubledPasses_;
+    logLines(cleanUpLines);
+    if (randomFill)
+        FillRandom(); // the buffer holds a random block afterwards, as a pass of single writes left it
 }
 
 void FillEngine::StartknappClick() {
@@ -276,32 +341,25 @@ void FillEngine::StartknappClick() {
     WriteLog("START: " + driveText + ", " + std::to_string(s.FileCount) + " filer, " +
              std::to_string(s.BlockSize) + " bytes blokkstørrelse");
 
+    // What a killed run left behind goes first, so its names are free and its reserve is back.
+    RecoverAbandonedFills();
     s.FileNames.clear();
-    PassFiles files;
-    passActive_ = true;
-    if (!createFiles(files, letter)) {
-        // Files made before the failure are not left behind on the drive.
-        for (std::size_t i = 0; i < files.handles.size(); ++i) {
-            platform::Error err;
-            sys().closeFile(files.handles[i], err);
-            sys().deleteFile(s.FileNames[i], err);
-        }
-        passActive_ = false;
-        ++failedPasses_;
-        settstart();
-        window_.setPointer(Pointer::Normal);
-        return;
-    }
-
-    window_.setPointer(Pointer::Background);
     {
-        // Held back blocks are given to the fill, and held back again once its files are gone.
-        const ReserveLift reserve(platform::folderOf(s.FileNames.front()));
-        writeCycles(files, startFreeMB, randomFill);
-        window_.setPointer(Pointer::Busy);
-        closeAndDelete(files);
+        PassFiles files;
+        passActive_ = true;
+        struct PassActive {
+            bool& flag;
+            ~PassActive() { flag = false; }
+        } active{passActive_};
+        if (!openFiles(files, letter)) {
+            ++failedPasses_;
+            settstart();
+            window_.setPointer(Pointer::Normal);
+            return; // files made before the failure are deleted with `files`
+        }
+        window_.setPointer(Pointer::Background);
+        writeAndCleanUp(files, startFreeMB, randomFill);
     }
-    passActive_ = false;
 
     const double seconds = s.ElapsedSeconds;
     const long double speed = seconds > 0 ? s.BytesWritten / seconds / 1024 : 0;

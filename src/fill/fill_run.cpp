@@ -16,6 +16,7 @@ void FillEngine::Spyleromen() {
         return;
     runActive_ = true;
     failedPasses_ = 0;
+    troubledPasses_ = 0;
     FillState& s = fillState();
     StasjonChange(true);
     s.StopRequested = false;

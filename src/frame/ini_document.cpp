@@ -1,5 +1,5 @@
-// The INI document: loading with its trimming rules, lookups without regard to case, and the
-// whole-file write.
+// The INI document: loading line by line with its trimming rules and size limits, lookups
+// without regard to case, and the whole-file write that keeps unchanged lines as they were read.
 #include "frame/settings.h"
 
 #include "platform/utf8.h"
@@ -72,21 +72,6 @@ std::string fromUtf16(std::string_view bytes, bool bigEndian) {
     }
     return out;
 }
-
-std::string decodeFileText(std::string_view bytes) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        // UTF-8 by its mark, whatever the system's code page is; bytes that are no UTF-8 after
-        // all are read as the system's file text.
-        const std::string_view rest = bytes.substr(3);
-        return platform::utf8::isValid(rest) ? std::string(rest) : sys().fromFileText(rest);
-    }
-    if (bytes.substr(0, 2) == "\xFF\xFE")
-        return fromUtf16(bytes.substr(2), false);
-    if (bytes.substr(0, 2) == "\xFE\xFF")
-        return fromUtf16(bytes.substr(2), true);
-    return sys().fromFileText(bytes);
-}
-
 // A stored text never spans lines: a line break would open new keys or sections in the file.
 std::string oneLine(std::string_view text) {
     std::string out(text);
@@ -96,58 +81,151 @@ std::string oneLine(std::string_view text) {
     return out;
 }
 
-} // namespace
-
-IniDocument::IniDocument(std::string path) : path_(std::move(path)) {
-    std::string bytes;
-    if (!sys().fileExists(path_))
-        return;
-    if (sys().readFile(path_, bytes, loadError_))
-        parse(decodeFileText(bytes));
-    else if (loadError_.code == platform::kErrorSuccess)
-        loadError_.code = platform::kErrorAccessDenied;
+// The line as the document holds it: trimmed, and a key and value each trimmed around the
+// first "=". Only blanks go, so the bytes of a line and its text take the same cut.
+std::string normalised(std::string_view line) {
+    line = trim(line);
+    const auto eq = line.find('=');
+    if (eq == std::string_view::npos)
+        return std::string(line);
+    return std::string(trim(line.substr(0, eq))) + "=" + std::string(trim(line.substr(eq + 1)));
 }
 
-IniDocument::IniDocument(std::string path, std::string_view text) : path_(std::move(path)) {
-    parse(text);
+bool isHeading(std::string_view line) {
+    return line.size() >= 2 && line.front() == '[' && line.back() == ']';
 }
 
-void IniDocument::parse(std::string_view text) {
-    std::size_t current = sections_.size(); // none yet: lines before the first section are dropped
+// "[name]" with the name trimmed.
+std::string heading(std::string_view line) {
+    return "[" + std::string(trim(line.substr(1, line.size() - 2))) + "]";
+}
+
+// Calls take(line) for every line of text, split at CR LF, CR or LF.
+template <typename Take> void forEachLine(std::string_view text, Take take) {
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos)
             end = text.size();
-        const std::string_view line = trim(text.substr(start, end - start));
+        take(text.substr(start, end - start));
         start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
-
-        if (line.empty() || line.front() == ';')
-            continue;
-        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            const std::string_view name = trim(line.substr(1, line.size() - 2));
-            // A section heading that repeats continues the first one, so each name is held once.
-            current = sections_.size();
-            for (std::size_t i = 0; i < sections_.size(); ++i)
-                if (sameName(sections_[i].name, name))
-                    current = i;
-            if (current == sections_.size())
-                sections_.push_back(Section{std::string(name), {}});
-            continue;
-        }
-        if (current >= sections_.size())
-            continue;
-        Line entry;
-        const auto eq = line.find('=');
-        if (eq == std::string_view::npos) {
-            entry.key = std::string(line);
-        } else {
-            entry.key = std::string(trim(line.substr(0, eq)));
-            entry.value = std::string(trim(line.substr(eq + 1)));
-            entry.hasValue = true;
-        }
-        sections_[current].lines.push_back(std::move(entry));
     }
+}
+
+// Text up to and including its last line break: a file read only in part ends mid-line.
+std::string_view wholeLines(std::string_view text) {
+    const auto last = text.find_last_of("\r\n");
+    return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
+}
+
+std::string kibText(std::int64_t bytes) {
+    return std::to_string(bytes / 1024) + " KiB";
+}
+
+bool hasUtf16Mark(std::string_view bytes) {
+    return bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
+}
+
+} // namespace
+
+IniDocument::IniDocument(std::string path) : path_(std::move(path)) {
+    if (sys().fileExists(path_))
+        load();
+}
+
+IniDocument::IniDocument(std::string path, std::string_view text) : path_(std::move(path)) {
+    parseText(text);
+}
+
+void IniDocument::load() {
+    std::string bytes;
+    std::int64_t size = 0;
+    // One byte past the limit tells a file at the limit from a larger one.
+    if (!sys().readFilePart(path_, false, kMaxFileBytes + 1, bytes, size, loadError_)) {
+        if (loadError_.code == platform::kErrorSuccess)
+            loadError_.code = platform::kErrorAccessDenied;
+        return;
+    }
+    std::string_view content = bytes;
+    if (size > kMaxFileBytes) {
+        tooLarge_ = true;
+        content = content.substr(0, static_cast<std::size_t>(kMaxFileBytes));
+        warnings_.push_back("ADVARSEL: " + path_ + " er større enn " + kibText(kMaxFileBytes) +
+                            "; den blir lest bare så langt og aldri lagret");
+    }
+    if (hasUtf16Mark(content)) {
+        const std::string text = fromUtf16(content.substr(2), content[0] == '\xFE');
+        parseText(tooLarge_ ? wholeLines(text) : std::string_view(text));
+        return;
+    }
+    if (tooLarge_)
+        content = wholeLines(content);
+    const bool utf8Mark = content.substr(0, 3) == "\xEF\xBB\xBF";
+    parseBytes(utf8Mark ? content.substr(3) : content, utf8Mark);
+}
+
+void IniDocument::parseBytes(std::string_view bytes, bool utf8Mark) {
+    forEachLine(bytes, [&](std::string_view raw) {
+        raw = trim(raw);
+        if (raw.empty())
+            return;
+        // Line by line: a line in another encoding does not change how the others read.
+        const std::string asFileText = sys().fromFileText(raw);
+        if (!utf8Mark) {
+            addLine(asFileText, raw);
+            return;
+        }
+        // UTF-8 by the mark, whatever the system's code page is; a line that is no UTF-8 after
+        // all is read as the system's file text. Its bytes are kept only where they read back
+        // as the same text without the mark, which the written file does not have.
+        const bool valid = platform::utf8::isValid(raw);
+        const std::string text = valid ? std::string(raw) : asFileText;
+        addLine(text, asFileText == text ? std::optional<std::string_view>(raw) : std::nullopt);
+    });
+}
+
+void IniDocument::parseText(std::string_view text) {
+    forEachLine(text, [&](std::string_view line) { addLine(line, std::nullopt); });
+}
+
+void IniDocument::addLine(std::string_view text, std::optional<std::string_view> bytes) {
+    const std::string_view line = trim(text);
+    if (line.empty() || line.front() == ';')
+        return;
+    if (isHeading(line)) {
+        const std::string_view name = trim(line.substr(1, line.size() - 2));
+        // A section heading that repeats continues the first one, so each name is held once.
+        current_ = sections_.size();
+        for (std::size_t i = 0; i < sections_.size(); ++i)
+            if (sameName(sections_[i].name, name))
+                current_ = i;
+        if (current_ == sections_.size()) {
+            Section section{std::string(name), {}, std::nullopt};
+            if (bytes && isHeading(*bytes))
+                section.bytes = heading(*bytes);
+            sections_.push_back(std::move(section));
+        }
+        return;
+    }
+    if (current_ >= sections_.size())
+        return; // lines before the first section are dropped
+    Line entry;
+    const auto eq = line.find('=');
+    if (eq == std::string_view::npos) {
+        entry.key = std::string(line);
+    } else {
+        entry.key = std::string(trim(line.substr(0, eq)));
+        entry.value = std::string(trim(line.substr(eq + 1)));
+        entry.hasValue = true;
+    }
+    if (bytes)
+        entry.bytes = normalised(*bytes);
+    if (entry.value.size() > kMaxValueBytes) {
+        entry.refused = true;
+        warnings_.push_back("ADVARSEL: verdien av " + entry.key + " i [" + sections_[current_].name + "] i " +
+                            path_ + " er større enn " + kibText(kMaxValueBytes) + " og blir ikke lest");
+    }
+    sections_[current_].lines.push_back(std::move(entry));
 }
 
 IniDocument::Section* IniDocument::findSection(std::string_view name) {
@@ -167,24 +245,29 @@ const std::string* IniDocument::find(std::string_view section, std::string_view 
         return nullptr;
     for (const auto& line : s->lines)
         if (line.hasValue && sameName(line.key, key))
-            return &line.value;
+            return line.refused ? nullptr : &line.value;
     return nullptr;
 }
 
-void IniDocument::set(std::string_view section, std::string_view key, std::string_view value) {
+bool IniDocument::set(std::string_view section, std::string_view key, std::string_view value) {
+    if (value.size() > kMaxValueBytes)
+        return false;
     Section* s = findSection(section);
     if (!s) {
-        sections_.push_back(Section{oneLine(section), {}});
+        sections_.push_back(Section{oneLine(section), {}, std::nullopt});
         s = &sections_.back();
     }
-    Line entry{oneLine(key), oneLine(value), true};
+    Line entry{oneLine(key), oneLine(value), true, false, std::nullopt};
     for (auto& line : s->lines) {
         if (line.hasValue && sameName(line.key, key)) {
-            line = std::move(entry);
-            return;
+            // The same text again is no change: the line keeps the bytes it was read as.
+            if (line.refused || line.key != entry.key || line.value != entry.value)
+                line = std::move(entry);
+            return true;
         }
     }
     s->lines.push_back(std::move(entry));
+    return true;
 }
 
 std::string IniDocument::text() const {
@@ -202,17 +285,38 @@ std::string IniDocument::text() const {
     return out;
 }
 
+std::string IniDocument::fileBytes() const {
+    std::string out;
+    for (const auto& section : sections_) {
+        out += section.bytes ? *section.bytes : sys().toFileText("[" + section.name + "]");
+        out += "\r\n";
+        for (const auto& line : section.lines) {
+            if (line.bytes)
+                out += *line.bytes;
+            else
+                out += sys().toFileText(line.hasValue ? line.key + "=" + line.value : line.key);
+            out += "\r\n";
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
 bool IniDocument::flush(platform::Error& err) const {
     // Writing what little was read of a file that could not be read would lose the rest.
     if (loadError_.code != platform::kErrorSuccess) {
         err = loadError_;
         return false;
     }
+    if (tooLarge_) {
+        err = platform::Error{platform::kErrorFileTooLarge, "filen er for stor"};
+        return false;
+    }
     if (sys().fileExists(path_) && sys().isReadOnly(path_)) {
         err = platform::Error{platform::kErrorAccessDenied, "filen er skrivebeskyttet"};
         return false;
     }
-    return sys().replaceFile(path_, sys().toFileText(text()), err);
+    return sys().replaceFile(path_, fileBytes(), err);
 }
 
 } // namespace spylerom::frame

@@ -4,6 +4,8 @@
 #include "frame/sysqueries.h"
 #include "frame/textfil.h"
 
+#include <algorithm>
+
 namespace spylerom::frame {
 
 using platform::sys;
@@ -24,13 +26,36 @@ bool mainFileIsReadOnly() {
     return sys().fileExists(g_settings.SettingsFileName) && sys().isReadOnly(g_settings.SettingsFileName);
 }
 
-// Flushes the active document; true when written (or skipped for a read-only main file).
+// Flushes the active document; true when written, or skipped for a read-only main file or a
+// file too large to be read whole (its loading said so once).
 bool flushActive(platform::Error& err) {
-    if (!g_settings.ActiveSettings)
+    if (!g_settings.ActiveSettings || g_settings.ActiveSettings->tooLarge())
         return true;
     if (!g_settings.activeIsUserFile && mainFileIsReadOnly())
         return true;
     return g_settings.ActiveSettings->flush(err);
+}
+
+// Logs a warning unless this run logged it already (the main file is loaded again and again).
+void warnOnce(const std::string& warning) {
+    auto& warned = g_settings.warned;
+    if (std::find(warned.begin(), warned.end(), warning) != warned.end())
+        return;
+    warned.push_back(warning);
+    WriteLog(warning);
+}
+
+// Makes doc the active document; what its loading refused is logged now, or kept for
+// ReportSettingsWarnings when the log is not set up yet.
+void activate(std::unique_ptr<IniDocument> doc, bool userFile, bool logLater) {
+    for (const auto& warning : doc->warnings()) {
+        if (logLater)
+            g_settings.pendingWarnings.push_back(warning);
+        else
+            warnOnce(warning);
+    }
+    g_settings.ActiveSettings = std::move(doc);
+    g_settings.activeIsUserFile = userFile;
 }
 
 bool parseDigits(std::string_view digits, int base, std::uint64_t limit, std::uint64_t& value) {
@@ -121,8 +146,10 @@ std::string ReadSettingString(std::string_view key) {
 }
 
 void WriteSettingString(std::string_view key, std::string_view value) {
-    if (g_settings.ActiveSettings)
-        g_settings.ActiveSettings->set(g_settings.CurrentSection, key, value);
+    if (g_settings.ActiveSettings && !g_settings.ActiveSettings->set(g_settings.CurrentSection, key, value))
+        WriteLog("ADVARSEL: verdien av " + std::string(key) + " i [" + g_settings.CurrentSection + "] er " +
+                 std::to_string(value.size()) + " byte, mer enn " +
+                 std::to_string(IniDocument::kMaxValueBytes / 1024) + " KiB, og blir ikke lagret");
 }
 
 std::int32_t ReadSettingInteger(std::string_view key) {
@@ -166,14 +193,12 @@ std::string UserSettingsFileName() {
 void OpenUserSettings() {
     const std::string path = UserSettingsFileName();
     FlushSettings();
-    g_settings.ActiveSettings = std::make_unique<IniDocument>(path);
-    g_settings.activeIsUserFile = true;
+    activate(std::make_unique<IniDocument>(path), true, false);
 }
 
 void CloseUserSettings() {
     FlushSettings();
-    g_settings.ActiveSettings = std::make_unique<IniDocument>(g_settings.SettingsFileName);
-    g_settings.activeIsUserFile = false;
+    activate(std::make_unique<IniDocument>(g_settings.SettingsFileName), false, false);
 }
 
 void OpenSettingsFile() {
@@ -192,8 +217,7 @@ void OpenSettingsFile() {
     g_settings.SettingsFolder = platform::folderOf(g_settings.SettingsFileName);
 
     const bool existed = sys().fileExists(g_settings.SettingsFileName);
-    g_settings.ActiveSettings = std::make_unique<IniDocument>(g_settings.SettingsFileName);
-    g_settings.activeIsUserFile = false;
+    activate(std::make_unique<IniDocument>(g_settings.SettingsFileName), false, true);
     SelectSection("INI_SELF");
     if (!existed)
         writeHeader("CREATED_");
@@ -201,13 +225,20 @@ void OpenSettingsFile() {
     ResetSection();
 }
 
+void ReportSettingsWarnings() {
+    for (const auto& warning : g_settings.pendingWarnings)
+        warnOnce(warning);
+    g_settings.pendingWarnings.clear();
+}
+
 void CloseSettingsFile() {
     if (g_settings.activeIsUserFile)
         CloseUserSettings();
     const bool readOnly = mainFileIsReadOnly();
+    const bool tooLarge = g_settings.ActiveSettings && g_settings.ActiveSettings->tooLarge();
     platform::Error err;
     bool ok = true;
-    if (!readOnly && g_settings.ActiveSettings)
+    if (!readOnly && !tooLarge && g_settings.ActiveSettings)
         ok = g_settings.ActiveSettings->flush(err);
     g_settings.ActiveSettings.reset();
     if (!ok)
@@ -216,6 +247,8 @@ void CloseSettingsFile() {
         if (readOnly)
             WriteLog("ADVARSEL: " + g_settings.SettingsFileName +
                      " er skrivebeskyttet og vil ikke bli lagret.");
+        else if (tooLarge)
+            WriteLog("ADVARSEL: " + g_settings.SettingsFileName + " er for stor og vil ikke bli lagret.");
         else
             WriteLog("Oppdaterer " + g_settings.SettingsFileName);
     }

@@ -85,6 +85,7 @@ void FrameStartup(const std::vector<std::string>& arguments) {
         log.Verbose = ReadSettingBool("VerboseLogging") && log.LogEnabled;
     if (log.LogEnabled)
         writeStartLines();
+    ReportSettingsWarnings();
 }
 
 void FrameStartup(int argc, char** argv) {

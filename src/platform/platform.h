@@ -21,14 +21,17 @@ inline constexpr ErrorCode kErrorTooManyOpenFiles = 4;
 inline constexpr ErrorCode kErrorAccessDenied = 5;
 inline constexpr ErrorCode kErrorNotEnoughMemory = 8;
 inline constexpr ErrorCode kErrorWriteProtect = 19;
+inline constexpr ErrorCode kErrorNotSameDevice = 17;
 inline constexpr ErrorCode kErrorNotReady = 21;
 inline constexpr ErrorCode kErrorSharingViolation = 32;
+inline constexpr ErrorCode kErrorLockViolation = 33;
 inline constexpr ErrorCode kErrorFileExists = 80;
 inline constexpr ErrorCode kErrorInvalidParameter = 87;
 inline constexpr ErrorCode kErrorDiskFull = 112;
 inline constexpr ErrorCode kErrorDirNotEmpty = 145;
 inline constexpr ErrorCode kErrorAlreadyExists = 183;
 inline constexpr ErrorCode kErrorFilenameTooLong = 206;
+inline constexpr ErrorCode kErrorFileTooLarge = 223;
 inline constexpr ErrorCode kErrorCantResolveFilename = 1921;
 
 struct Error {
@@ -54,6 +57,12 @@ struct Drive {
     std::string itemText;   // the text the drive list shows for it
 };
 
+// The file system a path lies on.
+struct MountedVolume {
+    std::string mountPoint; // where it is mounted (the volume's root), ending in the separator
+    std::string type;       // the file system's type: "ext4", "tmpfs", "NTFS", ...
+};
+
 struct DiskSpace {
     std::int64_t freeToCaller = -1; // bytes the calling user may still write
     std::int64_t total = -1;        // size of the volume in bytes
@@ -62,6 +71,23 @@ struct DiskSpace {
 // An open file of the fill. Opaque: a descriptor here, a HANDLE on Windows.
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kInvalidFile = -1;
+
+// A folder pinned for a pass, or a drive lock. Opaque like FileHandle.
+using FolderHandle = std::intptr_t;
+inline constexpr FolderHandle kInvalidFolder = -1;
+
+// What proves later that a name still holds the file a pass made: the volume, the file's number
+// on it and its birth time (0 where the file system keeps none).
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    std::int64_t birthNs = 0;
+    std::int64_t size = 0;    // not part of the identity: what the file holds now
+    bool privateFile = false; // not part of the identity: the owner's alone (mode 0600)
+    bool sameFile(const FileIdentity& o) const {
+        return volume == o.volume && file == o.file && birthNs == o.birthNs;
+    }
+};
 
 struct FolderEntry {
     std::string name;
@@ -120,15 +146,41 @@ public:
     virtual std::string driveRootOfItem(const std::string& itemText) const = 0;
     // The drive a path lies on (0 when none).
     virtual char driveOfPath(const std::string& path) const = 0;
+    // The mounted file system an existing path lies on, drive or not (a tmpfs, a volume
+    // mounted in a folder of a drive).
+    virtual bool volumeOfPath(const std::string& path, MountedVolume& out, Error& err) const = 0;
     // Free and total bytes of the volume that holds root (GetDiskFreeSpaceExW).
     virtual bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const = 0;
     // Whether two existing paths lie on one file system (volume).
     virtual bool sameVolume(const std::string& a, const std::string& b) const = 0;
 
     // --- Files of the fill ---------------------------------------------------------------
-    // Create or empty a regular file for writing, without following a link at its name,
-    // readable by its owner alone.
-    virtual FileHandle createFillFile(const std::string& path, Error& err) = 0;
+    // A pass pins its folder once and makes, finds and deletes its files relative to it, so a
+    // volume mounted, unmounted or swapped meanwhile can never redirect them.
+    //
+    // Opens folder for a pass. With a drive root, the folder must lie on the volume that is
+    // mounted at that root now (code 17, ERROR_NOT_SAME_DEVICE, when it does not); an empty root
+    // skips the check (the clean-up of an earlier run).
+    virtual FolderHandle openFillFolder(const std::string& folder, const std::string& driveRoot,
+                                        Error& err) = 0;
+    // Whether the pinned folder's volume is still the one mounted at its drive root.
+    virtual bool fillFolderStillMounted(FolderHandle folder) const = 0;
+    virtual void closeFolder(FolderHandle folder) = 0;
+    // Creates a new regular file `name` in the folder for writing, readable by its owner alone;
+    // an existing entry of that name is never opened (code 80). id receives what identifies it.
+    virtual FileHandle createFillFile(FolderHandle folder, const std::string& name, FileIdentity& id,
+                                      Error& err) = 0;
+    // The identity of the regular file at name, without following a link; false when there is none.
+    virtual bool identifyFile(FolderHandle folder, const std::string& name, FileIdentity& id) const = 0;
+    virtual bool deleteFillFile(FolderHandle folder, const std::string& name, Error& err) = 0;
+    // One fill per drive: a lock on the volume at driveRoot that the system drops when its holder
+    // dies. Code 33 (lock violation) when another process holds it. Released by closeFolder.
+    virtual FolderHandle lockDrive(const std::string& driveRoot, Error& err) = 0;
+    // This process, in a form that tells it apart from a later one of the same number.
+    virtual std::string processIdentity() const = 0;
+    // Whether the process an identity names still runs.
+    virtual bool processAlive(const std::string& identity) const = 0;
+
     // Append one block; written receives the bytes the system took (may be short).
     virtual bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                            Error& err) = 0;
@@ -158,6 +210,17 @@ public:
     virtual bool replaceFile(const std::string& path, std::string_view bytes, Error& err) = 0;
     // Size of an existing file in bytes, -1 when it cannot be opened for reading and writing.
     virtual std::int64_t fileSizeForWrite(const std::string& path) const = 0;
+    // At most maxBytes of a file: its first ones, or with fromEnd its last ones; fileSize
+    // receives the size of the whole file. Memory stays bounded whatever the file's size.
+    virtual bool readFilePart(const std::string& path, bool fromEnd, std::int64_t maxBytes,
+                              std::string& bytes, std::int64_t& fileSize, Error& err) const = 0;
+    // Appends bytes to a file that other processes append to as well (a log), under an
+    // exclusive lock that each of them waits for; creates the file when missing (no bytes: it is
+    // only created). When the file is not empty and the bytes would take it past rotateAt
+    // (0: no limit), it is first renamed to rotatedPath, replacing an older one, and the bytes
+    // begin a new file. A write that fails leaves the file as it was.
+    virtual bool appendToSharedFile(const std::string& path, std::string_view bytes, std::int64_t rotateAt,
+                                    const std::string& rotatedPath, Error& err) = 0;
 
     // --- Text --------------------------------------------------------------------------------
     // Bytes of the log and settings files <-> UTF-8 text (the ANSI code page on Windows;

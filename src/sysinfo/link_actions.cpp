@@ -33,14 +33,9 @@ void OpenUserSettingsFile() {
 }
 
 bool WriteLogLines(platform::Error& err) {
-    const frame::LogState& log = frame::logState();
-    std::string text;
-    for (const auto& line : log.LogLines)
-        text += line + "\r\n";
-    const std::string folder = platform::folderOf(log.LogFileName);
-    if (!folder.empty() && !sys().folderExists(folder) && !sys().createFolderTree(folder, err))
-        return false;
-    return sys().replaceFile(log.LogFileName, sys().toFileText(text), err);
+    // Rewriting the file with LogLines would lose what the start did not load of it, and the
+    // lines other runs added meanwhile.
+    return frame::AppendLogLines(err);
 }
 
 void OpenLogFile() {

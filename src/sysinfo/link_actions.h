@@ -21,11 +21,13 @@ void OpenWithRegisteredProgram(const std::string& target);
 void OpenSettingsFile();
 // The per-user settings file in the editor, its path built now (the user name may have changed).
 void OpenUserSettingsFile();
-// Writes LogLines to the log file, replacing its content and keeping the lines in memory, then
-// opens the file with the program registered for it. A file that cannot be written keeps what
-// it had and is opened all the same.
+// Adds the log lines not yet in the log file to it (the lines stay in memory), then opens the
+// file with the program registered for it. A file that cannot be written keeps what it had and
+// is opened all the same.
 void OpenLogFile();
-// LogLines to LogFileName (the folder is created when missing); false with err when it fails.
+// The lines of LogLines not yet in LogFileName appended to it (frame::AppendLogLines: the
+// folder is created when missing, the earlier lines of this and other runs stay); false with
+// err when it fails.
 bool WriteLogLines(platform::Error& err);
 // The database desktop program in the maker's "bin" folder, without parameters.
 void StartTabulant();

@@ -4,6 +4,7 @@
 #include "cli/cli_run.h"
 
 #include "frame/startup.h"
+#include "platform/posix/posix_platform.h"
 #include "support/env_guard.h"
 #include "support/loop_image.h"
 #include "support/temp_dir.h"
@@ -71,6 +72,7 @@ protected:
         out_ = std::tmpfile();
         err_ = std::tmpfile();
         const int status = cli::runCli(args, out_, err_);
+        stderrText_ = contentOf(err_);
         std::fclose(out_);
         std::fclose(err_);
         return status;
@@ -88,6 +90,17 @@ protected:
     std::string oldCwd_;
     std::FILE* out_ = nullptr;
     std::FILE* err_ = nullptr;
+    std::string stderrText_;
+
+private:
+    static std::string contentOf(std::FILE* file) {
+        std::string text;
+        std::rewind(file);
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+            text.append(buffer, n);
+        return text;
+    }
 };
 
 struct StopCase {
@@ -145,6 +158,28 @@ TEST_F(CliFillTest, WithLogToFileTheRunIsLoggedFromStartToSummary) {
     EXPECT_NE(log.find(" AVSLUTTER PROGRAM. "), std::string::npos);
     EXPECT_LT(log.find(" START: "), log.find(" STOPP: "));
     EXPECT_LT(log.find(" STOPP: "), log.find(" AVSLUTTER PROGRAM. "));
+}
+
+// A drive that takes the pattern but cannot make it durable.
+class FailingFlushPlatform : public platform::PosixPlatform {
+public:
+    bool flushFile(platform::FileHandle, platform::Error& err) override {
+        err = platform::Error{5, "Access is denied."};
+        return false;
+    }
+};
+
+TEST_F(CliFillTest, AFileThatCannotBeFlushedIsShownAndExitsOneWithLoggingOff) {
+    FailingFlushPlatform failing;
+    platform::setPlatform(&failing);
+    const int status = run({image_->mountPoint()});
+    platform::setPlatform(nullptr);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(stderrText_.find("spylerom-cli: FEIL"), std::string::npos) << stderrText_;
+    ASSERT_TRUE(fs::exists(logFile()));
+    EXPECT_EQ(readText(logFile()), "") << "logging stays off";
+    for (const auto& e : fs::directory_iterator(image_->mountPoint()))
+        EXPECT_NE(e.path().filename().string().rfind("spylerom-", 0), 0u) << e.path();
 }
 
 } // namespace

@@ -6,10 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -74,6 +78,12 @@ public:
                 (i == 0 ? r.out : r.err) += chunk;
                 if (i == 1 && onErr)
                     onErr(r.err);
+                if (i == 1 && errClosed_) {
+                    // The reader goes away, as `| head -c 10` does once it has its bytes.
+                    close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open;
+                }
             }
         }
         int status = 0;
@@ -83,8 +93,11 @@ public:
     }
 
     void signal(int sig) const { kill(pid_, sig); }
+    // Stops reading standard error and closes its pipe (from an onErr callback).
+    void closeErr() { errClosed_ = true; }
 
 private:
+    bool errClosed_ = false;
     pid_t pid_ = -1;
     int out_ = -1;
     int err_ = -1;
@@ -96,6 +109,37 @@ Result runCli(const std::vector<std::string>& args) {
 
 bool folderEmpty(const std::string& path) {
     return !std::filesystem::exists(path) || std::filesystem::is_empty(path);
+}
+
+// Bytes a user may still write on the file system at path.
+std::uint64_t freeBytes(const std::string& path) {
+    struct statvfs st {};
+    return statvfs(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize : 0;
+}
+
+// The first line a command prints, without its line end.
+std::string firstLineOf(const std::string& command) {
+    std::string line;
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        if (std::fgets(buffer, sizeof buffer, pipe))
+            line = buffer;
+        pclose(pipe);
+    }
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    return line;
+}
+
+// ext4's pool of blocks held back from ordinary writes, as the kernel shows it for the device
+// mounted at mountPoint; empty where it shows none.
+std::string reservedClusters(const std::string& mountPoint) {
+    const std::string device = firstLineOf("findmnt -no SOURCE '" + mountPoint + "'");
+    std::ifstream in("/sys/fs/ext4/" + std::filesystem::path(device).filename().string() +
+                     "/reserved_clusters");
+    std::string value;
+    std::getline(in, value);
+    return value;
 }
 
 class CliTest : public ::testing::Test {
@@ -174,10 +218,11 @@ protected:
         std::string why;
         if (!test::LoopImage::available(&why))
             GTEST_SKIP() << why;
-        image_ = std::make_unique<test::LoopImage>();
+        image_ = std::make_unique<test::LoopImage>(imageOptions());
         ASSERT_TRUE(image_->ok()) << image_->error();
         enableLog();
     }
+    virtual test::LoopImage::Options imageOptions() const { return {}; }
     bool leftovers() const {
         for (const auto& e : std::filesystem::directory_iterator(image_->mountPoint()))
             if (e.path().filename().string().rfind("spylerom-", 0) == 0)
@@ -200,6 +245,13 @@ TEST_F(CliDiskTest, FillByPathWipesDeletedData) {
     const Result r = runCli({"--fill", "en", "--block-size", "32768", image_->mountPoint()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(leftovers());
+    // The drive and its free space are named before anything is written.
+    const auto named = r.err.find("spylerom-cli: filling ");
+    ASSERT_NE(named, std::string::npos) << r.err;
+    EXPECT_LT(named, r.err.find("% pass")) << r.err;
+    const std::string line = r.err.substr(named, r.err.find('\n', named) - named);
+    EXPECT_NE(line.find(": [" + image_->mountPoint() + "], "), std::string::npos) << line;
+    EXPECT_TRUE(line.ends_with(" MB free")) << line;
     EXPECT_NE(log().find("START: "), std::string::npos);
     EXPECT_NE(log().find(", 1 filer, 32768 bytes blokkstørrelse"), std::string::npos);
     EXPECT_NE(log().find("STOPP: "), std::string::npos);
@@ -229,6 +281,59 @@ TEST_F(CliDiskTest, InterruptStopsCleanlyEvenWhenRepeated) {
     EXPECT_EQ(text.find("STOPP: "), text.rfind("STOPP: ")) << "no further pass after the interrupt";
 }
 
+// The log file's lines.
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find("\r\n", at), text.size());
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+TEST_F(CliDiskTest, AForgedUserNameCannotStartALineOfItsOwn) {
+    const std::string forged = "x\r\n24.12.2011 14:05:09 STOPP: FORGED\x1b[2J";
+    const Result r = runCli({"--user", forged, "--fill", "en", image_->mountPoint()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    int forgedLines = 0;
+    for (const std::string& line : linesOf(log())) {
+        if (line.find("FORGED") == std::string::npos)
+            continue;
+        ++forgedLines;
+        // The one line that carries it is the user's, with the breaks shown, not made.
+        EXPECT_NE(line.find(" BRUKER: X\\r\\n24.12.2011 14:05:09 STOPP: FORGED\\x1b[2J"), std::string::npos)
+            << line;
+    }
+    EXPECT_EQ(forgedLines, 1) << log();
+    EXPECT_EQ(r.err.find("\n24.12.2011 14:05:09 STOPP: FORGED"), std::string::npos) << "nor on the console";
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+}
+
+TEST_F(CliDiskTest, TwoRunsAtOnceBothKeepTheirLines) {
+    test::LoopImage other(test::LoopImage::Options{64});
+    ASSERT_TRUE(other.ok()) << other.error();
+    Cli first({"--fill", "en", image_->mountPoint()});
+    Cli second({"--fill", "en", other.mountPoint()});
+    Result secondResult;
+    std::thread waiting([&] { secondResult = second.wait(); });
+    const Result firstResult = first.wait();
+    waiting.join();
+    EXPECT_EQ(firstResult.status, 0) << firstResult.err;
+    EXPECT_EQ(secondResult.status, 0) << secondResult.err;
+
+    int starts = 0, stops = 0;
+    for (const std::string& line : linesOf(log())) {
+        starts += line.find(std::string(" START: ") + SPYLEROM_CLI_PATH) != std::string::npos;
+        stops += line.find(" STOPP: ") != std::string::npos;
+    }
+    EXPECT_EQ(starts, 2) << log();
+    EXPECT_EQ(stops, 2) << log();
+    EXPECT_NE(log().find(image_->mountPoint()), std::string::npos);
+    EXPECT_NE(log().find(other.mountPoint()), std::string::npos);
+}
+
 TEST_F(CliDiskTest, ReadOnlyDriveExitsWithOne) {
     ASSERT_TRUE(image_->unmount());
     ASSERT_TRUE(image_->mount(true));
@@ -237,6 +342,128 @@ TEST_F(CliDiskTest, ReadOnlyDriveExitsWithOne) {
     const std::string text = log();
     EXPECT_NE(text.find("FEILNR: 19 Disketten er skriverbeskyttet"), std::string::npos) << text;
 }
+
+// Every way a user ends the program from outside: a closed terminal, Ctrl+\ (quit), kill, Ctrl+C.
+struct EndSignal {
+    const char* name;
+    int number;
+};
+
+class CliEndSignalTest : public CliDiskTest, public ::testing::WithParamInterface<EndSignal> {
+protected:
+    // Large enough that the pass is still writing when its progress first shows the time left.
+    test::LoopImage::Options imageOptions() const override { return {.sizeMiB = 512}; }
+};
+
+TEST_P(CliEndSignalTest, StopsThePassCleanlyAndExitsWith128PlusTheSignal) {
+    test::run("sync");
+    const std::uint64_t freeBefore = freeBytes(image_->mountPoint());
+    const std::string reserveBefore = reservedClusters(image_->mountPoint());
+    Cli cli({"--block-size", "512", "--repetitions", "2", image_->mountPoint()});
+    bool sent = false;
+    const Result r = cli.wait([&](const std::string& err) {
+        // Once the pass writes and knows its speed: its progress shows the time left.
+        if (!sent && err.find(" left\n") != std::string::npos) {
+            sent = true;
+            cli.signal(GetParam().number);
+            if (GetParam().number == SIGHUP)
+                cli.closeErr(); // the terminal went away with the hang-up
+        }
+    });
+    ASSERT_TRUE(sent) << r.err;
+    EXPECT_EQ(r.status, 128 + GetParam().number) << r.err;
+    EXPECT_FALSE(leftovers());
+    test::run("sync");
+    EXPECT_EQ(freeBytes(image_->mountPoint()), freeBefore);
+    EXPECT_EQ(reservedClusters(image_->mountPoint()), reserveBefore);
+    const std::string text = log();
+    EXPECT_NE(text.find("Stopper fylling av disk"), std::string::npos) << text;
+    EXPECT_NE(text.find("Lukker fil nr 1"), std::string::npos);
+    EXPECT_NE(text.find("STOPP: "), std::string::npos);
+    EXPECT_EQ(text.find("STOPP: "), text.rfind("STOPP: ")) << "no further pass after the signal";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliEndSignalTest,
+                         ::testing::Values(EndSignal{"Hup", SIGHUP}, EndSignal{"Quit", SIGQUIT},
+                                           EndSignal{"Term", SIGTERM}, EndSignal{"Int", SIGINT}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(CliDiskTest, AReaderOfTheOutputThatGoesAwayEndsOnlyThePrinting) {
+    // As `spylerom-cli D: 2>&1 | head -c 10`: the pipe closes after the first few bytes.
+    Cli cli({"--block-size", "65536", image_->mountPoint()});
+    const Result r = cli.wait([&](const std::string& err) {
+        if (err.size() >= 10)
+            cli.closeErr();
+    });
+    EXPECT_EQ(r.status, 0) << "the fill ran to its end and cleaned up";
+    EXPECT_FALSE(leftovers());
+    const std::string text = log();
+    EXPECT_NE(text.find("Lukker fil nr 1"), std::string::npos) << text;
+    EXPECT_NE(text.find("Sletter fil nr. 1"), std::string::npos);
+    EXPECT_NE(text.find("STOPP: "), std::string::npos);
+}
+
+TEST_F(CliDiskTest, FailuresReachStandardErrorWithLoggingOff) {
+    test::writeText(appData_.file("Solvarek/etc/solvarek.ini"), "[STANDARD]\r\nLogToFile=0\r\n");
+    ASSERT_TRUE(image_->unmount());
+    ASSERT_TRUE(image_->mount(true));
+    const Result r = runCli({image_->mountPoint()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("spylerom-cli: FEIL: UNDER OPPRETTELSE AV FILEN " + image_->mountPoint() +
+                         "/spylerom-1.tmp\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("spylerom-cli: FEILNR: 19 Disketten er skriverbeskyttet"), std::string::npos);
+    EXPECT_EQ(log(), "") << "the log itself stays off";
+}
+
+// A path on a file system that is not a drive: refused before anything is written.
+struct NotADrive {
+    const char* name;
+    const char* type;
+};
+
+class CliNotADriveTest : public CliTest, public ::testing::WithParamInterface<NotADrive> {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        if (std::string(GetParam().type) != "tmpfs") {
+            path_ = "/proc";
+            return;
+        }
+        std::string why;
+        if (!test::LoopImage::available(&why)) // mounting needs root, as a loop image does
+            GTEST_SKIP() << why;
+        path_ = mount_.file("tmp");
+        std::filesystem::create_directory(path_);
+        ASSERT_EQ(test::run("mount -t tmpfs -o size=8m spylerom-test '" + path_ + "'"), 0);
+        mounted_ = true;
+    }
+    void TearDown() override {
+        if (mounted_)
+            test::run("umount '" + path_ + "'");
+    }
+    TempDir mount_;
+    std::string path_;
+    bool mounted_ = false;
+};
+
+TEST_P(CliNotADriveTest, IsRefusedNamingItsTypeAndTheDriveThatHoldsIt) {
+    const Result r = runCli({"--fill", "en", path_});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("'" + path_ + "' lies on a " + GetParam().type + " file system mounted at " + path_ +
+                         ", which is not a drive; the drive that holds it is C: [/]"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(folderEmpty(appData_.path())) << "no log, no settings";
+    if (mounted_) {
+        EXPECT_TRUE(folderEmpty(path_)) << "nothing written there";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, CliNotADriveTest,
+                         ::testing::Values(NotADrive{"Tmpfs", "tmpfs"}, NotADrive{"Proc", "proc"}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 } // namespace
 } // namespace spylerom::cli

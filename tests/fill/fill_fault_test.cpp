@@ -2,6 +2,8 @@
 // the order of flush and delete, the guard against filling another disk. A platform that
 // counts writes instead of making them stands in for the disk; files are still really created.
 #include "fill/fill_engine.h"
+#include "fill/fill_record.h"
+#include "fill/fill_writer.h"
 #include "fill/recording_window.h"
 #include "frame/textfil.h"
 #include "support/env_guard.h"
@@ -10,8 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <regex>
 #include <sys/stat.h>
+#include <thread>
 #ifndef _WIN32
 #include <unistd.h>
 #endif
@@ -33,22 +39,34 @@ public:
     std::int64_t writeBudget = 0; // bytes accepted before the drive is "full"
     int failCreationAt = 0;       // 1-based creation to refuse; 0: none
     int failErrno = EACCES;
+    int failWriteAt = 0; // 1-based write to refuse with failWriteErrno; 0: none
+    int failWriteErrno = EIO;
+    int writeDelayMs = 0; // a slow disk
+    bool failDelete = false;
     std::vector<std::string> calls;
+    std::vector<std::string> restoredReserves;
 
     bool diskSpace(const std::string&, platform::DiskSpace& out, platform::Error&) const override {
         out.freeToCaller = freeBytes;
         out.total = totalBytes;
         return true;
     }
-    platform::FileHandle createFillFile(const std::string& path, platform::Error& err) override {
+    platform::FileHandle createFillFile(platform::FolderHandle folder, const std::string& name,
+                                        platform::FileIdentity& id, platform::Error& err) override {
         if (++creations_ == failCreationAt) {
             err = test::nativeError(failErrno);
             return platform::kInvalidFile;
         }
-        return test::NativePlatform::createFillFile(path, err);
+        return test::NativePlatform::createFillFile(folder, name, id, err);
     }
     bool writeFile(platform::FileHandle, const void*, std::size_t size, std::size_t& written,
                    platform::Error& err) override {
+        if (writeDelayMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(writeDelayMs));
+        if (++writes_ == failWriteAt) {
+            err = test::nativeError(failWriteErrno);
+            return false;
+        }
         if (writeBudget <= 0) {
             err = test::nativeError(ENOSPC);
             return false;
@@ -67,13 +85,22 @@ public:
         calls.push_back("close " + std::to_string(file));
         return test::NativePlatform::closeFile(file, err);
     }
-    bool deleteFile(const std::string& path, platform::Error& err) override {
-        calls.push_back("delete " + path);
-        return test::NativePlatform::deleteFile(path, err);
+    void restoreWriteReserve(const std::string& token) override { restoredReserves.push_back(token); }
+    bool deleteFillFile(platform::FolderHandle folder, const std::string& name,
+                        platform::Error& err) override {
+        calls.push_back("delete " + name);
+        if (failDelete) {
+            err = test::nativeError(EACCES);
+            return false;
+        }
+        return test::NativePlatform::deleteFillFile(folder, name, err);
     }
+
+    int writes() const { return writes_; }
 
 private:
     int creations_ = 0;
+    std::atomic<int> writes_{0};
 };
 
 class FillFaultTest : public ::testing::Test {
@@ -171,7 +198,10 @@ TEST_F(FillFaultTest, NothingFreeGivesSensibleBarsTextAndStopLine) {
         std::find_if(m.begin(), m.end(), [](const auto& line) { return line.rfind("STOPP: ", 0) == 0; });
     ASSERT_NE(stop, m.end());
     EXPECT_EQ(stop->rfind("STOPP: " + window_.drive + ", 0 MB på ", 0), 0u) << *stop;
-    EXPECT_EQ(stop->substr(stop->size() - 17), " sekund, 0 KB/sec") << *stop;
+    // The refused write counts as written, so a speed shows once any time has passed.
+    EXPECT_TRUE(
+        std::regex_match(stop->substr(stop->find(" MB på ")), std::regex(" MB på 0 sekund, [0-9]+ KB/sec")))
+        << *stop;
     for (const auto& line : m) {
         EXPECT_EQ(line.find("nan"), std::string::npos) << line;
         EXPECT_EQ(line.find("inf"), std::string::npos) << line;
@@ -280,51 +310,68 @@ TEST_F(FillFaultTest, TmpFolderOnAnotherDiskIsRefused) {
     EXPECT_EQ(engine_.failedPasses(), 1);
 }
 
-TEST_F(FillFaultTest, LinkAtTheFileNameIsNotFollowed) {
-#ifdef _WIN32
-    GTEST_SKIP() << "symbolic links need a privilege on Windows; tests/win32 covers the Windows side";
-#else
-    TempDir elsewhere;
-    const std::string target = elsewhere.file("precious.txt");
+// What may stand at a fill file's name already. None of it is ours, so none of it is opened:
+// the pass refuses with the name and the code, and the entry and what it leads to stay as they were.
+struct ExistingCase {
+    const char* what;
+    void (*make)(const std::string& name, const std::string& target);
+    friend void PrintTo(const ExistingCase& c, std::ostream* os) { *os << c.what; }
+};
+
+class ExistingNameTest : public FillFaultTest, public ::testing::WithParamInterface<ExistingCase> {};
+
+TEST_P(ExistingNameTest, IsNeverOpenedAndTheUserKeepsIt) {
+    const std::string target = drive_.file("precious.txt");
     test::writeText(target, "keep me");
-    ASSERT_EQ(symlink(target.c_str(), fileName(1).c_str()), 0);
+    GetParam().make(fileName(1), target);
+    const bool userFile = std::string(GetParam().what) == "UserFile";
+    const std::string before = userFile ? test::readText(fileName(1)) : "";
     platform_.writeBudget = 65537;
     engine_.StasjonChange(true);
     engine_.Spyleromen();
 
+    EXPECT_TRUE(logged("FEIL: " + fileName(1) + " finnes fra før og blir ikke rørt"));
     EXPECT_TRUE(logged("FEIL: UNDER OPPRETTELSE AV FILEN " + fileName(1)));
-    EXPECT_EQ(countStartingWith("FEILNR: 1921 "), 1);
+    EXPECT_EQ(countStartingWith("FEILNR: 80 FINNES"), 1);
+    EXPECT_EQ(countStartingWith("Oppretter "), 0);
     EXPECT_EQ(test::readText(target), "keep me");
-#endif
+    EXPECT_TRUE(test::exists(fileName(1)) || std::string(GetParam().what) == "Fifo");
+    if (userFile) {
+        EXPECT_EQ(test::readText(fileName(1)), before);
+    }
+    EXPECT_EQ(engine_.failedPasses(), 1);
 }
 
-TEST_F(FillFaultTest, ReplacedFileBecomesPrivate) {
-#ifdef _WIN32
-    GTEST_SKIP() << "POSIX file modes; Windows keeps the rights of a replaced file";
-#else
-    test::writeText(fileName(1), "old content");
-    ASSERT_EQ(chmod(fileName(1).c_str(), 0644), 0);
-    // Observe the file while the pass still has it open.
-    window_.onEvents = [&](int) {
-        struct stat st {};
-        ASSERT_EQ(stat(fileName(1).c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, 0600u);
-        EXPECT_TRUE(S_ISREG(st.st_mode));
-    };
-    platform_.writeBudget = 65537;
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
-    EXPECT_GE(window_.cycles, 1);
-    EXPECT_FALSE(test::exists(fileName(1)));
+#ifndef _WIN32
+INSTANTIATE_TEST_SUITE_P(Entries, ExistingNameTest,
+                         ::testing::Values(ExistingCase{"UserFile",
+                                                        [](const std::string& n, const std::string&) {
+                                                            test::writeText(n, "user's own");
+                                                        }},
+                                           ExistingCase{"HardLink",
+                                                        [](const std::string& n, const std::string& to) {
+                                                            ASSERT_EQ(link(to.c_str(), n.c_str()), 0);
+                                                        }},
+                                           ExistingCase{"SymbolicLink",
+                                                        [](const std::string& n, const std::string& to) {
+                                                            ASSERT_EQ(symlink(to.c_str(), n.c_str()), 0);
+                                                        }},
+                                           ExistingCase{"Fifo",
+                                                        [](const std::string& n, const std::string&) {
+                                                            ASSERT_EQ(mkfifo(n.c_str(), 0600), 0);
+                                                        }}),
+                         [](const auto& param) { return std::string(param.param.what); });
 #endif
-}
 
 TEST_F(FillFaultTest, StopEndsTheRunAndStartWaitsForTheCleanUp) {
-    platform_.writeBudget = 1000 * 65537;
+    platform_.writeBudget = std::int64_t{1} << 40;
+    platform_.writeDelayMs = 20; // a slow disk
     window_.repetitions = 3;
     engine_.TrackBar1Change();
+    int writesAtStop = -1;
     window_.onEvents = [&](int cycle) {
-        if (cycle == 5) {
+        if (cycle == 3) {
+            writesAtStop = platform_.writes();
             engine_.StoppKnappClick();
             EXPECT_FALSE(window_.running) << "Stop shows the idle window at once";
             engine_.Spyleromen(); // a START handled in the same message processing
@@ -333,7 +380,8 @@ TEST_F(FillFaultTest, StopEndsTheRunAndStartWaitsForTheCleanUp) {
     engine_.StasjonChange(true);
     engine_.Spyleromen();
 
-    EXPECT_EQ(window_.cycles, 5);
+    ASSERT_GE(writesAtStop, 0);
+    EXPECT_LE(platform_.writes() - writesAtStop, 1) << "the writer stops after the write it is in";
     EXPECT_EQ(countStartingWith("Valgt stasjon: "), 1) << "no second run, no further pass";
     EXPECT_TRUE(logged("Stopper fylling av disk"));
     EXPECT_EQ(countStartingWith("STOPP: "), 1);
@@ -342,6 +390,133 @@ TEST_F(FillFaultTest, StopEndsTheRunAndStartWaitsForTheCleanUp) {
     EXPECT_FALSE(window_.startNotice);
     EXPECT_FALSE(test::exists(fileName(1)));
     EXPECT_FALSE(engine_.runActive());
+}
+
+TEST_F(FillFaultTest, TheWindowIsServedWhileAWriteTakesLong) {
+    platform_.writeBudget = 4 * kPieceBytes;
+    platform_.writeDelayMs = 400; // each piece takes far longer than a refresh
+    std::vector<std::int64_t> times;
+    window_.onEvents = [&](int) { times.push_back(platform_.monotonicMilliseconds()); };
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+
+    ASSERT_GE(times.size(), 10u);
+    std::int64_t longestGap = 0;
+    for (std::size_t i = 1; i < times.size(); ++i)
+        longestGap = std::max(longestGap, times[i] - times[i - 1]);
+    EXPECT_LT(longestGap, 300) << "messages must be processed while the disk is busy";
+    EXPECT_FALSE(test::exists(fileName(1)));
+}
+
+struct WriteFailureCase {
+    int err;
+    std::string codeLine;
+};
+
+class WriteFailureTest : public FillFaultTest, public ::testing::WithParamInterface<WriteFailureCase> {};
+
+TEST_P(WriteFailureTest, EndsThePassAndTheRunWithTheCodeAndCleansUp) {
+    platform_.freeBytes = 4096 * kMB; // two files
+    platform_.writeBudget = std::int64_t{1} << 40;
+    platform_.failWriteAt = 3;
+    platform_.failWriteErrno = GetParam().err;
+    window_.repetitions = 2;
+    engine_.TrackBar1Change();
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+
+    EXPECT_TRUE(logged("FEIL: UNDER SKRIVING TIL FILEN " + fileName(1)));
+    EXPECT_TRUE(logged("FEILNR: " + GetParam().codeLine));
+    EXPECT_EQ(countStartingWith("STOPP: "), 1);
+    EXPECT_EQ(countStartingWith("Valgt stasjon: "), 1) << "a failing disk is not asked again";
+    EXPECT_EQ(engine_.troubledPasses(), 1);
+    EXPECT_FALSE(test::exists(fileName(1)));
+    EXPECT_FALSE(test::exists(fileName(2)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, WriteFailureTest,
+                         ::testing::Values(WriteFailureCase{EIO, "1117 " + test::nativeError(EIO).message},
+                                           WriteFailureCase{EACCES, "5 Ikke tilgang til fil/mappe"}));
+
+TEST_F(FillFaultTest, AFileThatCannotBeDeletedIsToldAndStaysInTheRecord) {
+    platform_.writeBudget = 65537;
+    platform_.failDelete = true;
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+    EXPECT_TRUE(logged("FEIL: Kunne ikke slette filen " + fileName(1)));
+    EXPECT_TRUE(logged("FEILNR: 5 Ikke tilgang til fil/mappe"));
+    EXPECT_EQ(engine_.troubledPasses(), 1);
+    ASSERT_TRUE(test::exists(fileName(1)));
+
+    platform_.failDelete = false;
+    EXPECT_TRUE(RecoverAbandonedFills().empty()) << "the run that made it still lives: it is not abandoned";
+    EXPECT_TRUE(test::exists(fileName(1)));
+}
+
+// A run that was killed: its record names its files and its reserve. The next start deletes
+// the files it can prove to be that run's, never another, and puts the reserve back.
+TEST_F(FillFaultTest, AKilledRunIsUndoneAtTheNextStart) {
+    platform_.writeBudget = 65537;
+    platform_.failDelete = true; // leaves file 1 and the record behind, as a kill would
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+    platform_.failDelete = false;
+    ASSERT_TRUE(test::exists(fileName(1)));
+
+    const char sep = platform::kPathSeparator;
+    const std::string data = appData_.file("Solvarek") + sep + "data" + sep;
+    std::vector<platform::FolderEntry> entries;
+    platform::Error err;
+    ASSERT_TRUE(platform_.listFolder(data, entries, err));
+    std::string recordName;
+    for (const auto& e : entries)
+        if (e.name.rfind("spylerom-fill-", 0) == 0)
+            recordName = e.name;
+    ASSERT_FALSE(recordName.empty());
+    // The run is gone: its record now names a process that no longer lives.
+    FillRecord record;
+    std::string text;
+    ASSERT_TRUE(platform_.readFile(data + recordName, text, err));
+    ASSERT_TRUE(record.parse(text));
+    const std::string dead = "4000000000:1:gone";
+    text.replace(text.find(record.owner()), record.owner().size(), dead);
+    text += "reserve=test-reserve=7\n";
+    // A user's file now stands where the run had planned another file, and one at a name it
+    // had made and identified: neither may go.
+    test::writeText(fileName(2), "the user's own");
+    test::writeText(fileName(3), "also the user's");
+    text += "plan=" + fileName(2) + "\n";
+    text += "file=1:2:3:" + fileName(3) + "\n";
+    ASSERT_TRUE(platform_.replaceFile(data + recordName, text, err));
+
+    const auto recovered = RecoverAbandonedFills();
+    ASSERT_EQ(recovered.size(), 1u);
+    EXPECT_EQ(recovered[0].filesDeleted, 1);
+    EXPECT_EQ(recovered[0].reservesRestored, 1);
+    EXPECT_TRUE(recovered[0].complete);
+    EXPECT_FALSE(test::exists(fileName(1)));
+    EXPECT_EQ(test::readText(fileName(2)), "the user's own");
+    EXPECT_EQ(test::readText(fileName(3)), "also the user's");
+    EXPECT_EQ(platform_.restoredReserves, std::vector<std::string>{"test-reserve=7"});
+    EXPECT_TRUE(logged("Rydder opp etter en avbrutt fylling: 1 filer slettet, 1 reserver satt tilbake"));
+    EXPECT_EQ(countStartingWith("ADVARSEL: "), 2);
+    EXPECT_FALSE(test::exists(data + recordName));
+    EXPECT_TRUE(RecoverAbandonedFills().empty()) << "undone once";
+}
+
+TEST_F(FillFaultTest, AnotherFillOfTheSameDriveIsRefused) {
+    platform::Error err;
+    const platform::FolderHandle held = platform_.lockDrive(drive_.path() + "/", err);
+    ASSERT_NE(held, platform::kInvalidFolder);
+    platform_.writeBudget = 65537;
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+    platform_.closeFolder(held);
+
+    EXPECT_TRUE(logged("FEIL: Stasjon T: fylles allerede av et annet program, ingen filer er laget"));
+    EXPECT_EQ(countStartingWith("FEILNR: 33 Lock violation"), 1);
+    EXPECT_EQ(countStartingWith("Oppretter "), 0);
+    EXPECT_EQ(engine_.failedPasses(), 1);
 }
 
 TEST_F(FillFaultTest, TheChosenVolumeIsFilledEvenWhenItsLetterMoved) {

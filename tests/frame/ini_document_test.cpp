@@ -5,6 +5,7 @@
 #include "platform/posix/posix_platform.h"
 
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 
 namespace spylerom::test {
@@ -135,7 +136,10 @@ TEST_F(IniDocumentTest, FlushWritesUtf8WithoutMarkAndKeepsThePermissions) {
     doc.set("S", "k2", "Ærlig");
     platform::Error err;
     ASSERT_TRUE(doc.flush(err)) << err.message;
-    EXPECT_EQ(readText(path()), "[S]\r\nk=Bj\xC3\xB8rn\r\nk2=\xC3\x86rlig\r\n\r\n");
+    // The new line is UTF-8; the unchanged one keeps its Windows-1252 byte, which reads as the
+    // same text without the mark.
+    EXPECT_EQ(readText(path()), "[S]\r\nk=Bj\xF8rn\r\nk2=\xC3\x86rlig\r\n\r\n");
+    EXPECT_EQ(*IniDocument(path()).find("S", "k"), "Bjørn");
     struct stat st {};
     ASSERT_EQ(::stat(path().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -165,6 +169,13 @@ public:
         err = platform::errorFromErrno(EIO);
         return false;
     }
+    bool readFilePart(const std::string&, bool, std::int64_t, std::string& bytes, std::int64_t& size,
+                      platform::Error& err) const override {
+        bytes.clear();
+        size = 0;
+        err = platform::errorFromErrno(EIO);
+        return false;
+    }
 };
 
 TEST_F(IniDocumentTest, AFileThatCouldNotBeReadIsNeverOverwritten) {
@@ -187,6 +198,135 @@ TEST_F(IniDocumentTest, FlushIntoAMissingFolderFails) {
     platform::Error err;
     EXPECT_FALSE(doc.flush(err));
     EXPECT_EQ(err.code, platform::kErrorFileNotFound);
+}
+
+// How a file's lines read and what a flush after one added key writes. A line keeps the bytes
+// it was read as: one line in Windows-1252 (or one stray byte) does not turn the UTF-8 lines
+// around it into Windows-1252 mojibake.
+struct LineTextCase {
+    const char* name;
+    std::string file;
+    std::vector<std::pair<const char*, const char*>> values; // key of [S] and its text
+    std::string written; // the file after set("S", "Ny", "ja") and a flush
+};
+
+class IniLineText : public IniDocumentTest, public ::testing::WithParamInterface<LineTextCase> {};
+
+TEST_P(IniLineText, EachLineReadsInItsOwnEncodingAndUnchangedLinesKeepTheirBytes) {
+    const LineTextCase& c = GetParam();
+    writeText(path(), c.file);
+    IniDocument doc(path());
+    for (const auto& [key, text] : c.values) {
+        ASSERT_NE(doc.find("S", key), nullptr) << key;
+        EXPECT_EQ(*doc.find("S", key), text) << key;
+    }
+    ASSERT_TRUE(doc.set("S", "Ny", "ja"));
+    platform::Error err;
+    ASSERT_TRUE(doc.flush(err)) << err.message;
+    EXPECT_EQ(readText(path()), c.written);
+
+    // Read again, every line still says what it said.
+    const IniDocument again(path());
+    for (const auto& [key, text] : c.values) {
+        ASSERT_NE(again.find("S", key), nullptr) << key;
+        EXPECT_EQ(*again.find("S", key), text) << key;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, IniLineText,
+    ::testing::Values(
+        LineTextCase{
+            "BjornStaysUtf8BesideOneInvalidByte",
+            "[S]\r\nNavn=Bj\xC3\xB8rn \xC3\x86rlig\r\nFirma=Caf\xE9\r\nBy=Troms\xC3\xB8\r\n",
+            {{"Navn", "Bjørn Ærlig"}, {"Firma", "Café"}, {"By", "Tromsø"}},
+            "[S]\r\nNavn=Bj\xC3\xB8rn \xC3\x86rlig\r\nFirma=Caf\xE9\r\nBy=Troms\xC3\xB8\r\nNy=ja\r\n\r\n"},
+        LineTextCase{"ABrokenUtf8LineIsWrittenBackAsItWas",
+                     "[S]\r\nNavn=Bj\xC3\xB8rn\r\nBrutt=Bj\xC3\xB8rn \xFF\r\n",
+                     {{"Navn", "Bjørn"}, {"Brutt", "BjÃ¸rn ÿ"}},
+                     "[S]\r\nNavn=Bj\xC3\xB8rn\r\nBrutt=Bj\xC3\xB8rn \xFF\r\nNy=ja\r\n\r\n"},
+        LineTextCase{"AWindowsFileStaysWindows1252",
+                     "[S]\r\nNavn=Bj\xF8rn \xC6rlig\r\nPris=5 \x80\r\n",
+                     {{"Navn", "Bjørn Ærlig"}, {"Pris", "5 €"}},
+                     "[S]\r\nNavn=Bj\xF8rn \xC6rlig\r\nPris=5 \x80\r\nNy=ja\r\n\r\n"},
+        LineTextCase{"AHeadingInWindows1252KeepsItsBytes",
+                     "[S]\r\nA=1\r\n[Bl\xE5"
+                     "b\xE6r]\r\nB=2\r\n",
+                     {{"A", "1"}},
+                     "[S]\r\nA=1\r\nNy=ja\r\n\r\n[Bl\xE5"
+                     "b\xE6r]\r\nB=2\r\n\r\n"},
+        LineTextCase{"TheMarkGoesTheLinesStay",
+                     "\xEF\xBB\xBF[S]\r\nNavn=Bj\xC3\xB8rn\r\nFirma=Caf\xE9\r\n",
+                     {{"Navn", "Bjørn"}, {"Firma", "Café"}},
+                     "[S]\r\nNavn=Bj\xC3\xB8rn\r\nFirma=Caf\xE9\r\nNy=ja\r\n\r\n"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(IniDocumentTest, OnlyAChangedLineIsWrittenAnew) {
+    writeText(path(), "[S]\r\nA=Bj\xF8rn\r\nB=\xC6rlig\r\nC=\xE9\r\n");
+    IniDocument doc(path());
+    ASSERT_TRUE(doc.set("S", "A", "Kari"));  // changed: written as the system's file text
+    ASSERT_TRUE(doc.set("S", "B", "Ærlig")); // the same text again: no change
+    ASSERT_TRUE(doc.set("S", "c", "é"));     // another spelling of the key is a change
+    platform::Error err;
+    ASSERT_TRUE(doc.flush(err)) << err.message;
+    EXPECT_EQ(readText(path()), "[S]\r\nA=Kari\r\nB=\xC6rlig\r\nc=\xC3\xA9\r\n\r\n");
+}
+
+TEST_F(IniDocumentTest, AValueBeyondTheLimitIsNeitherReadNorStoredButKept) {
+    const std::string big(IniDocument::kMaxValueBytes + 1, 'v');
+    const std::string atLimit(IniDocument::kMaxValueBytes, 'w');
+    const std::string file = "[S]\r\nA=1\r\nBig=" + big + "\r\nFull=" + atLimit + "\r\n";
+    writeText(path(), file);
+    IniDocument doc(path());
+    EXPECT_EQ(doc.find("S", "Big"), nullptr) << "a refused value reads as missing";
+    ASSERT_NE(doc.find("S", "Full"), nullptr);
+    EXPECT_EQ(doc.find("S", "Full")->size(), IniDocument::kMaxValueBytes);
+    ASSERT_EQ(doc.warnings().size(), 1u);
+    EXPECT_EQ(doc.warnings()[0].rfind("ADVARSEL: verdien av Big i [S] i " + path(), 0), 0u)
+        << doc.warnings()[0];
+    EXPECT_FALSE(doc.tooLarge());
+
+    EXPECT_FALSE(doc.set("S", "A", big)) << "refused";
+    EXPECT_FALSE(doc.set("S", "New", big));
+    EXPECT_EQ(*doc.find("S", "A"), "1");
+    EXPECT_EQ(doc.find("S", "New"), nullptr);
+    platform::Error err;
+    ASSERT_TRUE(doc.flush(err)) << err.message;
+    EXPECT_EQ(readText(path()), file + "\r\n") << "the refused line is written back as it was";
+
+    // Writing the key replaces the refused value.
+    ASSERT_TRUE(doc.set("S", "Big", "liten"));
+    EXPECT_EQ(*doc.find("S", "Big"), "liten");
+}
+
+TEST_F(IniDocumentTest, AFileBeyondTheLimitIsReadOnlyThatFarAndNeverWritten) {
+    // A 50 MB value after two readable keys: the first lines are read, the rest not even held.
+    {
+        std::ofstream out(path(), std::ios::binary);
+        out << "[S]\r\nA=1\r\nB=2\r\nHuge=";
+        const std::string chunk(1 << 20, 'x');
+        for (int i = 0; i < 50; ++i)
+            out << chunk;
+        out << "\r\nAfter=3\r\n";
+    }
+    const auto sizeBefore = std::filesystem::file_size(path());
+    const auto timeBefore = std::filesystem::last_write_time(path());
+    IniDocument doc(path());
+    EXPECT_TRUE(doc.tooLarge());
+    ASSERT_NE(doc.find("S", "B"), nullptr);
+    EXPECT_EQ(*doc.find("S", "B"), "2");
+    EXPECT_EQ(doc.find("S", "Huge"), nullptr);
+    EXPECT_EQ(doc.find("S", "After"), nullptr);
+    EXPECT_LE(doc.text().size(), static_cast<std::size_t>(IniDocument::kMaxFileBytes));
+    ASSERT_EQ(doc.warnings().size(), 1u);
+    EXPECT_EQ(doc.warnings()[0].rfind("ADVARSEL: " + path() + " er større enn ", 0), 0u) << doc.warnings()[0];
+
+    doc.set("S", "A", "endret");
+    platform::Error err;
+    EXPECT_FALSE(doc.flush(err));
+    EXPECT_EQ(err.code, platform::kErrorFileTooLarge);
+    EXPECT_EQ(std::filesystem::file_size(path()), sizeBefore);
+    EXPECT_EQ(std::filesystem::last_write_time(path()), timeBefore);
 }
 
 struct IntegerCase {

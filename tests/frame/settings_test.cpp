@@ -262,7 +262,9 @@ TEST_F(SettingsTest, AFullDiskLeavesTheSettingsFileAsItWas) {
     logState().LogEnabled = true;
     OpenSettingsFile();
     ASSERT_EQ(settingsState().SettingsFileName, ini);
-    WriteSettingString("Big", std::string(1 << 20, 'y'));
+    // A megabyte of settings, in values below the size that is refused.
+    for (int i = 0; i < 16; ++i)
+        WriteSettingString("Big" + std::to_string(i), std::string(IniDocument::kMaxValueBytes, 'y'));
     FlushSettings();
     EXPECT_EQ(countLogLinesContaining(" FEIL: kan ikke lagre innstillingene i " + ini + " [112]"), 1);
     EXPECT_EQ(readText(ini), original);
@@ -332,6 +334,53 @@ TEST_F(SettingsTest, UserOverrideWinsOverTheLogonUser) {
     CloseUserSettings();
     EXPECT_TRUE(exists(maker() + "etc/KARI.INI"));
     EXPECT_FALSE(exists(maker() + "etc/OLA.INI"));
+}
+
+TEST_F(SettingsTest, AValueBeyondTheLimitIsRefusedWithAWarningAndTheOldOneStays) {
+    logState().LogEnabled = true;
+    OpenSettingsFile();
+    WriteSettingString("Firma_Navn", "Acme");
+    const std::string huge(50u << 20, 'x'); // 50 MB
+    WriteSettingString("Firma_Navn", huge);
+    WriteSettingString("Ny", huge);
+    EXPECT_EQ(ReadSettingString("Firma_Navn"), "Acme");
+    EXPECT_EQ(ReadSettingString("Ny"), "");
+    EXPECT_EQ(countLogLinesContaining(" ADVARSEL: verdien av Firma_Navn i [STANDARD] er 52428800 byte"), 1);
+    EXPECT_EQ(countLogLinesContaining(" ADVARSEL: verdien av Ny i [STANDARD] er 52428800 byte"), 1);
+    EXPECT_EQ(logState().WarningCount, 2);
+    FlushSettings();
+    EXPECT_LT(std::filesystem::file_size(mainIni()), 4096u) << "nothing of the value reached the file";
+}
+
+TEST_F(SettingsTest, AFileBeyondTheLimitIsWarnedAboutOnceAndNeverWritten) {
+    logState().LogEnabled = true;
+    OpenSettingsFile();
+    FlushSettings();
+    const std::string user = maker() + "etc/OLA.INI";
+    {
+        std::ofstream out(user, std::ios::binary);
+        out << "[Spylerom]\r\nFyll=2\r\nNotat=";
+        const std::string chunk(1 << 20, 'n');
+        for (int i = 0; i < 50; ++i)
+            out << chunk;
+        out << "\r\n";
+    }
+    const auto size = std::filesystem::file_size(user);
+    for (int run = 0; run < 2; ++run) {
+        OpenUserSettings();
+        SelectSection("Spylerom");
+        EXPECT_EQ(ReadSettingInteger("Fyll"), 2);
+        WriteSettingInteger("Fyll", 3);
+        ResetSection();
+        CloseUserSettings();
+    }
+    EXPECT_EQ(std::filesystem::file_size(user), size);
+    EXPECT_EQ(countLogLinesContaining(" ADVARSEL: " + user + " er større enn "), 1) << "once a run";
+    EXPECT_EQ(countLogLinesContaining(" FEIL: "), 0) << "skipped like a read-only file, not failed";
+    std::ifstream in(user, std::ios::binary);
+    std::string head(64, '\0');
+    in.read(head.data(), 64);
+    EXPECT_EQ(head.substr(0, 25), "[Spylerom]\r\nFyll=2\r\nNotat");
 }
 
 // A machine that names no user at all.

@@ -11,6 +11,7 @@
 #include "platform/posix/posix_platform.h"
 
 #include <filesystem>
+#include <fstream>
 
 namespace spylerom::test {
 namespace {
@@ -316,6 +317,31 @@ TEST_F(StartupTest, AReadOnlyMainFileSurvivesAWholeRunUnchanged) {
     EXPECT_TRUE(lines[lines.size() - 2].ends_with(" ADVARSEL: " + mainIni() +
                                                   " er skrivebeskyttet og vil ikke bli lagret."));
     EXPECT_TRUE(lines.back().ends_with(" AVSLUTTER PROGRAM. 0 feilmeldinger og 1 advarsler"));
+}
+
+TEST_F(StartupTest, AMainFileTooLargeIsReportedAfterTheStartLinesAndSurvivesTheRun) {
+    settings("LogToFile=1\r\nVerboseLogging=1\r\nFirma_Navn=");
+    fs::create_directories(maker() + "data");
+    {
+        std::ofstream out(mainIni(), std::ios::binary | std::ios::app);
+        const std::string chunk(1 << 20, 'f');
+        for (int i = 0; i < 8; ++i)
+            out << chunk;
+        out << "\r\n";
+    }
+    const auto size = fs::file_size(mainIni());
+    const auto time = fs::last_write_time(mainIni());
+    start({});
+    stop();
+    EXPECT_EQ(fs::file_size(mainIni()), size);
+    EXPECT_EQ(fs::last_write_time(mainIni()), time);
+    const auto lines = fileLines(logFile());
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_NE(lines[3].find(" LOGIN: "), std::string::npos) << "the start lines come first";
+    EXPECT_NE(lines[4].find(" ADVARSEL: " + mainIni() + " er større enn "), std::string::npos) << lines[4];
+    EXPECT_TRUE(lines[lines.size() - 2].ends_with(" ADVARSEL: " + mainIni() +
+                                                  " er for stor og vil ikke bli lagret."));
+    EXPECT_TRUE(lines.back().ends_with(" AVSLUTTER PROGRAM. 0 feilmeldinger og 2 advarsler"));
 }
 
 TEST_F(StartupTest, TheSettingsFileOfTheWorkingFolderIsUsed) {

@@ -1,5 +1,6 @@
 // The log: stamped lines, counts by kind, clearing, loading and saving its file.
 #include "frame/frame_ui.h"
+#include "frame/text_lines.h"
 #include "frame/textfil.h"
 #include "support/env_guard.h"
 #include "support/native_platform.h"
@@ -9,6 +10,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <tuple>
+#include <vector>
 
 namespace spylerom::frame {
 namespace {
@@ -29,10 +33,15 @@ public:
     }
 };
 
-// Refuses to replace files, as a full disk or a write-protected folder would.
+// Refuses to replace or append to files, as a full disk or a write-protected folder would.
 class RefusingPlatform : public test::NativePlatform {
 public:
     bool replaceFile(const std::string&, std::string_view, platform::Error& err) override {
+        err = test::nativeError(ENOSPC);
+        return false;
+    }
+    bool appendToSharedFile(const std::string&, std::string_view, std::int64_t, const std::string&,
+                            platform::Error& err) override {
         err = test::nativeError(ENOSPC);
         return false;
     }
@@ -70,6 +79,26 @@ TEST_F(LogTest, NothingIsTakenWhenLoggingIsOff) {
     platform::Error err;
     ASSERT_TRUE(SaveLog(err)) << err.message;
     EXPECT_EQ(test::readText(logFile()), "") << "the file is still written, empty";
+}
+
+TEST_F(LogTest, TheObserverSeesEveryMessageAndWhetherTheLogTookIt) {
+    std::vector<std::tuple<std::string, std::string, bool>> seen;
+    setLogObserver([&](const LogEvent& e) { seen.emplace_back(std::string(e.message), e.line, e.taken); });
+    WriteLog("FEIL: off");
+    EXPECT_EQ(logState().ErrorCount, 0) << "what the log counts is what it holds";
+    logState().LogEnabled = true;
+    WriteLog("Vanlig linje");
+    setLogObserver(nullptr);
+    WriteLog("unseen");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(std::get<0>(seen[0]), "FEIL: off");
+    EXPECT_FALSE(std::get<2>(seen[0]));
+    EXPECT_EQ(std::get<1>(seen[0]).substr(std::get<1>(seen[0]).size() - 10), " FEIL: off")
+        << "stamped as well";
+    EXPECT_EQ(std::get<0>(seen[1]), "Vanlig linje");
+    EXPECT_TRUE(std::get<2>(seen[1]));
+    EXPECT_EQ(std::get<1>(seen[1]), logState().LogLines.front());
+    EXPECT_EQ(logState().LogLines.size(), 2u);
 }
 
 struct CountCase {
@@ -188,6 +217,166 @@ TEST_F(LogTest, SaveCreatesAMissingFolder) {
     platform::Error err;
     ASSERT_TRUE(SaveLog(err)) << err.message;
     EXPECT_TRUE(test::exists(logFile()));
+}
+
+struct ControlCase {
+    const char* name;
+    std::string message;
+    std::string shown; // the message as the log line carries it
+    int errors;
+};
+
+class LogControls : public LogTest, public ::testing::WithParamInterface<ControlCase> {};
+
+TEST_P(LogControls, AreMadeVisibleSoNoMessageBeginsALineOfItsOwn) {
+    logState().LogEnabled = true;
+    WriteLog(GetParam().message);
+    ASSERT_EQ(logState().LogLines.size(), 1u);
+    const std::string& line = logState().LogLines.front();
+    ASSERT_GE(line.size(), GetParam().shown.size());
+    EXPECT_EQ(line.substr(line.size() - GetParam().shown.size()), GetParam().shown);
+    EXPECT_EQ(logState().ErrorCount, GetParam().errors) << "counted by the message as given";
+
+    platform::Error err;
+    ASSERT_TRUE(SaveLog(err)) << err.message;
+    const std::string text = test::readText(logFile());
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 1) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, LogControls,
+    ::testing::Values(ControlCase{"ForgedLine", "BRUKER: X\r\n24.12.2011 14:05:09 STOPP: FORGED",
+                                  "BRUKER: X\\r\\n24.12.2011 14:05:09 STOPP: FORGED", 0},
+                      ControlCase{"LoneLineFeed", "a\nFEIL: b", "a\\nFEIL: b", 0},
+                      ControlCase{"LoneCarriageReturn", "a\rb", "a\\rb", 0},
+                      ControlCase{"ErrorWithABreakStillCounts", "FEIL: a\nb", "FEIL: a\\nb", 1},
+                      ControlCase{"EscapeTabNulAndDelete",
+                                  std::string("\x1b[2Ja\tb\x7f", 8) + std::string(1, '\0'),
+                                  "\\x1b[2Ja\\tb\\x7f\\x00", 0},
+                      ControlCase{"NextLineAndLineSeparator",
+                                  "a\xC2\x85"
+                                  "b\xE2\x80\xA8"
+                                  "c",
+                                  "a\\u0085b\\u2028c", 0},
+                      ControlCase{"LettersAndBackslashesStay", "Bjørn Ærlig C:\\tmp\\nytt",
+                                  "Bjørn Ærlig C:\\tmp\\nytt", 0}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(LogTest, SavingAddsToTheFileAsItIsNowAndKeepsOnlyNewLines) {
+    logState().LogEnabled = true;
+    std::filesystem::create_directories(appData_.file(native("Solvarek/log")));
+    test::writeText(logFile(), "eldre\r\n");
+    LoadLog();
+    WriteLog("denne kjøringen");
+    // Another run adds its lines meanwhile.
+    test::writeText(logFile(), platform::sys().toFileText("eldre\r\nen annen kjøring\r\n"));
+    platform::Error err;
+    ASSERT_TRUE(AppendLogLines(err)) << err.message;
+    EXPECT_EQ(logState().LogLines.size(), 2u) << "the lines stay in memory";
+    ASSERT_TRUE(SaveLog(err)) << err.message;
+    const auto lines = splitLines(platform::sys().fromFileText(test::readText(logFile())));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "eldre");
+    EXPECT_EQ(lines[1], "en annen kjøring");
+    EXPECT_TRUE(lines[2].ends_with(" denne kjøringen")) << "written once, though appended twice";
+}
+
+TEST_F(LogTest, WithLoggingOffTheFileStaysAsItWas) {
+    std::filesystem::create_directories(appData_.file(native("Solvarek/log")));
+    test::writeText(logFile(), "eldre 1\r\neldre 2\r\n");
+    LoadLog();
+    platform::Error err;
+    ASSERT_TRUE(SaveLog(err)) << err.message;
+    EXPECT_EQ(test::readText(logFile()), "eldre 1\r\neldre 2\r\n");
+}
+
+TEST_F(LogTest, ALargeLogIsLoadedOnlyAsFarAsItsLastLinesGo) {
+    std::filesystem::create_directories(appData_.file(native("Solvarek/log")));
+    // 100 MB that no one would read (left sparse), then numbered lines well beyond the limit.
+    const int count = 60000;
+    {
+        std::ofstream out(logFile(), std::ios::binary);
+        out.seekp(100 << 20);
+        out << "\r\n";
+        for (int i = 0; i < count; ++i)
+            out << "24.12.2011 14:05:09 linje " << i << "\r\n";
+    }
+    const auto size = std::filesystem::file_size(logFile());
+    LoadLog();
+    const auto& lines = logState().LogLines;
+    std::size_t bytes = 0;
+    for (const auto& line : lines)
+        bytes += line.size() + 2;
+    EXPECT_LE(bytes, static_cast<std::size_t>(logState().LogLoadLimit));
+    EXPECT_GT(bytes, static_cast<std::size_t>(logState().LogLoadLimit) - 64)
+        << "the tail is used to its limit";
+    ASSERT_FALSE(lines.empty());
+    ASSERT_LT(lines.size(), static_cast<std::size_t>(count));
+    // Whole lines only, consecutive, up to the last one of the file.
+    const int first = count - static_cast<int>(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        ASSERT_EQ(lines[i], "24.12.2011 14:05:09 linje " + std::to_string(first + static_cast<int>(i))) << i;
+
+    logState().LogEnabled = true;
+    WriteLog("ny");
+    const std::string added = platform::sys().toFileText(logState().LogLines.back() + "\r\n");
+    logState().LogFileLimit = 0; // no rotation here
+    platform::Error err;
+    ASSERT_TRUE(SaveLog(err)) << err.message;
+    EXPECT_EQ(std::filesystem::file_size(logFile()), size + added.size())
+        << "the new line added to all the file had";
+}
+
+struct TailCase {
+    std::int64_t limit;
+    std::vector<std::string> lines;
+};
+
+class LogTail : public LogTest, public ::testing::WithParamInterface<TailCase> {};
+
+TEST_P(LogTail, KeepsWholeLinesOnly) {
+    std::filesystem::create_directories(appData_.file(native("Solvarek/log")));
+    test::writeText(logFile(), "111\r\n222\r\n333\r\n");
+    logState().LogLoadLimit = GetParam().limit;
+    LoadLog();
+    EXPECT_EQ(logState().LogLines, GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, LogTail,
+                         ::testing::Values(TailCase{100, {"111", "222", "333"}},
+                                           TailCase{15, {"111", "222", "333"}}, TailCase{10, {"222", "333"}},
+                                           TailCase{9, {"333"}}, TailCase{5, {"333"}}, TailCase{4, {}}));
+
+TEST_F(LogTest, AFileThatWouldPassTheLimitIsRotatedAndTheRotatedOneReplaced) {
+    std::filesystem::create_directories(appData_.file(native("Solvarek/log")));
+    logState().LogEnabled = true;
+    logState().LogFileLimit = 100;
+    const std::string rotated = logFile() + ".1";
+    test::writeText(logFile(), std::string(60, 'a') + "\r\n");
+    test::writeText(rotated, "eldst\r\n");
+    WriteLog(std::string(40, 'b')); // the file would pass 100 bytes
+    platform::Error err;
+    ASSERT_TRUE(SaveLog(err)) << err.message;
+    EXPECT_EQ(test::readText(rotated), std::string(60, 'a') + "\r\n");
+    const std::string now = test::readText(logFile());
+    EXPECT_TRUE(now.ends_with(std::string(40, 'b') + "\r\n")) << now;
+    EXPECT_EQ(std::count(now.begin(), now.end(), '\n'), 1);
+
+    WriteLog("c"); // fits: no rotation
+    ASSERT_TRUE(SaveLog(err)) << err.message;
+    EXPECT_EQ(test::readText(rotated), std::string(60, 'a') + "\r\n");
+    EXPECT_EQ(splitLines(test::readText(logFile())).size(), 2u);
+}
+
+TEST_F(LogTest, ClearRemovesTheRotatedFileToo) {
+    std::filesystem::create_directories(appData_.file(native("Solvarek/log")));
+    test::writeText(logFile() + ".1", "eldst\r\n");
+    ClearLog();
+    EXPECT_FALSE(test::exists(logFile() + ".1"));
+    platform::Error err;
+    ASSERT_TRUE(SaveLog(err)) << err.message;
+    EXPECT_EQ(splitLines(test::readText(logFile())).size(), 1u) << "the cleared line is not written twice";
 }
 
 } // namespace

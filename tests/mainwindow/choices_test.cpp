@@ -99,7 +99,8 @@ TEST_P(ChoicesSurvive, ACloseAndANewStart) {
     EXPECT_EQ(keysOf(text, "Spylerom"),
               (std::vector<std::string>{
                   "Fyll=" + std::to_string(c.fyll), "Gjentagelser=" + std::to_string(c.gjentagelser),
-                  "Stasjon=" + std::to_string(c.stasjon), "Blokk=" + std::to_string(c.blokk)}))
+                  "Stasjon=" + std::to_string(c.stasjon), "Blokk=" + std::to_string(c.blokk),
+                  "StasjonRot=" + drives_[c.stasjon].path() + "/"}))
         << text;
     EXPECT_EQ(keysOf(text, "VINDU-SpyleRomVindu").size(), 6u) << text;
 
@@ -213,6 +214,65 @@ TEST_F(ChoicesTest, ARemovedDriveLeavesTheListEmptyAndStartFillsNothing) {
     // Closing keeps "no drive" until the user picks one.
     child<QAction>("Avslytt1")->trigger();
     EXPECT_NE(userSettingsText().find("Stasjon=-1"), std::string::npos) << userSettingsText();
+}
+
+// The drive list of the next start: letters and the folders they stand for (0..2 the first
+// start's D:, E:, F:, 3 a drive that was not there before).
+struct ListChange {
+    const char* name;
+    int chosen; // position chosen in the first start, in the list D:, E:, F:
+    std::vector<std::pair<char, int>> next;
+    int expected; // position the next start selects; -1 for none
+};
+
+class ChangedDriveList : public ChoicesTest, public ::testing::WithParamInterface<ListChange> {
+protected:
+    TempDir newDrive_;
+};
+
+TEST_P(ChangedDriveList, SelectsTheSameDriveOrNoneNeverAnother) {
+    const ListChange& c = GetParam();
+    openForm();
+    child<QComboBox>("Stasjon")->setCurrentIndex(c.chosen);
+    const std::string chosenRoot = drives_[c.chosen].path() + "/";
+
+    for (const char letter : {'D', 'E', 'F'})
+        platform_.unmap(letter);
+    for (const auto& [letter, drive] : c.next)
+        platform_.map(letter, drive < 3 ? drives_[drive].path() : newDrive_.path());
+    closeAndStartAgain();
+
+    EXPECT_NE(userSettingsText().find("StasjonRot=" + chosenRoot + "\r\n"), std::string::npos)
+        << userSettingsText();
+    auto* stasjon = child<QComboBox>("Stasjon");
+    EXPECT_EQ(stasjon->count(), static_cast<int>(c.next.size()));
+    ASSERT_EQ(stasjon->currentIndex(), c.expected) << stasjon->currentText().toStdString();
+    if (c.expected >= 0) {
+        const char letter = c.next[static_cast<std::size_t>(c.expected)].first;
+        EXPECT_TRUE(stasjon->currentText().endsWith(QString::fromStdString(drives_[c.chosen].path() + "]")))
+            << stasjon->currentText().toStdString();
+        EXPECT_EQ(fill::fillState().DriveNumber, letter - 'A' + 1) << "the drive was refreshed";
+    } else {
+        EXPECT_TRUE(stasjon->currentText().isEmpty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, ChangedDriveList,
+    ::testing::Values(ListChange{"UnchangedList", 1, {{'D', 0}, {'E', 1}, {'F', 2}}, 1},
+                      ListChange{"ADriveBeforeItIsGone", 1, {{'E', 1}, {'F', 2}}, 0},
+                      ListChange{"TheDriveItselfIsGone", 1, {{'D', 0}, {'F', 2}}, -1},
+                      ListChange{"TheLastDriveIsGone", 2, {{'D', 0}, {'E', 1}}, -1},
+                      ListChange{"ANewDriveComesFirst", 1, {{'D', 3}, {'E', 0}, {'F', 1}, {'G', 2}}, 2},
+                      ListChange{"TheLettersChangedTheirDrives", 2, {{'D', 2}, {'E', 1}, {'F', 0}}, 0}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST_F(ChoicesTest, SettingsWithoutADriveRootGoByThePositionAlone) {
+    writeUserSettings("[Spylerom]\r\nStasjon=1\r\n");
+    platform_.unmap('D');
+    openForm();
+    EXPECT_EQ(child<QComboBox>("Stasjon")->currentIndex(), 1)
+        << "as the settings of an earlier version meant";
 }
 
 TEST_F(ChoicesTest, AStoredPlacementBeyondTheScreenIsPulledBackAndTheSizeIgnored) {

@@ -1,5 +1,8 @@
 #include "form_fixture.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 #include "fill/fill_state.h"
 #include "frame/settings.h"
 #include "frame/startup.h"
@@ -17,6 +20,11 @@ void MappedDrivesPlatform::map(char letter, const std::string& folder) {
         letters_ += letter;
 }
 
+void MappedDrivesPlatform::unmap(char letter) {
+    mapDrive(letter, "");
+    std::erase(letters_, letter);
+}
+
 std::vector<platform::Drive> MappedDrivesPlatform::drives() const {
     std::vector<platform::Drive> mapped;
     for (const platform::Drive& drive : PosixPlatform::drives())
@@ -25,16 +33,27 @@ std::vector<platform::Drive> MappedDrivesPlatform::drives() const {
     return mapped;
 }
 
-bool MappedDrivesPlatform::closeFile(platform::FileHandle file, platform::Error& err) {
-    if (onCleanup)
+void MappedDrivesPlatform::cleaningUp() {
+    if (!onCleanup)
+        return;
+    // The pass cleans up on its writer thread while the window keeps serving messages: the hook
+    // looks at the widgets, so it runs there, in the middle of the clean-up.
+    if (QThread::currentThread() == QCoreApplication::instance()->thread())
         onCleanup();
+    else
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [this] { onCleanup(); }, Qt::BlockingQueuedConnection);
+}
+
+bool MappedDrivesPlatform::closeFile(platform::FileHandle file, platform::Error& err) {
+    cleaningUp();
     return PosixPlatform::closeFile(file, err);
 }
 
-bool MappedDrivesPlatform::deleteFile(const std::string& path, platform::Error& err) {
-    if (onCleanup)
-        onCleanup();
-    return PosixPlatform::deleteFile(path, err);
+bool MappedDrivesPlatform::deleteFillFile(platform::FolderHandle folder, const std::string& name,
+                                          platform::Error& err) {
+    cleaningUp();
+    return PosixPlatform::deleteFillFile(folder, name, err);
 }
 
 void MappedDrivesPlatform::launch(const std::string& file, const std::string& parameters,

@@ -23,13 +23,16 @@ class MappedDrivesPlatform : public platform::PosixPlatform {
 public:
     // Gives letter to folder; only letters given this way are drives.
     void map(char letter, const std::string& folder);
+    // Takes the letter away again: the drive is gone.
+    void unmap(char letter);
     std::vector<platform::Drive> drives() const override;
 
-    // Called before every close and delete of a fill file.
+    // Called before every close and delete of a fill file, on the user-interface thread.
     std::function<void()> onCleanup;
 
     bool closeFile(platform::FileHandle file, platform::Error& err) override;
-    bool deleteFile(const std::string& path, platform::Error& err) override;
+    bool deleteFillFile(platform::FolderHandle folder, const std::string& name,
+                        platform::Error& err) override;
 
     struct Launch {
         std::string file, parameters, folder;
@@ -40,6 +43,7 @@ public:
     void launch(const std::string& file, const std::string& parameters, const std::string& folder) override;
 
 private:
+    void cleaningUp();
     std::string letters_;
 };
 

@@ -1,75 +1,13 @@
-// Draws the main window's emblem (a disk platter washed by a wave) and writes it as a 65 x 65
-// JPEG with libjpeg: make_emblem resources/spylerom-emblem.jpg. Run once when the picture
-// changes; the program carries the resulting file.
+// Writes the main window's emblem (gui/emblem_drawing) as a 65 x 65 JPEG with libjpeg:
+// make_emblem resources/spylerom-emblem.jpg. Run once when the picture changes; the program
+// carries the resulting file.
+#include "gui/emblem_drawing.h"
 #include "jpeg_encode.h"
 
 #include <QFile>
 #include <QGuiApplication>
-#include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
-#include <QRadialGradient>
 #include <cstdio>
-
-namespace {
-
-void drawPlatter(QPainter& p) {
-    QRadialGradient metal(QPointF(100, 112), 118, QPointF(80, 90));
-    metal.setColorAt(0, QColor(0xf4, 0xf6, 0xf8));
-    metal.setColorAt(0.7, QColor(0xbc, 0xc4, 0xcc));
-    metal.setColorAt(1, QColor(0x8a, 0x94, 0x9e));
-    p.setPen(QPen(QColor(0x3c, 0x46, 0x50), 6));
-    p.setBrush(metal);
-    p.drawEllipse(QPointF(120, 136), 104, 104);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor(0xff, 0xff, 0xff, 150), 3));
-    for (int r : {84, 64, 44})
-        p.drawEllipse(QPointF(120, 136), r, r);
-    p.setPen(QPen(QColor(0x3c, 0x46, 0x50), 4));
-    p.setBrush(QColor(0x5a, 0x64, 0x6e));
-    p.drawEllipse(QPointF(120, 136), 20, 20);
-    p.setBrush(Qt::white);
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QPointF(120, 136), 6, 6);
-}
-
-void drawWave(QPainter& p) {
-    QPainterPath wave;
-    wave.moveTo(0, 180);
-    wave.cubicTo(50, 120, 100, 210, 160, 150);
-    wave.cubicTo(200, 110, 235, 130, 260, 100);
-    wave.lineTo(260, 260);
-    wave.lineTo(0, 260);
-    wave.closeSubpath();
-    QLinearGradient water(0, 100, 0, 260);
-    water.setColorAt(0, QColor(0x3a, 0x8e, 0xe6, 225));
-    water.setColorAt(1, QColor(0x0a, 0x2a, 0x80, 240));
-    p.setPen(Qt::NoPen);
-    p.setBrush(water);
-    p.drawPath(wave);
-
-    QPainterPath crest;
-    crest.moveTo(0, 180);
-    crest.cubicTo(50, 120, 100, 210, 160, 150);
-    crest.cubicTo(200, 110, 235, 130, 260, 100);
-    p.setPen(QPen(QColor(0xe8, 0xf4, 0xff), 7, Qt::SolidLine, Qt::RoundCap));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(crest);
-}
-
-void drawDrops(QPainter& p) {
-    p.setPen(QPen(QColor(0x0a, 0x2a, 0x80), 3));
-    p.setBrush(QColor(0x7c, 0xc0, 0xff));
-    for (const QPointF& at : {QPointF(214, 40), QPointF(240, 74), QPointF(186, 18)}) {
-        QPainterPath drop;
-        drop.moveTo(at + QPointF(0, -16));
-        drop.cubicTo(at + QPointF(12, 0), at + QPointF(10, 12), at + QPointF(0, 12));
-        drop.cubicTo(at + QPointF(-10, 12), at + QPointF(-12, 0), at + QPointF(0, -16));
-        p.drawPath(drop);
-    }
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
@@ -77,14 +15,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_emblem OUTPUT.jpg\n");
         return 2;
     }
-    QImage large(260, 260, QImage::Format_RGB32);
+    QImage large(spylerom::gui::kEmblemDesignSize, spylerom::gui::kEmblemDesignSize, QImage::Format_RGB32);
     large.fill(Qt::white);
     {
         QPainter p(&large);
-        p.setRenderHint(QPainter::Antialiasing);
-        drawPlatter(p);
-        drawWave(p);
-        drawDrops(p);
+        spylerom::gui::drawEmblem(p);
     }
     const QImage emblem = large.scaled(65, 65, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QByteArray bytes = spylerom::test::encodeJpeg(emblem, {.quality = 92});

@@ -15,6 +15,7 @@
 #include "support/loop_image.h"
 #include "sysinfo/ui/sysinfo_form.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QComboBox>
 #include <QMessageBox>
@@ -26,6 +27,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <qpa/qwindowsysteminterface.h>
+#include <xcb/xcb.h>
 
 namespace spylerom::test {
 namespace {
@@ -114,7 +117,7 @@ protected:
 TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
     bool shownWithFrameUi = false, othersHidden = false;
     std::string title;
-    QString applicationName;
+    QString applicationName, desktopFileName;
     const int code = run({.shown = [&](ProgramWindows& windows) {
         TSpyleRomForm* form = windows.SpyleRomForm.get();
         othersHidden = dynamic_cast<sysinfo::TSysInfoForm*>(windows.SysInfoForm.get()) &&
@@ -126,6 +129,7 @@ TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
             form->isVisible() && dynamic_cast<mainwindow::QtFrameUi*>(&frame::frameUi()) != nullptr;
         title = form->windowTitle().toStdString();
         applicationName = QApplication::applicationName();
+        desktopFileName = QGuiApplication::desktopFileName();
         QTimer::singleShot(0, form, [form] { form->findChild<QAction*>("Avslytt1")->trigger(); });
     }});
     EXPECT_EQ(code, 0);
@@ -136,6 +140,7 @@ TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
     EXPECT_EQ(printing::TPrintForm::instance(), nullptr);
     EXPECT_EQ(title, "SpyleRom 2.07");
     EXPECT_EQ(applicationName, QStringLiteral("Solvarek Spylerom"));
+    EXPECT_EQ(desktopFileName, QStringLiteral("no.solvarek.spylerom")) << "the installed menu entry's name";
     EXPECT_EQ(dynamic_cast<mainwindow::QtFrameUi*>(&frame::frameUi()), nullptr)
         << "the console services are back";
     ASSERT_FALSE(logFile().empty());
@@ -260,44 +265,118 @@ TEST_F(ProgramTest, UpdateDuringARunEndsTheProgramOnlyAfterTheCleanUp) {
     EXPECT_EQ(platform_.launches.size(), 1u);
 }
 
-// A request to end the program from outside (SIGTERM at log-out), idle or during a fill.
+// A request to end the program from outside: the signals of a closed session, kill, Ctrl+C and
+// Ctrl+\ (quit), idle or during a fill.
 enum class EndWhen { Idle, DuringFill };
 
-class EndRequestTest : public ProgramTest, public ::testing::WithParamInterface<EndWhen> {};
+struct EndRequestCase {
+    const char* name;
+    int signal;
+    EndWhen when;
+};
+
+class EndRequestTest : public ProgramTest, public ::testing::WithParamInterface<EndRequestCase> {};
 
 TEST_P(EndRequestTest, ClosesTheWindowAsAUserWouldAfterAnyCleanUp) {
     std::string why;
     const auto image = mappedImage(why);
     if (!image)
         GTEST_SKIP() << why;
-    const auto handlerBefore = std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGTERM, handlerBefore);
+    const int signal = GetParam().signal;
+    const auto handlerBefore = std::signal(signal, SIG_DFL);
+    std::signal(signal, handlerBefore);
 
+    const bool filled = GetParam().when == EndWhen::DuringFill;
     const int code = run({.shown = [&](ProgramWindows& windows) {
         TSpyleRomForm* form = windows.SpyleRomForm.get();
         form->findChild<QComboBox*>("BlockCombo")->setCurrentIndex(0);
         form->findChild<QSlider*>("TrackBar1")->setValue(5); // long enough for the request to arrive
-        QTimer::singleShot(0, form, [form] {
-            std::raise(SIGTERM);
-            if (GetParam() == EndWhen::DuringFill)
+        QTimer::singleShot(0, form, [form, signal, filled] {
+            std::raise(signal);
+            if (filled)
                 form->findChild<QPushButton*>("Startknapp")->click();
         });
     }});
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(std::signal(SIGTERM, handlerBefore), handlerBefore) << "the program's handler is gone again";
+    EXPECT_EQ(code, 128 + signal) << "the status names the signal, as a shell's would";
+    EXPECT_EQ(std::signal(signal, handlerBefore), handlerBefore) << "the program's handler is gone again";
     EXPECT_TRUE(fillFilesIn(image->mountPoint()).empty());
     const std::string saved = logFileText();
-    const bool filled = GetParam() == EndWhen::DuringFill;
     EXPECT_EQ(saved.find("Stopper fylling av disk") != std::string::npos, filled) << saved;
     EXPECT_EQ(saved.find("STOPP: Z: [") != std::string::npos, filled);
     EXPECT_EQ(saved.find("START: Z: [", saved.find("START: Z: [") + 1), std::string::npos)
         << "one pass at most";
+    EXPECT_NE(saved.find("- PROGRAMMET AVSLUTTES -"), std::string::npos)
+        << "the window closed as at every end";
 }
 
-INSTANTIATE_TEST_SUITE_P(When, EndRequestTest, ::testing::Values(EndWhen::Idle, EndWhen::DuringFill),
-                         [](const auto& test) {
-                             return test.param == EndWhen::Idle ? "Idle" : "DuringFill";
-                         });
+INSTANTIATE_TEST_SUITE_P(Signals, EndRequestTest,
+                         ::testing::Values(EndRequestCase{"TermIdle", SIGTERM, EndWhen::Idle},
+                                           EndRequestCase{"TermDuringFill", SIGTERM, EndWhen::DuringFill},
+                                           EndRequestCase{"HupDuringFill", SIGHUP, EndWhen::DuringFill},
+                                           EndRequestCase{"IntDuringFill", SIGINT, EndWhen::DuringFill},
+                                           EndRequestCase{"QuitDuringFill", SIGQUIT, EndWhen::DuringFill}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST_F(ProgramTest, TheWindowManagersCloseRequestDuringARunEndsTheProgramAfterTheCleanUp) {
+    std::string why;
+    const auto image = mappedImage(why);
+    if (!image)
+        GTEST_SKIP() << why;
+    // What the X11 plugin does with the window manager's WM_DELETE_WINDOW: a spontaneous close.
+    const EndedFill ended = runFillEndedBy(
+        [](TSpyleRomForm* form) { QWindowSystemInterface::handleCloseEvent(form->windowHandle()); });
+    EXPECT_EQ(ended.code, 0);
+    EXPECT_TRUE(ended.openDuringCleanup);
+    EXPECT_TRUE(fillFilesIn(image->mountPoint()).empty());
+    const std::string saved = logFileText();
+    EXPECT_NE(saved.find("Stopper fylling av disk"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("STOPP: Z: ["), std::string::npos);
+    EXPECT_NE(saved.find("- PROGRAMMET AVSLUTTES -"), std::string::npos)
+        << "the choices were stored, the log saved";
+    EXPECT_EQ(saved.find("START: Z: [", saved.find("START: Z: [") + 1), std::string::npos) << "one pass only";
+}
+
+TEST_F(ProgramTest, TheWindowDestroyedByAnotherClientDuringARunEndsTheProgramAfterTheCleanUp) {
+    std::string why;
+    const auto image = mappedImage(why);
+    if (!image)
+        GTEST_SKIP() << why;
+    // `xdotool windowclose` destroys the window without a close request; the X11 plugin hands
+    // the DestroyNotify that follows to the native event filters, and does nothing else.
+    const EndedFill ended = runFillEndedBy([](TSpyleRomForm* form) {
+        xcb_destroy_notify_event_t event{};
+        event.response_type = XCB_DESTROY_NOTIFY;
+        event.event = event.window = static_cast<xcb_window_t>(form->internalWinId());
+        qintptr result = 0;
+        QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", &event, &result);
+    });
+    EXPECT_EQ(ended.code, 0);
+    EXPECT_TRUE(fillFilesIn(image->mountPoint()).empty());
+    const std::string saved = logFileText();
+    EXPECT_NE(saved.find("Stopper fylling av disk"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("STOPP: Z: ["), std::string::npos);
+    EXPECT_EQ(saved.find("START: Z: [", saved.find("START: Z: [") + 1), std::string::npos) << "one pass only";
+}
+
+TEST_F(ProgramTest, AnotherWindowDestroyedIsNoEndRequest) {
+    bool stillOpen = false;
+    const int code = run({.shown = [&](ProgramWindows& windows) {
+        TSpyleRomForm* form = windows.SpyleRomForm.get();
+        QTimer::singleShot(0, form, [form, &stillOpen] {
+            xcb_destroy_notify_event_t event{};
+            event.response_type = XCB_DESTROY_NOTIFY;
+            event.event = event.window = static_cast<xcb_window_t>(form->internalWinId() + 1);
+            qintptr result = 0;
+            QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", &event, &result);
+            QTimer::singleShot(50, form, [form, &stillOpen] {
+                stillOpen = form->isVisible();
+                form->close();
+            });
+        });
+    }});
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(stillOpen);
+}
 
 class FrameUiTest : public FormTest {
 protected:

@@ -8,7 +8,11 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace spylerom::platform {
@@ -110,6 +114,42 @@ TEST(Drives, LoopMountedImageIsADriveWithItsSize) {
     ASSERT_TRUE(p.diskSpace(p.driveRoot(letter), space, err));
     EXPECT_GT(space.total, 50ll << 20);
     EXPECT_LE(space.total, 64ll << 20);
+    // The volume of a path deep in it is the image, mounted where the drive's root is.
+    ASSERT_EQ(mkdir((image.mountPoint() + "/sub").c_str(), 0755), 0);
+    MountedVolume volume;
+    ASSERT_TRUE(p.volumeOfPath(image.mountPoint() + "/sub", volume, err)) << err.message;
+    EXPECT_EQ(volume.mountPoint, p.driveRoot(letter));
+    EXPECT_EQ(volume.type, "ext4");
+}
+
+// CI sets the variable: there a machine that cannot mount images fails instead of skipping.
+TEST(Drives, AMachineWithoutLoopMountsFailsWhereImagesAreRequired) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "runs this program again as a user without root, which needs root";
+    // This program, in a folder any user may enter, run again as nobody on the image test.
+    TempDir dir;
+    const std::string program = dir.file("platform_tests");
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(test::run("cp /proc/" + std::to_string(getpid()) + "/exe '" + program + "'"), 0);
+    const std::string asNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups env ";
+    const std::string imageTest =
+        " '" + program + "' --gtest_filter=Drives.LoopMountedImageIsADriveWithItsSize >/dev/null 2>&1";
+    EXPECT_EQ(test::run(asNobody + "-u " + test::LoopImage::kRequireVariable + imageTest), 0)
+        << "skipped where images are not required";
+    EXPECT_EQ(test::run(asNobody + test::LoopImage::kRequireVariable + "=1" + imageTest), 1)
+        << "failed where they are";
+}
+
+TEST(Drives, VolumeOfAPathOnAFileSystemThatIsNoDrive) {
+    PosixPlatform p;
+    MountedVolume volume;
+    Error err;
+    ASSERT_TRUE(p.volumeOfPath("/proc/self", volume, err)) << err.message;
+    EXPECT_EQ(volume.mountPoint, "/proc/");
+    EXPECT_EQ(volume.type, "proc");
+    EXPECT_EQ(p.driveOfPath("/proc/self"), 'C') << "the drive that holds its mount point";
+    EXPECT_FALSE(p.volumeOfPath("/no/such/path/here", volume, err));
+    EXPECT_EQ(err.code, kErrorFileNotFound);
 }
 
 TEST(Files, FolderCreationCodes) {
@@ -125,21 +165,64 @@ TEST(Files, FolderCreationCodes) {
     EXPECT_TRUE(p.folderExists(dir.file("deep/er/still")));
 }
 
-TEST(Files, FillFileRefusesLinksAndFifos) {
+// What may already stand at a fill file's name; none of it is ever opened for writing.
+struct ExistingEntry {
+    const char* what;
+    std::function<void(const TempDir&)> make;
+    friend void PrintTo(const ExistingEntry& e, std::ostream* os) { *os << e.what; }
+};
+
+class FillFileName : public ::testing::TestWithParam<ExistingEntry> {};
+
+TEST_P(FillFileName, AnExistingEntryIsNeverOpened) {
+    TempDir dir;
+    PosixPlatform p;
+    test::writeText(dir.file("target"), "keep");
+    struct stat before {};
+    ASSERT_EQ(stat(dir.file("target").c_str(), &before), 0);
+    GetParam().make(dir);
+    Error err;
+    const FolderHandle folder = p.openFillFolder(dir.path() + "/", "", err);
+    ASSERT_NE(folder, kInvalidFolder) << err.message;
+    FileIdentity id;
+    EXPECT_EQ(p.createFillFile(folder, "spylerom-1.tmp", id, err), kInvalidFile)
+        << "must fail at once, not hang";
+    EXPECT_EQ(err.code, kErrorFileExists);
+    EXPECT_EQ(test::readText(dir.file("target")), "keep");
+    struct stat st {};
+    ASSERT_EQ(stat(dir.file("target").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode, before.st_mode) << "the user's file keeps its mode";
+    p.closeFolder(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FillFileName,
+    ::testing::Values(
+        ExistingEntry{"SymbolicLink",
+                      [](const TempDir& d) {
+                          ASSERT_EQ(symlink(d.file("target").c_str(), d.file("spylerom-1.tmp").c_str()), 0);
+                      }},
+        ExistingEntry{"HardLink",
+                      [](const TempDir& d) {
+                          ASSERT_EQ(link(d.file("target").c_str(), d.file("spylerom-1.tmp").c_str()), 0);
+                      }},
+        ExistingEntry{"Fifo",
+                      [](const TempDir& d) { ASSERT_EQ(mkfifo(d.file("spylerom-1.tmp").c_str(), 0600), 0); }},
+        ExistingEntry{"UserFile",
+                      [](const TempDir& d) { test::writeText(d.file("spylerom-1.tmp"), "mine"); }},
+        ExistingEntry{"Folder",
+                      [](const TempDir& d) { ASSERT_EQ(mkdir(d.file("spylerom-1.tmp").c_str(), 0700), 0); }}),
+    [](const auto& param) { return std::string(param.param.what); });
+
+TEST(Files, FillFileIsNewPrivateAndKnownByItsIdentity) {
     TempDir dir;
     PosixPlatform p;
     Error err;
-    test::writeText(dir.file("target"), "keep");
-    ASSERT_EQ(symlink(dir.file("target").c_str(), dir.file("link").c_str()), 0);
-    EXPECT_EQ(p.createFillFile(dir.file("link"), err), kInvalidFile);
-    EXPECT_EQ(err.code, kErrorCantResolveFilename);
-    EXPECT_EQ(test::readText(dir.file("target")), "keep");
-
-    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(p.createFillFile(dir.file("fifo"), err), kInvalidFile) << "must fail at once, not hang";
-
-    const FileHandle h = p.createFillFile(dir.file("plain"), err);
-    ASSERT_NE(h, kInvalidFile);
+    const FolderHandle folder = p.openFillFolder(dir.path() + "/", "", err);
+    ASSERT_NE(folder, kInvalidFolder);
+    FileIdentity made;
+    const FileHandle h = p.createFillFile(folder, "plain", made, err);
+    ASSERT_NE(h, kInvalidFile) << err.message;
     std::size_t written = 0;
     EXPECT_TRUE(p.writeFile(h, "abc", 3, written, err));
     EXPECT_EQ(written, 3u);
@@ -148,6 +231,81 @@ TEST(Files, FillFileRefusesLinksAndFifos) {
     struct stat st {};
     ASSERT_EQ(stat(dir.file("plain").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    FileIdentity found;
+    ASSERT_TRUE(p.identifyFile(folder, "plain", found));
+    EXPECT_TRUE(found.sameFile(made));
+    EXPECT_TRUE(found.privateFile);
+    EXPECT_EQ(found.size, 3);
+    // Another file at the same name later is not the same file.
+    ASSERT_TRUE(p.deleteFillFile(folder, "plain", err));
+    test::writeText(dir.file("plain"), "abc");
+    ASSERT_TRUE(p.identifyFile(folder, "plain", found));
+    EXPECT_FALSE(found.sameFile(made));
+    EXPECT_FALSE(p.identifyFile(folder, "missing", found));
+    p.closeFolder(folder);
+}
+
+TEST(Files, OneDriveLockAtATime) {
+    TempDir dir;
+    PosixPlatform p;
+    Error err;
+    const FolderHandle first = p.lockDrive(dir.path(), err);
+    ASSERT_NE(first, kInvalidFolder) << err.message;
+    EXPECT_EQ(p.lockDrive(dir.path(), err), kInvalidFolder);
+    EXPECT_EQ(err.code, kErrorLockViolation);
+    p.closeFolder(first);
+    const FolderHandle again = p.lockDrive(dir.path(), err);
+    EXPECT_NE(again, kInvalidFolder) << "released with its holder";
+    p.closeFolder(again);
+}
+
+TEST(Files, ProcessIdentityTellsALiveProcessFromAGoneOne) {
+    PosixPlatform p;
+    const std::string me = p.processIdentity();
+    EXPECT_TRUE(p.processAlive(me));
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    ASSERT_GT(child, 0);
+    // The child's identity while it lives, then after it is reaped.
+    const std::string pid = std::to_string(child);
+    std::string identity = me;
+    identity.replace(0, me.find(':'), pid);
+    waitpid(child, nullptr, 0);
+    EXPECT_FALSE(p.processAlive(identity));
+    EXPECT_FALSE(p.processAlive("not an identity"));
+    EXPECT_FALSE(p.processAlive(me.substr(0, me.rfind(':')) + ":another-boot"));
+}
+
+TEST(Drives, APinnedFolderMustLieOnItsDrive) {
+    std::string why;
+    if (!test::LoopImage::available(&why))
+        GTEST_SKIP() << why;
+    test::LoopImage image({64, "ext4", false});
+    ASSERT_TRUE(image.ok()) << image.error();
+    TempDir elsewhere;
+    PosixPlatform p;
+    const std::string root = image.mountPoint() + "/";
+    Error err;
+    EXPECT_EQ(p.openFillFolder(elsewhere.path() + "/", root, err), kInvalidFolder);
+    EXPECT_EQ(err.code, kErrorNotSameDevice);
+
+    const FolderHandle folder = p.openFillFolder(root, root, err);
+    ASSERT_NE(folder, kInvalidFolder) << err.message;
+    EXPECT_TRUE(p.fillFolderStillMounted(folder));
+    FileIdentity id;
+    const FileHandle h = p.createFillFile(folder, "spylerom-1.tmp", id, err);
+    ASSERT_NE(h, kInvalidFile);
+    // Unmounted under the pass: noticed, and the file is still deleted on its own volume.
+    ASSERT_EQ(test::run("umount -l '" + image.mountPoint() + "'"), 0);
+    EXPECT_FALSE(p.fillFolderStillMounted(folder));
+    EXPECT_TRUE(p.closeFile(h, err));
+    EXPECT_TRUE(p.deleteFillFile(folder, "spylerom-1.tmp", err));
+    p.closeFolder(folder);
+    EXPECT_EQ(p.openFillFolder(root, root, err), kInvalidFolder) << "the mount point without its volume";
+    ASSERT_TRUE(image.mount());
+    EXPECT_FALSE(std::filesystem::exists(image.mountPoint() + "/spylerom-1.tmp"));
 }
 
 TEST(Files, ReplaceFileKeepsModeAndLeavesNoTemporary) {
@@ -166,6 +324,68 @@ TEST(Files, ReplaceFileKeepsModeAndLeavesNoTemporary) {
     ASSERT_TRUE(p.listFolder(dir.path(), entries, err));
     EXPECT_EQ(entries.size(), 1u);
     EXPECT_FALSE(p.replaceFile(dir.file("no/folder/file"), "x", err));
+    EXPECT_EQ(err.code, kErrorFileNotFound);
+}
+
+// What stands at a shared file's name before an append, and what the append must do with it.
+struct SharedNameCase {
+    const char* name;
+    void (*plant)(const TempDir& dir); // puts something at dir/shared.log
+    bool appended;
+};
+
+class SharedFileName : public ::testing::TestWithParam<SharedNameCase> {};
+
+TEST_P(SharedFileName, AppendGoesOnlyIntoARegularFile) {
+    TempDir dir;
+    test::writeText(dir.file("target"), "keep");
+    GetParam().plant(dir);
+    PosixPlatform p;
+    Error err;
+    EXPECT_EQ(p.appendToSharedFile(dir.file("shared.log"), "line\r\n", 0, "", err), GetParam().appended)
+        << "must fail at once, not hang";
+    EXPECT_EQ(test::readText(dir.file("target")), "keep") << "nothing written through the name";
+    if (GetParam().appended) {
+        EXPECT_TRUE(test::readText(dir.file("shared.log")).ends_with("line\r\n"));
+    } else {
+        EXPECT_NE(err.code, kErrorSuccess);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SharedFileName,
+    ::testing::Values(
+        SharedNameCase{"Missing", [](const TempDir&) {}, true},
+        SharedNameCase{"ExistingFile",
+                       [](const TempDir& d) { test::writeText(d.file("shared.log"), "old\r\n"); }, true},
+        SharedNameCase{"LinkToAFile",
+                       [](const TempDir& d) {
+                           ASSERT_EQ(symlink(d.file("target").c_str(), d.file("shared.log").c_str()), 0);
+                       },
+                       false},
+        SharedNameCase{"Fifo",
+                       [](const TempDir& d) { ASSERT_EQ(mkfifo(d.file("shared.log").c_str(), 0600), 0); },
+                       false},
+        SharedNameCase{"Folder",
+                       [](const TempDir& d) { ASSERT_EQ(mkdir(d.file("shared.log").c_str(), 0700), 0); },
+                       false}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Files, ReadFilePartReadsTheHeadOrTheTailOnly) {
+    TempDir dir;
+    PosixPlatform p;
+    Error err;
+    test::writeText(dir.file("f"), "0123456789");
+    std::string bytes;
+    std::int64_t size = 0;
+    ASSERT_TRUE(p.readFilePart(dir.file("f"), false, 4, bytes, size, err));
+    EXPECT_EQ(bytes, "0123");
+    EXPECT_EQ(size, 10);
+    ASSERT_TRUE(p.readFilePart(dir.file("f"), true, 4, bytes, size, err));
+    EXPECT_EQ(bytes, "6789");
+    ASSERT_TRUE(p.readFilePart(dir.file("f"), true, 100, bytes, size, err));
+    EXPECT_EQ(bytes, "0123456789");
+    EXPECT_FALSE(p.readFilePart(dir.file("missing"), true, 4, bytes, size, err));
     EXPECT_EQ(err.code, kErrorFileNotFound);
 }
 
@@ -267,6 +487,52 @@ TEST(Environment, PosixHomesOfTheWindowsNames) {
     EXPECT_EQ(p.environment("WINDIR"), "");
     EXPECT_EQ(p.programPath().substr(p.programPath().rfind('/') + 1), "platform_tests");
 }
+
+// The password database's entry of the real user (what a process without any environment has).
+std::pair<std::string, std::string> accountNameAndHome() {
+    const passwd* entry = getpwuid(getuid());
+    return entry ? std::pair{std::string(entry->pw_name), std::string(entry->pw_dir)}
+                 : std::pair{std::string(), std::string()};
+}
+
+struct EmptyEnvironmentCase {
+    const char* name;
+    const char* home;    // HOME, nullptr for unset
+    const char* appData; // expected APPDATA, "@" standing for the account's home
+    const char* profile; // expected USERPROFILE, the same way
+};
+
+class EmptyEnvironment : public ::testing::TestWithParam<EmptyEnvironmentCase> {};
+
+TEST_P(EmptyEnvironment, FoldersComeFromTheAccountNeverTheRoot) {
+    const auto [account, home] = accountNameAndHome();
+    if (home.empty() || home == "/")
+        GTEST_SKIP() << "this account has no home of its own in the password database";
+    test::EnvGuard env;
+    // As cron or "env -i" start a program: nothing of the session's environment.
+    for (const char* name : {"APPDATA", "XDG_DATA_HOME", "HOME", "USERPROFILE", "USERNAME", "USER"})
+        env.unset(name);
+    if (GetParam().home)
+        env.set("HOME", GetParam().home);
+    const auto expand = [&](std::string text) {
+        if (!text.empty() && text.front() == '@')
+            text.replace(0, 1, home);
+        return text;
+    };
+    PosixPlatform p;
+    EXPECT_EQ(p.environment("APPDATA"), expand(GetParam().appData));
+    EXPECT_EQ(p.environment("USERPROFILE"), expand(GetParam().profile));
+    EXPECT_EQ(p.environment("USERNAME"), account);
+    EXPECT_NE(p.environment("APPDATA"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Homes, EmptyEnvironment,
+                         ::testing::Values(EmptyEnvironmentCase{"NothingSet", nullptr, "@/.local/share", "@"},
+                                           EmptyEnvironmentCase{"EmptyHome", "", "@/.local/share", "@"},
+                                           EmptyEnvironmentCase{"HomeWithSlash", "/home/kari/",
+                                                                "/home/kari/.local/share", "/home/kari"},
+                                           EmptyEnvironmentCase{"HomeIsTheRoot", "/", "/.local/share", "/"}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 } // namespace
 } // namespace spylerom::platform

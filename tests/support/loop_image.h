@@ -1,6 +1,7 @@
 // A small file-system image of a test's own, loop-mounted on a temporary folder, so a fill
 // runs against a real disk and the raw image can be searched afterwards. Needs root and a
-// loop device; available() says whether this machine has them.
+// loop device; available() says whether this machine has them (and fails the test where they
+// are required).
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,12 @@ public:
         int reservedPercent = 0;
     };
 
+    // The variable that makes a machine without root or a loop device a failure of every test
+    // that needs an image, instead of a skip (CI sets it: a green run must have filled disks).
+    static constexpr const char* kRequireVariable = "SPYLEROM_REQUIRE_LOOP";
+    static bool required();
+    // Whether this machine can loop-mount (why not, when it cannot). When required() and it
+    // cannot, the running test fails as well, so the caller's skip does not pass it.
     static bool available(std::string* why = nullptr);
 
     explicit LoopImage(Options options);

@@ -1,5 +1,5 @@
-// Writing the log out for the log link: the lines replace the file's content and stay in memory;
-// a log that cannot be written says why and leaves what was there.
+// Writing the log out for the log link: the lines not yet in the file are added to it and stay
+// in memory; a log that cannot be written says why and leaves what was there.
 #include "sysinfo/link_actions.h"
 
 #include "frame/textfil.h"
@@ -12,15 +12,21 @@ namespace {
 
 class WriteLogLinesTest : public test::SysInfoTest {};
 
-TEST_F(WriteLogLinesTest, ReplacesTheFileAndKeepsTheLines) {
+TEST_F(WriteLogLinesTest, AddsTheNewLinesToTheFileAndKeepsThem) {
     frame::LogState& log = frame::logState();
     std::filesystem::create_directories(maker() + "log");
-    test::writeText(log.LogFileName, "eldre innhold som skal bort\r\n");
+    // What the file holds beyond the lines loaded at the start (and other runs' lines) stays.
+    test::writeText(log.LogFileName, "eldre innhold som blir\r\n");
     log.LogLines = {"én", "to"};
     platform::Error err;
     ASSERT_TRUE(WriteLogLines(err)) << err.message;
-    EXPECT_EQ(test::readText(log.LogFileName), "én\r\nto\r\n");
+    EXPECT_EQ(test::readText(log.LogFileName), "eldre innhold som blir\r\nén\r\nto\r\n");
     EXPECT_EQ(log.LogLines, (std::vector<std::string>{"én", "to"}));
+
+    // A second click adds only what came since.
+    log.LogLines.push_back("tre");
+    ASSERT_TRUE(WriteLogLines(err)) << err.message;
+    EXPECT_EQ(test::readText(log.LogFileName), "eldre innhold som blir\r\nén\r\nto\r\ntre\r\n");
 }
 
 TEST_F(WriteLogLinesTest, AFolderThatCannotBeMadeIsReportedAndNothingIsTouched) {

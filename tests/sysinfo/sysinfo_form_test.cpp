@@ -1,6 +1,7 @@
 // TSysInfoForm offscreen: its design, the labels after filling, each link's launch request, the
 // log written before it is opened, the per-user path built at click time, the desktop shortcut
-// and its error, the hidden shell switches and VisSystemInfo's modal, fresh dialog.
+// and its error, the hidden shell switches (their tab out of the keyboard's reach) and
+// VisSystemInfo's modal, fresh dialog.
 #include "sysinfo/ui/sysinfo_form.h"
 
 #include "frame/frame_ui.h"
@@ -28,6 +29,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -394,11 +396,12 @@ TEST_F(SysInfoFormTest, LogLinkWithLoggingOffWritesWhatTheLogHolds) {
     ASSERT_EQ(platform_.launches.size(), 1u);
     EXPECT_EQ(platform_.launches[0].logFileText, std::optional<std::string>("gammel linje\r\n"));
 
+    // Only lines not yet in the file are added: what the file holds (more than the start
+    // loaded of it, and other runs' lines) is never replaced by what memory holds.
     frame::logState().LogLines.clear();
     click("eLogfil");
     ASSERT_EQ(platform_.launches.size(), 2u);
-    EXPECT_EQ(platform_.launches[1].logFileText, std::optional<std::string>(""))
-        << "an empty log empties the file";
+    EXPECT_EQ(platform_.launches[1].logFileText, std::optional<std::string>("gammel linje\r\n"));
 }
 
 TEST_F(SysInfoFormTest, LogLinkMakesAMissingLogFolder) {
@@ -497,6 +500,81 @@ TEST_F(SysInfoFormTest, DoubleClickOnTheTitleEnablesTheShellSwitches) {
     form.cWinDisTask->click();
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"enable 7 off", "enable 7 on"}));
 }
+
+// A way through the tabs by keyboard: keys pressed in turn, each at the widget with the focus,
+// starting from the dialog as it opens (the focus on "Lukk").
+struct KeyRoute {
+    const char* name;
+    std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;
+};
+void PrintTo(const KeyRoute& route, std::ostream* os) {
+    *os << route.name;
+}
+
+std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>
+repeated(Qt::Key key, Qt::KeyboardModifiers mods, int n,
+         std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> before = {}) {
+    for (int i = 0; i < n; ++i)
+        before.emplace_back(key, mods);
+    return before;
+}
+
+class HiddenTabKeyTest : public SysInfoFormTest, public ::testing::WithParamInterface<KeyRoute> {
+protected:
+    // Presses the route's keys and returns every tab made current on the way, in order.
+    std::vector<int> walk(TSysInfoForm& form) {
+        std::vector<int> visited;
+        const auto connection = QObject::connect(form.PageControl1, &QTabWidget::currentChanged,
+                                                 [&](int index) { visited.push_back(index); });
+        for (const auto& [key, mods] : GetParam().keys) {
+            QWidget* target = form.focusWidget() ? form.focusWidget() : &form;
+            QTest::keyClick(target, key, mods);
+        }
+        QObject::disconnect(connection);
+        return visited;
+    }
+};
+
+TEST_P(HiddenTabKeyTest, TheSpecialTabIsNeverMadeCurrent) {
+    TSysInfoForm& form = shown();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    const int special = form.PageControl1->indexOf(form.Panel2->parentWidget());
+    ASSERT_EQ(special, 5);
+    const int last = form.PageControl1->count() - 1;
+
+    for (const bool afterDoubleClick : {false, true}) {
+        SCOPED_TRACE(afterDoubleClick ? "after the title's double-click" : "as the dialog opens");
+        if (afterDoubleClick) {
+            doubleClickOn(form.Label13);
+            ASSERT_TRUE(form.Panel2->isEnabled());
+            form.PageControl1->setCurrentIndex(0);
+            form.BitBtn1->setFocus();
+        }
+        const std::vector<int> visited = walk(form);
+        // The route did move through the tabs, past where the hidden one lies.
+        EXPECT_NE(std::find(visited.begin(), visited.end(), special - 1), visited.end());
+        EXPECT_NE(std::find(visited.begin(), visited.end(), last), visited.end());
+        EXPECT_EQ(std::find(visited.begin(), visited.end(), special), visited.end())
+            << "the hidden tab was reached";
+        EXPECT_NE(form.PageControl1->currentIndex(), special);
+        EXPECT_FALSE(form.Panel2->isVisible());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, HiddenTabKeyTest,
+    ::testing::Values(
+        // Tab puts the focus on the tab bar; the arrows walk it both ways.
+        KeyRoute{"TabThenRightPastTheEnd", repeated(Qt::Key_Right, Qt::NoModifier, 8, {{Qt::Key_Tab, {}}})},
+        KeyRoute{"TabThenRightThenLeftBack",
+                 repeated(Qt::Key_Left, Qt::NoModifier, 6,
+                          repeated(Qt::Key_Right, Qt::NoModifier, 6, {{Qt::Key_Tab, {}}}))},
+        // The tab widget's own keys, once the focus is inside it.
+        KeyRoute{"CtrlTabRoundTwice", repeated(Qt::Key_Tab, Qt::ControlModifier, 14, {{Qt::Key_Tab, {}}})},
+        KeyRoute{"CtrlShiftTabRoundTwice", repeated(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier,
+                                                    14, {{Qt::Key_Tab, {}}})}),
+    [](const ::testing::TestParamInfo<KeyRoute>& route) { return std::string(route.param.name); });
 
 // Whether the page routine is the test page itself.
 bool drawsTestPage() {

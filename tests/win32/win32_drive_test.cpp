@@ -182,7 +182,11 @@ TEST_F(Win32MappedDrive, IsListedAsAFixedDriveOnItsOwnVolume) {
 TEST_F(Win32MappedDrive, AFullDiskRefusesTheWriteWithCode112) {
     const std::string path = root_ + "spylerom-1.tmp";
     Error err;
-    const auto file = sys().createFillFile(path, err);
+    const platform::FolderHandle folder = sys().openFillFolder(root_, root_, err);
+    ASSERT_NE(folder, platform::kInvalidFolder) << err.message;
+    platform::FileIdentity id;
+    const auto file = sys().createFillFile(folder, "spylerom-1.tmp", id, err);
+    sys().closeFolder(folder);
     ASSERT_NE(file, platform::kInvalidFile) << err.message;
     const std::string block(1 << 20, '\x5A');
     Error writeError;

@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <map>
+#include <thread>
+#include <vector>
 
 namespace spylerom::test {
 namespace {
@@ -22,13 +26,28 @@ std::string slurp(const std::string& path) {
     return bytes;
 }
 
-TEST(Win32FillFile, CreatesWritesFlushesAndReplacesAnOldFile) {
-    TempDir dir;
-    const std::string path = dir.file("spylerom-1.tmp");
-    ASSERT_TRUE(writeDurable(path, std::string(5000, 'x')));
+// Creates a fill file at path through its pinned folder; err tells why not.
+platform::FileHandle createAt(const std::string& path, Error& err) {
+    const platform::FolderHandle folder = sys().openFillFolder(platform::folderOf(path), "", err);
+    if (folder == platform::kInvalidFolder)
+        return kInvalidFile;
+    platform::FileIdentity id;
+    const auto file = sys().createFillFile(folder, platform::fileNameOf(path), id, err);
+    sys().closeFolder(folder);
+    return file;
+}
 
+TEST(Win32FillFile, CreatesWritesFlushesAndNeverOpensAnOldFile) {
+    TempDir dir;
+    const std::string old = dir.file("spylerom-1.tmp");
+    ASSERT_TRUE(writeDurable(old, std::string(5000, 'x')));
     Error err;
-    const auto file = sys().createFillFile(path, err);
+    EXPECT_EQ(createAt(old, err), kInvalidFile);
+    EXPECT_EQ(err.code, platform::kErrorFileExists);
+    EXPECT_EQ(slurp(old), std::string(5000, 'x')) << "a file that was there stays as it was";
+
+    const std::string path = dir.file("spylerom-2.tmp");
+    const auto file = createAt(path, err);
     ASSERT_NE(file, kInvalidFile) << err.code << " " << err.message;
     const std::string block(4096, '\0');
     std::size_t written = 0;
@@ -37,7 +56,6 @@ TEST(Win32FillFile, CreatesWritesFlushesAndReplacesAnOldFile) {
     EXPECT_TRUE(sys().flushFile(file, err)) << err.message;
     EXPECT_TRUE(sys().closeFile(file, err)) << err.message;
 
-    // The old content is gone: the file holds exactly the one block.
     EXPECT_EQ(slurp(path), block);
     EXPECT_TRUE(sys().deleteFile(path, err)) << err.message;
     EXPECT_FALSE(sys().fileExists(path));
@@ -50,8 +68,8 @@ struct RefusedCreate {
 
 class Win32FillFileRefused : public ::testing::TestWithParam<RefusedCreate> {};
 
-// A missing folder, a read-only file and a device name: each refused with the system's code
-// and message, and a read-only file keeps its content.
+// A missing folder, an existing read-only file and a device name: each refused with the
+// system's code and message, and a read-only file keeps its content.
 TEST_P(Win32FillFileRefused, GivesTheSystemsCodeAndMessage) {
     TempDir dir;
     std::string path;
@@ -66,7 +84,7 @@ TEST_P(Win32FillFileRefused, GivesTheSystemsCodeAndMessage) {
         path = dir.file("NUL");
     }
     Error err;
-    const auto file = sys().createFillFile(path, err);
+    const auto file = createAt(path, err);
     if (file != kInvalidFile)
         sys().closeFile(file, err);
     ASSERT_EQ(file, kInvalidFile);
@@ -86,7 +104,7 @@ TEST_P(Win32FillFileRefused, GivesTheSystemsCodeAndMessage) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Win32FillFileRefused,
                          ::testing::Values(RefusedCreate{"missing folder", platform::kErrorPathNotFound},
-                                           RefusedCreate{"read-only file", platform::kErrorAccessDenied},
+                                           RefusedCreate{"read-only file", platform::kErrorFileExists},
                                            RefusedCreate{"device name", platform::kErrorAccessDenied}),
                          [](const auto& p) {
                              std::string name = p.param.name;
@@ -192,6 +210,56 @@ TEST(Win32Files, MoveDoesNotReplaceAndMissingFilesSayWhy) {
     EXPECT_FALSE(sys().fileExists(dir.path()));
     EXPECT_TRUE(sys().folderExists(dir.path()));
     EXPECT_EQ(sys().fileSizeForWrite(dir.file("a")), -1);
+}
+
+// Appenders that hold their own handles wait on each other's lock as other processes do; the
+// file is rotated once on the way, and no line is lost or split.
+TEST(Win32SharedFile, AppendersAtOnceKeepEveryLineWhole) {
+    TempDir dir;
+    const std::string path = dir.file("shared.log");
+    const std::string rotated = path + ".1";
+    constexpr int kThreads = 4;
+    constexpr int kLines = 100;
+    const std::int64_t limit = std::int64_t{kThreads} * kLines * 19 * 2 / 3;
+    std::vector<std::thread> threads;
+    std::vector<int> failures(kThreads, 0);
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kLines; ++i) {
+                char line[32];
+                std::snprintf(line, sizeof line, "tråd %d linje %03d\r\n", t, i); // 19 bytes
+                Error err;
+                if (!sys().appendToSharedFile(path, line, limit, rotated, err))
+                    ++failures[static_cast<std::size_t>(t)];
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(std::count(failures.begin(), failures.end(), 0), kThreads);
+
+    std::map<std::string, int> seen;
+    for (const std::string& file : {rotated, path}) {
+        const std::string text = slurp(file);
+        std::size_t at = 0;
+        while (at < text.size()) {
+            const std::size_t end = text.find("\r\n", at);
+            ASSERT_NE(end, std::string::npos) << "a whole last line";
+            const std::string line = text.substr(at, end - at);
+            ASSERT_EQ(line.rfind("tråd ", 0), 0u) << line;
+            ++seen[line];
+            at = end + 2;
+        }
+    }
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(kThreads * kLines));
+    for (const auto& [line, times] : seen)
+        EXPECT_EQ(times, 1) << line;
+    std::string bytes;
+    std::int64_t size = 0;
+    Error err;
+    ASSERT_TRUE(sys().readFilePart(path, true, 5, bytes, size, err)) << err.message;
+    EXPECT_LE(size, limit);
+    EXPECT_EQ(bytes.size(), 5u);
+    EXPECT_EQ(bytes.substr(3), "\r\n");
 }
 
 } // namespace

@@ -86,6 +86,22 @@ TEST_F(Win32AnsiFiles, AFileWithAByteOrderMarkIsReadInThatEncoding) {
     EXPECT_EQ(*ansi.find("STANDARD", "Firma_Navn"), "Ã†");
 }
 
+TEST_F(Win32AnsiFiles, ALineNobodyChangesKeepsItsBytes) {
+    // A line of UTF-8 among ANSI ones reads as the code page has it, and is written back as it
+    // was: nothing of it is lost by a flush.
+    const std::string path = appData_.file("solvarek.ini");
+    writeText(path, "[STANDARD]\r\nNavn=Bj\xC3\xB8rn\r\nFirma=Bl\xE5"
+                    "b\xE6r\r\n");
+    frame::IniDocument doc(path);
+    ASSERT_NE(doc.find("STANDARD", "Firma"), nullptr);
+    EXPECT_EQ(*doc.find("STANDARD", "Firma"), "Blåbær");
+    ASSERT_TRUE(doc.set("STANDARD", "Ny", "Ærlig"));
+    platform::Error err;
+    ASSERT_TRUE(doc.flush(err)) << err.message;
+    EXPECT_EQ(readText(path), "[STANDARD]\r\nNavn=Bj\xC3\xB8rn\r\nFirma=Bl\xE5"
+                              "b\xE6r\r\nNy=\xC6rlig\r\n\r\n");
+}
+
 // A registry value of the machine, written by a test and put back (or removed) afterwards.
 class RegistryValueGuard {
 public:

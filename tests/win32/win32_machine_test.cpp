@@ -25,6 +25,20 @@ TEST(Win32Environment, VariablesAsSetAndEmptyWhenMissing) {
     EXPECT_FALSE(sys().environment("USERPROFILE").empty());
 }
 
+TEST(Win32Environment, WithoutTheVariablesTheProfilesFoldersServe) {
+    EnvGuard env;
+    // As a service or a program started without an environment has it.
+    env.unset("APPDATA");
+    env.unset("USERPROFILE");
+    const std::string appData = sys().environment("APPDATA");
+    const std::string profile = sys().environment("USERPROFILE");
+    ASSERT_GE(appData.size(), 4u) << "never the root of the current drive";
+    EXPECT_EQ(appData.substr(1, 2), ":\\") << appData;
+    EXPECT_TRUE(sys().folderExists(appData)) << appData;
+    ASSERT_GE(profile.size(), 4u);
+    EXPECT_EQ(appData.rfind(profile, 0), 0u) << "the application data lie in the profile: " << appData;
+}
+
 TEST(Win32Environment, ProgramPathCurrentFolderAndFullPaths) {
     const std::string program = sys().programPath();
     EXPECT_EQ(program.substr(program.size() - 4), ".exe");

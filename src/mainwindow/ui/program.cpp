@@ -1,19 +1,22 @@
 // The window program's order of start-up and shut-down.
 #include "mainwindow/ui/program.h"
 
+#include "fill/fill_record.h"
 #include "frame/startup.h"
 #include "frame/textfil.h"
 #include "ftp/ui/ftp_form.h"
 #include "ftp/ui/input_form.h"
+#include "mainwindow/ui/end_requests.h"
 #include "mainwindow/ui/qt_frame_ui.h"
 #include "printing/ui/print_form.h"
 #include "sysinfo/ui/sysinfo_form.h"
 
 #include <QApplication>
-#include <QTimer>
+#include <QMessageBox>
+#include <QStringList>
 
-#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -38,47 +41,50 @@ void destroyWindows(ProgramWindows& windows) {
 
 namespace {
 
-// A request to end the program from outside (a log-out, kill): noted by the signal handler,
-// acted on by the message loop, which closes the main window as a user would.
-volatile std::sig_atomic_t g_endRequested = 0;
-
-extern "C" void onEndRequest(int) {
-    g_endRequested = 1;
+// Tells the user, without stopping the program, what the clean-up of killed fills did.
+void showRecoveryNotice(QWidget& parent, const std::vector<fill::Recovery>& recovered) {
+    if (recovered.empty())
+        return;
+    QStringList lines;
+    for (const auto& recovery : recovered) {
+        lines << QString::fromStdString(fill::RecoveryText(recovery));
+        for (const auto& kept : recovery.filesKept)
+            lines << QStringLiteral("Ikke slettet (kan ikke bevises å være fra fyllingen): ") +
+                         QString::fromStdString(kept);
+    }
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Spylerom"),
+                                lines.join(QLatin1Char('\n')), QMessageBox::Ok, &parent);
+    box->setObjectName(QStringLiteral("RecoveryNotice"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
-
-class EndRequestWatch {
-public:
-    explicit EndRequestWatch(QWidget& mainWindow) {
-        g_endRequested = 0;
-        previousTerm_ = std::signal(SIGTERM, onEndRequest);
-        previousInt_ = std::signal(SIGINT, onEndRequest);
-        QObject::connect(&timer_, &QTimer::timeout, &mainWindow, [&mainWindow] {
-            if (g_endRequested) {
-                g_endRequested = 0;
-                mainWindow.close();
-            }
-        });
-        timer_.start(kPollMs);
-    }
-    ~EndRequestWatch() {
-        std::signal(SIGTERM, previousTerm_);
-        std::signal(SIGINT, previousInt_);
-    }
-    EndRequestWatch(const EndRequestWatch&) = delete;
-    EndRequestWatch& operator=(const EndRequestWatch&) = delete;
-
-private:
-    static constexpr int kPollMs = 100;
-    QTimer timer_;
-    void (*previousTerm_)(int) = SIG_DFL;
-    void (*previousInt_)(int) = SIG_DFL;
-};
 
 void saveLog() {
     platform::Error err;
     if (!frame::SaveLog(err))
         std::fprintf(stderr, "spylerom: cannot write the log file %s: %s\n",
                      frame::logState().LogFileName.c_str(), err.message.c_str());
+}
+
+// True from the log's start to its save: the program has not reached its own end yet.
+bool g_running = false;
+
+// The end when the process ends under the program, as Qt's X11 plugin does with exit() once
+// the display connection is lost: the frame is shut down and the log saved all the same (a
+// fill's own exit hook, registered later, has cleaned up the pass before this runs).
+void endWithoutTheWindow() {
+    if (!g_running)
+        return;
+    g_running = false;
+    frame::setFrameUi(nullptr); // no window can show anything any more
+    frame::WriteLog("FEIL: Programmet ble avsluttet uten at vinduet ble lukket");
+    frame::FrameShutdown();
+    saveLog();
+}
+
+void registerExitHook() {
+    static const bool registered = std::atexit(endWithoutTheWindow) == 0;
+    (void)registered;
 }
 
 } // namespace
@@ -90,13 +96,28 @@ int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
     std::unique_ptr<QApplication> ownApplication;
     if (!QApplication::instance())
         ownApplication = std::make_unique<QApplication>(argc, argv);
+    // Ending the program from outside must not leave a fill's files filling the disk: a request
+    // closes the main window as a user would, which stops a fill and waits for its clean-up.
+    TSpyleRomForm* mainWindow = nullptr;
+    EndRequests endRequests([&mainWindow] {
+        if (mainWindow)
+            mainWindow->close();
+    });
     QtFrameUi frameUi;
     frame::setFrameUi(&frameUi);
 
     frame::InitLog();
+    // Registered after the log and the platform exist, so they outlive the hook.
+    registerExitHook();
+    g_running = true;
     frame::FrameStartup(arguments);
+    // A fill that was killed (a power cut, the OOM killer) left files and a lifted reserve:
+    // undone before anything else, and told.
+    const auto recovered = fill::RecoverAbandonedFills();
     // The application's title: what the task bar shows (the windows keep their own titles).
     QApplication::setApplicationName(QStringLiteral("Solvarek Spylerom"));
+    // The installed menu entry, by which a desktop finds the windows' icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("no.solvarek.spylerom"));
     // Only the main window's close ends the program; a message box closed before it is shown
     // must not.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -109,22 +130,26 @@ int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
     frameUi.setMainWindow(windows.SpyleRomForm.get());
     createOtherWindows(windows);
     windows.SpyleRomForm->show();
+    showRecoveryNotice(*windows.SpyleRomForm, recovered);
+    mainWindow = windows.SpyleRomForm.get();
+    endRequests.watchWindow(mainWindow);
+    if (endRequests.requested()) // while the program started, before there was a window to close
+        QMetaObject::invokeMethod(mainWindow, &QWidget::close, Qt::QueuedConnection);
     if (hooks.shown)
         hooks.shown(windows);
-    int exitCode = 0;
-    {
-        // Ending the program from outside must not leave a fill's files filling the disk: it
-        // closes the window, which stops a fill and waits for its clean-up first.
-        const EndRequestWatch endRequests(*windows.SpyleRomForm);
-        exitCode = QApplication::exec();
-    }
+    const int exitCode = QApplication::exec();
 
+    mainWindow = nullptr;
+    endRequests.watchWindow(nullptr);
     frameUi.setMainWindow(nullptr);
     destroyWindows(windows);
+    g_running = false;
     frame::FrameShutdown();
     saveLog();
     frame::setFrameUi(nullptr);
-    return exitCode;
+    // After a signal, the status says which, as a shell's would for a program it ended.
+    const int signal = endRequests.firstSignal();
+    return signal != 0 ? 128 + signal : exitCode;
 }
 
 } // namespace spylerom::mainwindow

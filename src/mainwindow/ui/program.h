@@ -35,9 +35,11 @@ struct ProgramHooks {
 };
 
 // The whole program: InitLog, the frame's start-up, the application title, the windows, the
-// message loop until the main window closes (or SIGTERM/SIGINT closes it), the windows
-// destroyed, the frame's shut-down, SaveLog. Uses the QApplication that exists, or makes one
-// from argc and argv. Returns the message loop's exit code.
+// message loop until the main window closes (or a request from outside closes it: SIGHUP,
+// SIGINT, SIGQUIT, SIGTERM, the window destroyed by another client), the windows destroyed,
+// the frame's shut-down, SaveLog. Uses the QApplication that exists, or makes one from argc and
+// argv. Returns the message loop's exit code, or 128 + the signal that asked for the end. Should
+// the process end under it (a lost display), the frame is shut down and the log saved at exit.
 int runProgram(int& argc, char** argv, const ProgramHooks& hooks = {});
 
 } // namespace spylerom::mainwindow

@@ -42,6 +42,9 @@ constexpr int kOuterHeight = 421;
 // Where the window keeps its place and its choices in the per-user settings.
 constexpr const char* kPlacementName = "SpyleRomVindu";
 constexpr const char* kChoicesSection = "Spylerom";
+// Beside the drive's list position ("Stasjon"): its root, which still names it when the list
+// has changed between runs.
+constexpr const char* kDriveRootKey = "StasjonRot";
 
 // Selects item index of a list; an index the list does not have leaves it without a selection.
 void selectItem(QComboBox* list, int index) {
@@ -124,8 +127,21 @@ void TSpyleRomForm::connectHandlers() {
 
 void TSpyleRomForm::fillDriveList() {
     Stasjon->clear();
+    // Each item carries its drive's root (mount point), by which a stored choice is found again.
     for (const platform::Drive& drive : platform::sys().drives())
-        Stasjon->addItem(QString::fromStdString(drive.itemText));
+        Stasjon->addItem(QString::fromStdString(drive.itemText), QString::fromStdString(drive.root));
+}
+
+int TSpyleRomForm::storedDrive(int position, const std::string& root) const {
+    // 0, or nothing stored, means the last drive; so the first drive is never restored.
+    if (position == 0)
+        return Stasjon->count() - 1;
+    // Without a stored root (settings of an older version) the position alone decides. With
+    // one, the drive list may have changed since: the same drive wherever it stands now, or
+    // none when it is gone, never the drive that took its place.
+    if (root.empty())
+        return position;
+    return Stasjon->findData(QString::fromStdString(root));
 }
 
 void TSpyleRomForm::FormCreate() {
@@ -152,9 +168,8 @@ void TSpyleRomForm::readChoices() {
     frame::SelectSection(kChoicesSection);
     selectItem(FyllCombo, frame::ReadSettingInteger("Fyll"));
     TrackBar1->setValue(frame::ReadSettingInteger("Gjentagelser")); // kept within 1..10
-    // 0, or nothing stored, means the last drive; so the first drive is never restored.
-    const int drive = frame::ReadSettingInteger("Stasjon");
-    selectItem(Stasjon, drive != 0 ? drive : Stasjon->count() - 1);
+    selectItem(Stasjon,
+               storedDrive(frame::ReadSettingInteger("Stasjon"), frame::ReadSettingString(kDriveRootKey)));
     selectItem(BlockCombo, frame::ReadSettingInteger("Blokk"));
     frame::ResetSection();
     frame::CloseUserSettings();
@@ -177,6 +192,7 @@ void TSpyleRomForm::writeChoices() {
     frame::WriteSettingInteger("Gjentagelser", TrackBar1->value());
     frame::WriteSettingInteger("Stasjon", Stasjon->currentIndex());
     frame::WriteSettingInteger("Blokk", BlockCombo->currentIndex());
+    frame::WriteSettingString(kDriveRootKey, Stasjon->currentData().toString().toStdString());
     frame::ResetSection();
     frame::CloseUserSettings();
 }

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <optional>
+#include <string>
 
 class QAction;
 class QComboBox;
@@ -41,7 +42,7 @@ public:
 
     // The fastest the progress is painted while a pass writes; messages are still handled
     // after every cycle.
-    static constexpr int kRepaintIntervalMs = 200;
+    static constexpr int kRepaintIntervalMs = 100;
 
     // FillWindow.
     std::string driveText() const override;
@@ -111,6 +112,8 @@ private:
     void buildNotices(QWidget* client);
     void buildMenu();
     void fillDriveList();
+    // The item a stored "Stasjon" position and drive root select now (-1: none).
+    int storedDrive(int position, const std::string& root) const;
     void readChoices();
     void writeChoices();
     void connectHandlers();

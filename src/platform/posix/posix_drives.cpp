@@ -182,6 +182,27 @@ char PosixPlatform::driveOfPath(const std::string& path) const {
     return best;
 }
 
+bool PosixPlatform::volumeOfPath(const std::string& path, MountedVolume& out, Error& err) const {
+    out = MountedVolume{};
+    char resolved[PATH_MAX] = {};
+    if (!realpath(path.c_str(), resolved)) {
+        err = errorFromErrno(errno);
+        return false;
+    }
+    std::unique_ptr<libmnt_table, TableDeleter> table(mnt_new_table_from_file("/proc/self/mountinfo"));
+    // Backwards: of several mounts on one point, the last one made is the one that is seen.
+    libmnt_fs* fs = table ? mnt_table_find_mountpoint(table.get(), resolved, MNT_ITER_BACKWARD) : nullptr;
+    const char* target = fs ? mnt_fs_get_target(fs) : nullptr;
+    if (!target) {
+        err = errorFromErrno(ENOENT);
+        return false;
+    }
+    const char* type = mnt_fs_get_fstype(fs);
+    out.mountPoint = withTrailingSeparator(target);
+    out.type = type ? type : "";
+    return true;
+}
+
 bool PosixPlatform::diskSpace(const std::string& root, DiskSpace& out, Error& err) const {
     struct statvfs st {};
     if (root.empty() || statvfs(root.c_str(), &st) != 0) {

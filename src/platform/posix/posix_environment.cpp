@@ -1,10 +1,12 @@
 // Environment variables with the POSIX homes of the Windows names, and the program's own path.
 #include "platform/posix/posix_platform.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
+#include <vector>
 
 namespace spylerom::platform {
 
@@ -24,9 +26,39 @@ std::string firstSet(std::initializer_list<const char*> names) {
     return {};
 }
 
-std::string accountName() {
-    const passwd* entry = getpwuid(getuid());
-    return entry && entry->pw_name ? std::string(entry->pw_name) : std::string();
+// The real user's entry in the password database: its name and home folder (empty when the
+// account has none, as a user id without an entry in a container).
+struct Account {
+    std::string name;
+    std::string home;
+};
+
+Account account() {
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    for (;;) {
+        passwd entry{};
+        passwd* found = nullptr;
+        const int failure = getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found);
+        if (failure == ERANGE && buffer.size() < (1u << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (failure != 0 || !found)
+            return {};
+        return {found->pw_name ? found->pw_name : "", found->pw_dir ? found->pw_dir : ""};
+    }
+}
+
+// The user's home folder without a trailing "/": HOME, else the account's home from the
+// password database (a cron job or "env -i" has no HOME). Empty only when neither exists.
+std::string homeFolder() {
+    std::string home = variable("HOME");
+    if (home.empty())
+        home = account().home;
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
+    return home;
 }
 
 } // namespace
@@ -39,19 +71,25 @@ std::string PosixPlatform::environment(std::string_view name) const {
     }
     if (key == "APPDATA") {
         std::string value = firstSet({"APPDATA", "XDG_DATA_HOME"});
-        if (value.empty() && !variable("HOME").empty())
-            value = variable("HOME") + "/.local/share";
+        if (value.empty()) {
+            // A home of "/" gives "/.local/share", never the root itself.
+            const std::string home = homeFolder();
+            if (!home.empty())
+                value = (home == "/" ? std::string() : home) + "/.local/share";
+        }
         return value;
     }
     if (key == "TEMP") {
         const std::string value = firstSet({"TEMP", "TMPDIR"});
         return value.empty() ? "/tmp" : value;
     }
-    if (key == "USERPROFILE")
-        return firstSet({"USERPROFILE", "HOME"});
+    if (key == "USERPROFILE") {
+        const std::string value = variable("USERPROFILE");
+        return value.empty() ? homeFolder() : value;
+    }
     if (key == "USERNAME") {
         const std::string value = firstSet({"USERNAME", "USER"});
-        return value.empty() ? accountName() : value;
+        return value.empty() ? account().name : value;
     }
     return variable(key.c_str());
 }

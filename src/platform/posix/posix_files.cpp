@@ -39,32 +39,6 @@ bool writeAll(int fd, std::string_view bytes) {
 
 } // namespace
 
-FileHandle PosixPlatform::createFillFile(const std::string& path, Error& err) {
-    // O_NOFOLLOW: a link planted at the name is refused, never written through.
-    // O_NONBLOCK: a FIFO at the name fails at once instead of hanging the open.
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        err = errorFromErrno(errno);
-        return kInvalidFile;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        err = errorFromErrno(EACCES);
-        return kInvalidFile;
-    }
-    // An existing file that was replaced keeps its mode otherwise; the fill's data is private.
-    if ((st.st_mode & 07777) != 0600 && fchmod(fd, 0600) != 0) {
-        const int saved = errno;
-        ::close(fd);
-        err = errorFromErrno(saved);
-        return kInvalidFile;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
-}
-
 bool PosixPlatform::writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                               Error& err) {
     // Like WriteFile: the whole block unless the disk is full. A short count means the disk

@@ -174,6 +174,24 @@ char Win32Platform::driveOfPath(const std::string& path) const {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
 }
 
+bool Win32Platform::volumeOfPath(const std::string& path, MountedVolume& out, Error& err) const {
+    QuietDriveErrors quiet;
+    out = MountedVolume{};
+    const std::wstring root = volumeRootOf(path);
+    if (root.empty() || GetFileAttributesW(widen(path).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        err = root.empty() ? lastError() : errorFromWin32(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    wchar_t type[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, type, MAX_PATH + 1)) {
+        err = lastError();
+        return false;
+    }
+    out.mountPoint = narrow(root);
+    out.type = narrow(type);
+    return true;
+}
+
 bool Win32Platform::diskSpace(const std::string& root, DiskSpace& out, Error& err) const {
     QuietDriveErrors quiet;
     out = DiskSpace{};

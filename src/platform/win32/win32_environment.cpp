@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 namespace spylerom::platform {
 
 namespace {
@@ -24,14 +26,28 @@ template <typename Fill> std::wstring growingBuffer(Fill fill) {
     return {};
 }
 
+// A folder of the user's profile (CSIDL_APPDATA, CSIDL_PROFILE); empty when there is none.
+std::string profileFolder(int which) {
+    wchar_t buffer[MAX_PATH] = {};
+    return SUCCEEDED(SHGetFolderPathW(nullptr, which, nullptr, SHGFP_TYPE_CURRENT, buffer)) ? narrow(buffer)
+                                                                                            : std::string();
+}
+
 } // namespace
 
 std::string Win32Platform::environment(std::string_view name) const {
     const std::wstring key = widen(name);
     if (key.empty())
         return {};
-    return narrow(growingBuffer(
+    std::string value = narrow(growingBuffer(
         [&](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(key.c_str(), buffer, size); }));
+    // A process started without an environment still has an account with a profile; its
+    // folders, not the root of the current drive, hold the maker's tree.
+    if (value.empty() && name == "APPDATA")
+        value = profileFolder(CSIDL_APPDATA);
+    else if (value.empty() && name == "USERPROFILE")
+        value = profileFolder(CSIDL_PROFILE);
+    return value;
 }
 
 std::string Win32Platform::programPath() const {

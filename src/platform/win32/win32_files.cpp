@@ -37,47 +37,6 @@ std::wstring withoutTrailingSeparator(std::wstring path) {
     return path;
 }
 
-// A security descriptor that lets the creator of a file alone in: the fill's data is private.
-class OwnerOnlySecurity {
-public:
-    OwnerOnlySecurity() {
-        HANDLE token = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-            return;
-        DWORD size = 0;
-        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-        user_ = std::make_unique<BYTE[]>(size);
-        const bool gotUser = size > 0 && GetTokenInformation(token, TokenUser, user_.get(), size, &size);
-        CloseHandle(token);
-        if (!gotUser)
-            return;
-        PSID sid = reinterpret_cast<TOKEN_USER*>(user_.get())->User.Sid;
-        const DWORD aclSize = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid) - sizeof(DWORD);
-        acl_ = std::make_unique<BYTE[]>(aclSize);
-        PACL acl = reinterpret_cast<PACL>(acl_.get());
-        ok_ = InitializeAcl(acl, aclSize, ACL_REVISION) &&
-              AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid) &&
-              InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
-              SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
-              SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
-        attributes_.nLength = sizeof attributes_;
-        attributes_.lpSecurityDescriptor = &descriptor_;
-        attributes_.bInheritHandle = FALSE;
-    }
-    OwnerOnlySecurity(const OwnerOnlySecurity&) = delete;
-    OwnerOnlySecurity& operator=(const OwnerOnlySecurity&) = delete;
-
-    // Null (the folder's inherited rights) when the descriptor could not be made.
-    SECURITY_ATTRIBUTES* get() { return ok_ ? &attributes_ : nullptr; }
-
-private:
-    std::unique_ptr<BYTE[]> user_;
-    std::unique_ptr<BYTE[]> acl_;
-    SECURITY_DESCRIPTOR descriptor_{};
-    SECURITY_ATTRIBUTES attributes_{};
-    bool ok_ = false;
-};
-
 bool writeAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
         const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
@@ -110,41 +69,6 @@ HANDLE createBeside(const std::wstring& path, std::wstring& temporary) {
 }
 
 } // namespace
-
-FileHandle Win32Platform::createFillFile(const std::string& path, Error& err) {
-    const std::wstring wide = widen(path);
-    if (wide.empty()) {
-        err = errorFromWin32(ERROR_PATH_NOT_FOUND);
-        return kInvalidFile;
-    }
-    // A link planted at the name is refused, never written through.
-    const DWORD existing = GetFileAttributesW(wide.c_str());
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        err = errorFromWin32(ERROR_CANT_RESOLVE_FILENAME);
-        return kInvalidFile;
-    }
-    // A read-only file is refused whoever asks, as Windows does (Wine run as root would not).
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) {
-        err = errorFromWin32(ERROR_ACCESS_DENIED);
-        return kInvalidFile;
-    }
-    OwnerOnlySecurity security;
-    // FILE_FLAG_OPEN_REPARSE_POINT: a link that appears after the check is still not followed.
-    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, security.get(), CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        err = lastError();
-        return kInvalidFile;
-    }
-    // Only a file on a disk: a device name ("CON", "NUL") or a pipe is no place for the fill.
-    if (GetFileType(file) != FILE_TYPE_DISK) {
-        CloseHandle(file);
-        err = errorFromWin32(ERROR_ACCESS_DENIED);
-        return kInvalidFile;
-    }
-    return reinterpret_cast<FileHandle>(file);
-}
 
 bool Win32Platform::writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                               Error& err) {

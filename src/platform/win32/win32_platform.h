@@ -33,10 +33,20 @@ public:
     std::string driveRoot(char letter) const override;
     std::string driveRootOfItem(const std::string& itemText) const override;
     char driveOfPath(const std::string& path) const override;
+    bool volumeOfPath(const std::string& path, MountedVolume& out, Error& err) const override;
     bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const override;
     bool sameVolume(const std::string& a, const std::string& b) const override;
 
-    FileHandle createFillFile(const std::string& path, Error& err) override;
+    FolderHandle openFillFolder(const std::string& folder, const std::string& driveRoot, Error& err) override;
+    bool fillFolderStillMounted(FolderHandle folder) const override;
+    void closeFolder(FolderHandle folder) override;
+    FileHandle createFillFile(FolderHandle folder, const std::string& name, FileIdentity& id,
+                              Error& err) override;
+    bool identifyFile(FolderHandle folder, const std::string& name, FileIdentity& id) const override;
+    bool deleteFillFile(FolderHandle folder, const std::string& name, Error& err) override;
+    FolderHandle lockDrive(const std::string& driveRoot, Error& err) override;
+    std::string processIdentity() const override;
+    bool processAlive(const std::string& identity) const override;
     bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                    Error& err) override;
     bool flushFile(FileHandle file, Error& err) override;
@@ -58,6 +68,10 @@ public:
     bool readFile(const std::string& path, std::string& bytes, Error& err) const override;
     bool replaceFile(const std::string& path, std::string_view bytes, Error& err) override;
     std::int64_t fileSizeForWrite(const std::string& path) const override;
+    bool readFilePart(const std::string& path, bool fromEnd, std::int64_t maxBytes, std::string& bytes,
+                      std::int64_t& fileSize, Error& err) const override;
+    bool appendToSharedFile(const std::string& path, std::string_view bytes, std::int64_t rotateAt,
+                            const std::string& rotatedPath, Error& err) override;
 
     std::string toFileText(std::string_view utf8) const override;
     std::string fromFileText(std::string_view bytes) const override;

@@ -76,8 +76,12 @@ TSysInfoForm::TSysInfoForm(QWidget* parent) : QDialog(parent) {
     PageControl1->addTab(buildSuiteTab(), QStringLiteral("Bedriftsnav"));
     const int special = PageControl1->addTab(buildSpecialTab(), QStringLiteral("Spesial"));
     PageControl1->addTab(buildReportTab(), QStringLiteral("Rapport"));
-    // Nothing in the program shows this tab's button: the user cannot reach it.
+    // Nothing in the program shows this tab's button: the user cannot reach it. A hidden button
+    // is still a step for the tab bar's arrow keys, Ctrl+Tab and the wheel; a disabled one is
+    // not. Only the button is disabled: the page keeps its own state (Panel2 is enabled by the
+    // title's double-click).
     PageControl1->setTabVisible(special, false);
+    PageControl1->tabBar()->setTabEnabled(special, false);
     PageControl1->setCurrentIndex(0);
     QWidget* bottom = buildBottom();
 

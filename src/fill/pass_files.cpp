@@ -1,0 +1,166 @@
+#include "fill/pass_files.h"
+
+#include "fill/io_error_texts.h"
+
+namespace spylerom::fill {
+
+using platform::sys;
+
+std::string ErrorNumberLine(const platform::Error& err) {
+    const std::string text = err.code >= 1 && err.code <= 216 ? IoErrorTexts(err.code) : err.message;
+    return "FEILNR: " + std::to_string(err.code) + " " + text;
+}
+
+PassFiles::~PassFiles() {
+    if (!finished_ && (!files_.empty() || !reserveTokens_.empty() || recorded_)) {
+        // Only an exception leaves a pass this way: its files must not stay on the drive.
+        std::vector<std::string> ignored;
+        finish(ignored);
+    }
+    release();
+}
+
+bool PassFiles::pin(const std::string& driveRoot, const std::string& folder, const std::string& driveLetter,
+                    Refusal& refusal) {
+    platform::Error err;
+    lock_ = sys().lockDrive(driveRoot, err);
+    if (lock_ == platform::kInvalidFolder) {
+        if (err.code == platform::kErrorLockViolation)
+            refusal.lines.push_back("FEIL: Stasjon " + driveLetter +
+                                    ": fylles allerede av et annet program, ingen filer er laget");
+        else
+            refusal.lines.push_back("FEIL: Stasjon " + driveLetter + ": kan ikke låses for fylling");
+        refusal.lines.push_back(ErrorNumberLine(err));
+        return false;
+    }
+    folder_ = sys().openFillFolder(folder, driveRoot, err);
+    if (folder_ == platform::kInvalidFolder) {
+        if (err.code == platform::kErrorNotSameDevice)
+            // A tmp folder on another disk, or a mount point whose volume is gone: filling it
+            // would wipe the wrong disk.
+            refusal.lines.push_back("FEIL: Mappen " + folder + " ligger ikke på stasjon " + driveLetter +
+                                    ":, ingen filer er laget");
+        else
+            refusal.lines.push_back("FEIL: UNDER OPPRETTELSE AV FILEN " + folder + "spylerom-1.tmp");
+        refusal.lines.push_back(ErrorNumberLine(err));
+        return false;
+    }
+    folderPath_ = folder;
+    return true;
+}
+
+bool PassFiles::plan(const std::vector<std::string>& names, Refusal& refusal) {
+    for (const auto& name : names)
+        record_.planFile(folderPath_ + name);
+    platform::Error err;
+    if (!record_.save(err)) {
+        // Without the record a killed pass could not be undone: change nothing.
+        refusal.lines.push_back("FEIL: Kan ikke skrive " + record_.path() + ", ingen filer er laget");
+        refusal.lines.push_back(ErrorNumberLine(err));
+        return false;
+    }
+    recorded_ = true;
+    return true;
+}
+
+bool PassFiles::create(const std::string& name, platform::Error& err) {
+    File file;
+    file.name = name;
+    file.path = folderPath_ + name;
+    file.handle = sys().createFillFile(folder_, name, file.id, err);
+    if (file.handle == platform::kInvalidFile)
+        return false;
+    files_.push_back(std::move(file));
+    return true;
+}
+
+bool PassFiles::commit(Refusal& refusal) {
+    for (const auto& file : files_)
+        record_.identify(file.path, file.id);
+    platform::Error err;
+    if (!record_.save(err)) {
+        refusal.lines.push_back("FEIL: Kan ikke skrive " + record_.path());
+        refusal.lines.push_back(ErrorNumberLine(err));
+        return false;
+    }
+    // Held-back blocks are given to the fill, and held back again once its files are gone.
+    const std::string token = sys().liftWriteReserve(folderPath_);
+    if (!token.empty()) {
+        reserveTokens_.push_back(token);
+        record_.addReserve(token);
+        record_.save(err);
+    }
+    return true;
+}
+
+bool PassFiles::stillMounted() const {
+    return folder_ != platform::kInvalidFolder && sys().fillFolderStillMounted(folder_);
+}
+
+void PassFiles::finish(std::vector<std::string>& lines) {
+    if (finished_)
+        return;
+    finished_ = true;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        // The data must reach the device before the name goes, or its blocks may never be written.
+        platform::Error err;
+        bool ok = sys().flushFile(files_[i].handle, err);
+        platform::Error closeErr;
+        ok = sys().closeFile(files_[i].handle, closeErr) && ok;
+        if (err.code == platform::kErrorSuccess)
+            err = closeErr;
+        files_[i].handle = platform::kInvalidFile;
+        if (!ok) {
+            failed_ = true;
+            lines.push_back("FEIL UNDER LUKKING AV FIL");
+            lines.push_back(ErrorNumberLine(err));
+        } else {
+            lines.push_back("Lukker fil nr " + std::to_string(i + 1));
+        }
+    }
+    bool allGone = true;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        lines.push_back("Sletter fil nr. " + std::to_string(i + 1));
+        platform::FileIdentity now;
+        if (!sys().identifyFile(folder_, files_[i].name, now))
+            continue; // gone already
+        platform::Error err;
+        if (!now.sameFile(files_[i].id)) {
+            // Someone put another file at the name meanwhile: it is not ours to delete.
+            failed_ = true;
+            allGone = false;
+            lines.push_back("FEIL: " + files_[i].path + " er byttet ut under fyllingen og blir ikke slettet");
+        } else if (!sys().deleteFillFile(folder_, files_[i].name, err)) {
+            failed_ = true;
+            allGone = false;
+            lines.push_back("FEIL: Kunne ikke slette filen " + files_[i].path);
+            lines.push_back(ErrorNumberLine(err));
+        }
+    }
+    for (const auto& token : reserveTokens_)
+        sys().restoreWriteReserve(token);
+    reserveTokens_.clear();
+    // A file that is still there stays in the record, so the next start can try again.
+    if (recorded_ && allGone)
+        record_.remove();
+    recorded_ = false;
+    release();
+}
+
+void PassFiles::release() {
+    for (auto& file : files_) {
+        if (file.handle != platform::kInvalidFile) {
+            platform::Error err;
+            sys().closeFile(file.handle, err);
+            file.handle = platform::kInvalidFile;
+        }
+    }
+    if (folder_ != platform::kInvalidFolder)
+        sys().closeFolder(folder_);
+    folder_ = platform::kInvalidFolder;
+    if (lock_ != platform::kInvalidFolder)
+        sys().closeFolder(lock_);
+    lock_ = platform::kInvalidFolder;
+}
+
+} // namespace spylerom::fill

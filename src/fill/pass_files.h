@@ -1,0 +1,76 @@
+// The files of one fill pass and everything else the pass changes on the disk: the pinned fill
+// folder, the drive lock, the lifted reserves and the crash record. One owner for all of it, so
+// that every way out of a pass, an exception included, flushes, closes and deletes the files and
+// puts the rest back. It reports what it did as log lines; writing them is the caller's.
+#pragma once
+
+#include "fill/fill_record.h"
+#include "platform/platform.h"
+
+#include <string>
+#include <vector>
+
+namespace spylerom::fill {
+
+class PassFiles {
+public:
+    struct File {
+        std::string name; // in the folder
+        std::string path; // folder and name, for the log
+        platform::FileHandle handle = platform::kInvalidFile;
+        platform::FileIdentity id;
+    };
+
+    // What went wrong when the pass could not set up; its log lines are ready in `lines`.
+    struct Refusal {
+        std::vector<std::string> lines;
+    };
+
+    PassFiles() = default;
+    ~PassFiles();
+    PassFiles(const PassFiles&) = delete;
+    PassFiles& operator=(const PassFiles&) = delete;
+
+    // Locks the drive at driveRoot and pins folder (which must lie on it). False with the
+    // refusal's lines when another fill holds the drive or the folder is not on it.
+    bool pin(const std::string& driveRoot, const std::string& folder, const std::string& driveLetter,
+             Refusal& refusal);
+    // Writes the record of the files the pass is about to make (names in the pinned folder).
+    bool plan(const std::vector<std::string>& names, Refusal& refusal);
+    // Makes the next planned file new; an existing entry of that name is never opened.
+    bool create(const std::string& name, platform::Error& err);
+    // Records the identities of the files made, then lifts the drive's write reserve.
+    bool commit(Refusal& refusal);
+
+    std::vector<File>& files() { return files_; }
+    const std::string& folderPath() const { return folderPath_; }
+    platform::FolderHandle folder() const { return folder_; }
+    bool stillMounted() const;
+
+    // Flushes and closes every file, writes the volume's journal home, deletes the files (in the
+    // pinned folder, so never on another volume), puts the reserves back and removes the record.
+    // Appends the log lines of each step, failures with their code and text. Runs once; safe on
+    // any thread but the caller's own log.
+    void finish(std::vector<std::string>& lines);
+    bool finished() const { return finished_; }
+    // Whether a flush, close or delete failed in finish().
+    bool failed() const { return failed_; }
+
+private:
+    void release();
+
+    platform::FolderHandle lock_ = platform::kInvalidFolder;
+    platform::FolderHandle folder_ = platform::kInvalidFolder;
+    std::string folderPath_;
+    std::vector<File> files_;
+    std::vector<std::string> reserveTokens_;
+    FillRecord record_;
+    bool recorded_ = false;
+    bool finished_ = false;
+    bool failed_ = false;
+};
+
+// "FEILNR: " lines: the code and the table's text for 1..216, the system's own above.
+std::string ErrorNumberLine(const platform::Error& err);
+
+} // namespace spylerom::fill

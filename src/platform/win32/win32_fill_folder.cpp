@@ -1,0 +1,271 @@
+// A pass's pinned folder on Windows: the folder is held open without delete sharing, so it can be
+// neither renamed nor removed under the pass, and checked against the volume of the drive's root
+// by its serial number. Fill files are made with CREATE_NEW, so an existing entry of the name is
+// never opened. Also the drive lock (a named kernel object that dies with its last holder) and
+// the process identity that the crash record keeps.
+#include "platform/win32/owner_only_security.h"
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+
+#include <aclapi.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace spylerom::platform {
+
+namespace {
+
+bool fail(Error& err) {
+    err = lastError();
+    return false;
+}
+
+bool fail(Error& err, DWORD code) {
+    err = errorFromWin32(code);
+    return false;
+}
+
+struct Pinned {
+    std::string folder; // ends in the separator
+    std::string root;   // empty: no drive to compare with
+    DWORD serial = 0;
+};
+
+std::mutex& pinnedMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::map<FolderHandle, Pinned>& pinnedFolders() {
+    static std::map<FolderHandle, Pinned> folders;
+    return folders;
+}
+
+bool volumeSerialOf(const std::string& root, DWORD& serial) {
+    std::wstring wide = widen(withTrailingSeparator(root));
+    // GetVolumeInformationW wants the volume's root; a mapped folder lies on the volume of its drive.
+    if (wide.size() > 3 && wide[1] == L':')
+        wide = wide.substr(0, 3);
+    return GetVolumeInformationW(wide.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) != 0;
+}
+
+std::int64_t nanoseconds(const FILETIME& time) {
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    return static_cast<std::int64_t>(value.QuadPart) * 100;
+}
+
+// Whether the file's owner is the user this process runs as.
+bool ownedByMe(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool mine = false;
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        auto user = std::make_unique<BYTE[]>(size);
+        if (size > 0 && GetTokenInformation(token, TokenUser, user.get(), size, &size))
+            mine = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid) != 0;
+        CloseHandle(token);
+    }
+    LocalFree(descriptor);
+    return mine;
+}
+
+bool identify(HANDLE file, FileIdentity& id) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        return false;
+    id.volume = info.dwVolumeSerialNumber;
+    id.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    id.birthNs = nanoseconds(info.ftCreationTime);
+    id.size =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    // The fill's files carry an owner-only list; owned by us and not read-only is what can be checked.
+    id.privateFile = !(info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) && ownedByMe(file);
+    return true;
+}
+
+std::string pinnedPath(FolderHandle folder, const std::string& name) {
+    const std::lock_guard lock(pinnedMutex());
+    const auto it = pinnedFolders().find(folder);
+    return it == pinnedFolders().end() ? std::string() : it->second.folder + name;
+}
+
+std::string processCreation(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return {};
+    return std::to_string(nanoseconds(created));
+}
+
+} // namespace
+
+FolderHandle Win32Platform::openFillFolder(const std::string& folder, const std::string& driveRoot,
+                                           Error& err) {
+    const std::wstring wide = widen(folder);
+    // No delete sharing: the folder cannot be renamed or removed while the pass holds it.
+    const HANDLE handle = wide.empty() ? INVALID_HANDLE_VALUE
+                                       : CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        err = wide.empty() ? errorFromWin32(ERROR_PATH_NOT_FOUND) : lastError();
+        if (err.code == ERROR_FILE_NOT_FOUND)
+            err = errorFromWin32(ERROR_PATH_NOT_FOUND);
+        return kInvalidFolder;
+    }
+    Pinned pinned;
+    pinned.folder = withTrailingSeparator(folder);
+    if (!driveRoot.empty()) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        DWORD rootSerial = 0;
+        if (!volumeSerialOf(driveRoot, rootSerial)) {
+            CloseHandle(handle);
+            err = errorFromWin32(ERROR_PATH_NOT_FOUND); // the drive is gone
+            return kInvalidFolder;
+        }
+        const bool onDrive = GetFileInformationByHandle(handle, &info) &&
+                             info.dwVolumeSerialNumber == rootSerial &&
+                             mappedDriveOf(folder) == mappedDriveOf(driveRoot);
+        if (!onDrive) {
+            CloseHandle(handle);
+            err = errorFromWin32(ERROR_NOT_SAME_DEVICE);
+            return kInvalidFolder;
+        }
+        pinned.root = driveRoot;
+        pinned.serial = rootSerial;
+    }
+    const auto result = reinterpret_cast<FolderHandle>(handle);
+    const std::lock_guard lock(pinnedMutex());
+    pinnedFolders()[result] = pinned;
+    return result;
+}
+
+bool Win32Platform::fillFolderStillMounted(FolderHandle folder) const {
+    Pinned pinned;
+    {
+        const std::lock_guard lock(pinnedMutex());
+        const auto it = pinnedFolders().find(folder);
+        if (it == pinnedFolders().end())
+            return false;
+        pinned = it->second;
+    }
+    DWORD serial = 0;
+    return pinned.root.empty() || (volumeSerialOf(pinned.root, serial) && serial == pinned.serial);
+}
+
+void Win32Platform::closeFolder(FolderHandle folder) {
+    if (folder == kInvalidFolder)
+        return;
+    {
+        const std::lock_guard lock(pinnedMutex());
+        pinnedFolders().erase(folder);
+    }
+    CloseHandle(reinterpret_cast<HANDLE>(folder));
+}
+
+FileHandle Win32Platform::createFillFile(FolderHandle folder, const std::string& name, FileIdentity& id,
+                                         Error& err) {
+    const std::wstring wide = widen(pinnedPath(folder, name));
+    if (wide.empty()) {
+        err = errorFromWin32(ERROR_PATH_NOT_FOUND);
+        return kInvalidFile;
+    }
+    OwnerOnlySecurity security;
+    // CREATE_NEW: an existing file, link or folder of that name is never opened.
+    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, security.get(), CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        err = lastError();
+        if (err.code == ERROR_ALREADY_EXISTS)
+            err = errorFromWin32(ERROR_FILE_EXISTS);
+        return kInvalidFile;
+    }
+    // Only a file on a disk: a device name ("CON", "NUL") or a pipe is no place for the fill.
+    if (GetFileType(file) != FILE_TYPE_DISK || !identify(file, id)) {
+        CloseHandle(file);
+        DeleteFileW(wide.c_str());
+        err = errorFromWin32(ERROR_ACCESS_DENIED);
+        return kInvalidFile;
+    }
+    return reinterpret_cast<FileHandle>(file);
+}
+
+bool Win32Platform::identifyFile(FolderHandle folder, const std::string& name, FileIdentity& id) const {
+    const std::wstring wide = widen(pinnedPath(folder, name));
+    if (wide.empty())
+        return false;
+    const HANDLE file =
+        CreateFileW(wide.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool found = identify(file, id);
+    CloseHandle(file);
+    return found;
+}
+
+bool Win32Platform::deleteFillFile(FolderHandle folder, const std::string& name, Error& err) {
+    const std::wstring wide = widen(pinnedPath(folder, name));
+    if (wide.empty())
+        return fail(err, ERROR_PATH_NOT_FOUND);
+    return DeleteFileW(wide.c_str()) || fail(err);
+}
+
+FolderHandle Win32Platform::lockDrive(const std::string& driveRoot, Error& err) {
+    DWORD serial = 0;
+    if (!volumeSerialOf(driveRoot, serial)) {
+        err = errorFromWin32(ERROR_PATH_NOT_FOUND);
+        return kInvalidFolder;
+    }
+    // The name is the lock: it exists while a holder has it open, and the system closes a
+    // holder's handles when it dies, whatever ends it.
+    const std::wstring name = L"Local\\Spylerom-fill-" + std::to_wstring(serial);
+    const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+    if (!event) {
+        err = lastError();
+        return kInvalidFolder;
+    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(event);
+        err = errorFromWin32(ERROR_LOCK_VIOLATION);
+        return kInvalidFolder;
+    }
+    return reinterpret_cast<FolderHandle>(event);
+}
+
+std::string Win32Platform::processIdentity() const {
+    return std::to_string(GetCurrentProcessId()) + ":" + processCreation(GetCurrentProcess());
+}
+
+bool Win32Platform::processAlive(const std::string& identity) const {
+    const auto colon = identity.find(':');
+    if (colon == std::string::npos || colon == 0 ||
+        identity.substr(0, colon).find_first_not_of("0123456789") != std::string::npos || colon > 10)
+        return false;
+    const unsigned long long pid = std::stoull(identity.substr(0, colon));
+    if (pid > MAXDWORD)
+        return false;
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!process)
+        return false;
+    DWORD code = 0;
+    const bool alive = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE &&
+                       processCreation(process) == identity.substr(colon + 1);
+    CloseHandle(process);
+    return alive;
+}
+
+} // namespace spylerom::platform
