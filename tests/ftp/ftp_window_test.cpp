@@ -1,6 +1,9 @@
 // The Win32 transfer window during real transfers: its controls show what the transfer tells
 // them, and its close box (a WM_CLOSE, as the window manager sends it) cancels a waiting download.
 #include "ftp/win32ui/ftp_window.h"
+#include "ftp/win32ui/server_settings_window.h"
+
+#include "frame/settings.h"
 
 #include "ftp/ftp_fixture.h"
 #include "ftp/ftp_settings.h"
@@ -12,6 +15,7 @@
 #include <commctrl.h>
 
 #include <chrono>
+#include <memory>
 
 namespace spylerom::ftp {
 namespace {
@@ -102,6 +106,50 @@ TEST_F(FtpWindowTest, TheCloseBoxCancelsAWaitingDownloadAndKeepsTheTarget) {
     SendMessageW(window_.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(window_.hwnd()));
     EXPECT_FALSE(IsWindowVisible(window_.hwnd()));
+}
+
+// What the user does in the server settings dialog, from inside its modal loop.
+HWND g_dialog = nullptr;
+bool g_doubleClickShowed = false;
+
+void setBox(HWND dialog, int id, const std::string& text) {
+    const std::u16string wide = utf8ToUtf16(text);
+    SetDlgItemTextW(dialog, id, reinterpret_cast<const wchar_t*>(wide.c_str()));
+}
+
+TEST_F(FtpWindowTest, TheFirstTransferOpensTheServerSettingsDialogWithTheDefaults) {
+    frame::settingsState().ActiveSettings =
+        std::make_unique<frame::IniDocument>(settingsDir_.file("fresh.ini")); // no section at all
+    writeText(server_.file("pub/prog.exe"), "first");
+    static int port = 0;
+    port = server_.port();
+    g_dialog = nullptr;
+    g_doubleClickShowed = false;
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        g_dialog = FindWindowW(L"TServerOppsettForm", nullptr);
+        if (!g_dialog)
+            return;
+        HWND password = GetDlgItem(g_dialog, ServerSettingsWindow::Passord);
+        const bool masked = SendMessageW(password, EM_GETPASSWORDCHAR, 0, 0) != 0;
+        SendMessageW(password, WM_LBUTTONDBLCLK, MK_LBUTTON, 0);
+        g_doubleClickShowed = masked && SendMessageW(password, EM_GETPASSWORDCHAR, 0, 0) == 0;
+        setBox(g_dialog, ServerSettingsWindow::Server, "127.0.0.1");
+        setBox(g_dialog, ServerSettingsWindow::Brukernavn, FtpTestServer::kUser);
+        setBox(g_dialog, ServerSettingsWindow::Passord, FtpTestServer::kPassword);
+        setBox(g_dialog, ServerSettingsWindow::Port, std::to_string(port));
+        PostMessageW(g_dialog, WM_CLOSE, 0, 0);
+    });
+    window_.HentFil(local_.file("prog.exe"));
+    ASSERT_NE(g_dialog, nullptr) << "the dialog did not open";
+    EXPECT_TRUE(g_doubleClickShowed);
+    EXPECT_EQ(ftpState().FTPFeil, 0);
+    EXPECT_EQ(readText(local_.file("prog.exe")), "first");
+    EXPECT_EQ(test::settingsValue("name"), "Solvarek FTP-server"); // the defaults, kept where not changed
+    EXPECT_EQ(test::settingsValue("server"), "127.0.0.1");
+    EXPECT_EQ(test::settingsValue("password"), KodTekst(std::string_view(FtpTestServer::kPassword)));
+    EXPECT_EQ(test::settingsValue("port"), std::to_string(port));
+    EXPECT_FALSE(IsWindow(g_dialog)); // closed and gone
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The Win32 transfer window's controls, its view of the transfer and its message handling.
 #include "ftp/win32ui/ftp_window.h"
 
+#include "ftp/win32ui/server_settings_window.h"
 #include "platform/win32/win32_platform.h"
 
 #include <commctrl.h>
@@ -56,9 +57,11 @@ FtpWindow::FtpWindow(HWND owner) : transfer_(*this) {
     SendMessageW(status_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
     setBytesPanel("0");
     setStatePanel("Klar");
+    setServerSettingsDialog(this);
 }
 
 FtpWindow::~FtpWindow() {
+    setServerSettingsDialog(nullptr);
     if (window_) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
@@ -151,6 +154,11 @@ void FtpWindow::repaintStatusBar() {
 
 void FtpWindow::repaintWindow() {
     RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void FtpWindow::showModal(const std::string& caption, const std::string& kind) {
+    ServerSettingsWindow dialog(IsWindowVisible(window_) ? window_ : GetWindow(window_, GW_OWNER));
+    dialog.VisServerOppsett(caption, kind);
 }
 
 bool FtpWindow::processMessages() {

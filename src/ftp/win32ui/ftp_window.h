@@ -1,9 +1,11 @@
 // TFTPform on Win32: the small transfer window (file name, smooth progress bar, status bar with
 // the bytes and the connection state). It shows what FtpTransfer tells it and owns that
 // transfer; while a transfer waits it dispatches the thread's messages, so it and the other
-// windows keep painting, and its close box or Escape cancels the transfer. Created once, hidden.
+// windows keep painting, and its close box or Escape cancels the transfer. It also opens the
+// server settings dialog when the settings ask for it. Created once, hidden.
 #pragma once
 
+#include "ftp/ftp_settings.h"
 #include "ftp/ftp_transfer.h"
 #include "ftp/ftp_view.h"
 
@@ -13,7 +15,7 @@
 
 namespace spylerom::ftp {
 
-class FtpWindow : public FtpView {
+class FtpWindow : public FtpView, public ServerSettingsDialog {
 public:
     explicit FtpWindow(HWND owner = nullptr);
     ~FtpWindow() override;
@@ -44,6 +46,9 @@ public:
     void repaintStatusBar() override;
     void repaintWindow() override;
     bool processMessages() override;
+
+    // ServerSettingsDialog: the Win32 TServerOppsettForm, modal over this window.
+    void showModal(const std::string& caption, const std::string& kind) override;
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
