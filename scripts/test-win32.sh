@@ -27,8 +27,13 @@ unset DISPLAY WAYLAND_DISPLAY                  # console programs only; no windo
 image_dir=""
 drive_link=""
 ftp_launcher=""
+cups_dir=""
 cleanup() {
     "$wineserver" -k 2>/dev/null || true
+    if [ -n "$cups_dir" ]; then
+        bash "$root/tests/printing/cups_fixture.sh" stop "$cups_dir" || true
+        rm -rf "$cups_dir"
+    fi
     if [ -n "$ftp_launcher" ]; then
         kill "$ftp_launcher" 2>/dev/null || true
         wait "$ftp_launcher" 2>/dev/null || true
@@ -96,6 +101,19 @@ done
 SPYLEROM_FTP_LAUNCHER_PORT=$(sed -n 's/^PORT //p' "$ftp_ports")
 rm -f "$ftp_ports"
 export SPYLEROM_FTP_LAUNCHER_PORT
+
+# The system's printer, as Wine sees it through CUPS: a cups-pdf queue of a private cupsd (root
+# only), whose PDFs tests/printing/win32_print_check.sh reads back.
+if [ "$(id -u)" = 0 ]; then
+    cups_dir=$(mktemp -d /tmp/spylerom-win32-cups-XXXXXX)
+    if socket=$(bash "$root/tests/printing/cups_fixture.sh" start "$cups_dir" spylerom_win32); then
+        lpadmin -h "$socket" -d spylerom_win32
+        export CUPS_SERVER="$socket"
+        export SPYLEROM_WIN32_PRINT_DIR="$cups_dir/out"
+    else
+        echo "test-win32: no printer queue; the printing test through Wine is skipped" >&2
+    fi
+fi
 
 "$wineserver" -p
 timeout 300 "$wine" wineboot >/dev/null 2>&1

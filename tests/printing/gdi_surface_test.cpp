@@ -13,6 +13,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace spylerom::printing::test {
 namespace {
@@ -194,6 +198,52 @@ TEST_F(GdiSurfaceTest, APrinterWithoutADeviceRefusesThePrintRunAndGivesTheStateB
     EXPECT_EQ(page().Surface, before);
     EXPECT_FALSE(page().Printing);
     EXPECT_EQ(page().Printer, nullptr);
+}
+
+// The PDFs the test's own printer queue wrote, by name (SPYLEROM_WIN32_PRINT_OUT: their folder).
+std::vector<std::string> printedFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder), ec))
+        if (entry.path().extension() == ".pdf")
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(GdiSurfaceTest, TheTestPagePrintsAsOneJobWithItsTitleOnTheSystemsPrinter) {
+    const char* out = std::getenv("SPYLEROM_WIN32_PRINT_OUT");
+    if (!out || !*out)
+        GTEST_SKIP() << "no printer queue of the test's own (scripts/test-win32.sh makes one as root)";
+    const std::vector<std::string> before = printedFiles(out);
+    GdiPrinter printer;
+    ASSERT_TRUE(printer.useDefault()) << "Wine sees no printer";
+    useSettings(dir_, {{"Firma_Navn", "Solbakken Data AS"}});
+    page().PageDrawRoutine = TestPage;
+    PrintOnePage(printer, "Spylerom testside");
+    EXPECT_FALSE(page().Printing);
+    EXPECT_EQ(page().Printer, nullptr);
+
+    std::vector<std::string> added;
+    for (int waited = 0; waited < 600 && added.empty(); ++waited) {
+        Sleep(100);
+        for (const auto& name : printedFiles(out))
+            if (std::find(before.begin(), before.end(), name) == before.end())
+                added.push_back(name);
+    }
+    ASSERT_EQ(added.size(), 1u) << "one job, one file";
+    EXPECT_NE(added[0].find("testside"), std::string::npos) << added[0]; // the job's title
+    Sleep(500);                                                          // the backend may still be writing
+    const std::string pdf = spylerom::test::readText(std::string(out) + "\\" + added[0]);
+    ASSERT_EQ(pdf.rfind("%PDF", 0), 0u);
+    std::size_t pages = 0;
+    for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos;
+         at = pdf.find("/Type /Page", at + 1))
+        pages += pdf.compare(at, 12, "/Type /Pages") != 0;
+    for (std::size_t at = pdf.find("/Type/Page"); at != std::string::npos;
+         at = pdf.find("/Type/Page", at + 1))
+        pages += pdf.compare(at, 11, "/Type/Pages") != 0;
+    EXPECT_EQ(pages, 1u);
 }
 
 } // namespace
