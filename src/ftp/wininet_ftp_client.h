@@ -28,7 +28,7 @@ public:
 private:
     enum class Phase { Connect, Command, Fetch, Store };
 
-    // Runs job's work on a worker and waits for it as described above; limitSeconds is the
+    // Waits for job's worker as the header says (data, progress, listener); limitSeconds is the
     // longest time without progress. sink receives a fetch's data, source gives a store's.
     FtpResult wait(const std::shared_ptr<Job>& job, Phase phase, long limitSeconds, std::ostream* sink,
                    std::istream* source);

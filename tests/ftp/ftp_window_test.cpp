@@ -15,6 +15,7 @@
 #include <commctrl.h>
 
 #include <chrono>
+#include <cwchar>
 #include <memory>
 
 namespace spylerom::ftp {
@@ -108,6 +109,27 @@ TEST_F(FtpWindowTest, TheCloseBoxCancelsAWaitingDownloadAndKeepsTheTarget) {
     EXPECT_FALSE(IsWindowVisible(window_.hwnd()));
 }
 
+// The window of a class that this thread made (other test programs may show theirs meanwhile).
+HWND threadWindowOfClass(const wchar_t* className) {
+    struct Search {
+        const wchar_t* name;
+        HWND found;
+    } search{className, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            wchar_t name[64] = {};
+            GetClassNameW(hwnd, name, 63);
+            if (wcscmp(name, s->name) != 0)
+                return TRUE;
+            s->found = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // What the user does in the server settings dialog, from inside its modal loop.
 HWND g_dialog = nullptr;
 bool g_doubleClickShowed = false;
@@ -127,7 +149,7 @@ TEST_F(FtpWindowTest, TheFirstTransferOpensTheServerSettingsDialogWithTheDefault
     g_doubleClickShowed = false;
     SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
         KillTimer(nullptr, id);
-        g_dialog = FindWindowW(L"TServerOppsettForm", nullptr);
+        g_dialog = threadWindowOfClass(L"TServerOppsettForm");
         if (!g_dialog)
             return;
         HWND password = GetDlgItem(g_dialog, ServerSettingsWindow::Passord);

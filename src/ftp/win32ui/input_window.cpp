@@ -64,6 +64,7 @@ bool InputWindow::ask(const std::string& caption, const std::string& prompt, std
     if (ownerWasEnabled)
         EnableWindow(owner_, FALSE);
     ShowWindow(window_, SW_SHOWNORMAL);
+    SetForegroundWindow(window_);
     HWND edit = GetDlgItem(window_, Edit1);
     SetFocus(edit);
     SendMessageW(edit, EM_SETSEL, 0, -1);
