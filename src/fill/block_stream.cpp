@@ -7,24 +7,6 @@
 
 namespace spylerom::fill {
 
-namespace {
-constexpr std::uint32_t kMultiplier = 134775813u;
-}
-
-std::uint32_t AdvanceRandomState(std::uint32_t seed, std::uint64_t steps) {
-    // seed * m + 1, applied `steps` times, is seed * M + C; square the step while walking the bits.
-    std::uint32_t m = kMultiplier, c = 1, totalM = 1, totalC = 0;
-    for (; steps > 0; steps >>= 1) {
-        if (steps & 1) {
-            totalM *= m;
-            totalC = totalC * m + c;
-        }
-        c = c * m + c;
-        m *= m;
-    }
-    return seed * totalM + totalC;
-}
-
 BlockStream::BlockStream(Kind kind, const std::uint8_t* pattern, std::size_t blockSize,
                          std::function<std::uint32_t()> seed)
     : kind_(kind), pattern_(pattern, pattern + blockSize), blockSize_(std::max<std::size_t>(blockSize, 1)),
@@ -53,8 +35,7 @@ void BlockStream::next(std::uint8_t* out, std::size_t count) {
         if (kind_ == Kind::Periodic) {
             std::memcpy(out, pattern_.data() + offset_, n);
         } else {
-            FillRandom(state_, out, n);
-            state_ = AdvanceRandomState(state_, n);
+            state_ = FillRandomContinue(state_, out, n);
         }
         out += n;
         count -= n;

@@ -39,7 +39,4 @@ private:
     std::uint32_t state_ = 0; // Random: the generator's state at offset_
 };
 
-// The generator's state after `steps` bytes from `seed` (jump-ahead, so O(log steps)).
-std::uint32_t AdvanceRandomState(std::uint32_t seed, std::uint64_t steps);
-
 } // namespace spylerom::fill

@@ -1,6 +1,8 @@
 #include "fill/fill_writer.h"
 
 #include <chrono>
+#include "fill/aligned_buffer.h"
+
 #include <new>
 
 namespace spylerom::fill {
@@ -13,18 +15,12 @@ namespace {
 // strictest alignment in practice.
 constexpr std::size_t kBufferAlignment = 4096;
 
-class AlignedBytes {
-public:
-    explicit AlignedBytes(std::size_t size)
-        : data_(static_cast<std::uint8_t*>(::operator new[](size, std::align_val_t{kBufferAlignment}))) {}
-    ~AlignedBytes() { ::operator delete[](data_, std::align_val_t{kBufferAlignment}); }
-    AlignedBytes(const AlignedBytes&) = delete;
-    AlignedBytes& operator=(const AlignedBytes&) = delete;
-    std::uint8_t* data() const { return data_; }
-
-private:
-    std::uint8_t* data_;
-};
+AlignedBuffer pieceBuffer() {
+    AlignedBuffer buffer(kPieceBytes, kBufferAlignment);
+    if (!buffer.ok())
+        throw std::bad_alloc();
+    return buffer;
+}
 
 bool isFullDrive(platform::ErrorCode code) {
     return code == platform::kErrorDiskFull ||
@@ -39,7 +35,7 @@ class FillWriter::Producer {
 public:
     explicit Producer(std::vector<BlockStream>& streams) : streams_(streams) {
         for (auto& slot : slots_)
-            slot = std::make_unique<AlignedBytes>(kPieceBytes);
+            slot = pieceBuffer();
         thread_ = std::thread([this] { run(); });
     }
     ~Producer() {
@@ -57,7 +53,7 @@ public:
     const std::uint8_t* take() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return made_ > taken_; });
-        return slots_[taken_++ % kSlots]->data();
+        return slots_[taken_++ % kSlots].data();
     }
     void release() {
         {
@@ -79,7 +75,7 @@ private:
                 changed_.wait(lock, [this] { return stopping_ || made_ - released_ < kSlots; });
                 if (stopping_)
                     return;
-                slot = slots_[made_ % kSlots]->data();
+                slot = slots_[made_ % kSlots].data();
             }
             streams_[file].next(slot, kPieceBytes);
             file = (file + 1) % streams_.size();
@@ -92,7 +88,7 @@ private:
     }
 
     std::vector<BlockStream>& streams_;
-    std::unique_ptr<AlignedBytes> slots_[kSlots];
+    AlignedBuffer slots_[kSlots];
     std::mutex mutex_;
     std::condition_variable changed_;
     std::uint64_t made_ = 0;
@@ -172,16 +168,16 @@ void FillWriter::writeCycles() {
         return;
     // One byte over and over needs one buffer for every file; anything else is made ahead.
     const bool constant = streams_.front().kind() == BlockStream::Kind::Constant;
-    std::unique_ptr<AlignedBytes> shared;
+    AlignedBuffer shared;
     if (constant) {
-        shared = std::make_unique<AlignedBytes>(kPieceBytes);
-        streams_.front().next(shared->data(), kPieceBytes);
+        shared = pieceBuffer();
+        streams_.front().next(shared.data(), kPieceBytes);
     } else {
         producer_ = std::make_unique<Producer>(streams_);
     }
     while (!progress_.stop) {
         for (std::size_t i = 0; i < files_.size() && !progress_.stop; ++i) {
-            const std::uint8_t* piece = constant ? shared->data() : producer_->take();
+            const std::uint8_t* piece = constant ? shared.data() : producer_->take();
             const bool more = writePiece(i, piece, kPieceBytes);
             if (!constant)
                 producer_->release();

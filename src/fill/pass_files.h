@@ -19,6 +19,7 @@ public:
         std::string path; // folder and name, for the log
         platform::FileHandle handle = platform::kInvalidFile;
         platform::FileIdentity id;
+        std::size_t directAlignment = 0; // 0: buffered writes
     };
 
     // What went wrong when the pass could not set up; its log lines are ready in `lines`.

@@ -181,7 +181,17 @@ public:
     // Whether the process an identity names still runs.
     virtual bool processAlive(const std::string& identity) const = 0;
 
-    // Append one block; written receives the bytes the system took (may be short).
+    // Turns direct (unbuffered) writes on for an open fill file where its file system takes
+    // them, and returns the alignment that buffer addresses, file offsets and lengths must then
+    // keep for a write to go direct; 0 when the file stays buffered. May replace the handle
+    // (Windows opens the file anew); the caller keeps and closes what it gets back.
+    virtual std::size_t enableDirectWrites(FileHandle& file) = 0;
+    // Append data; written receives the bytes the system took. Like WriteFile: all of it unless
+    // the disk is full, and then as much as fits, in smaller and smaller pieces down to the
+    // file system's block and then the buffered tail, so the last free blocks are taken too.
+    // A short count means the disk took no more; an error means it took nothing. For a file
+    // in direct mode, what is not aligned (or what the file system refuses to take direct)
+    // goes through the buffered path instead.
     virtual bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                            Error& err) = 0;
     // Make the written data durable on the device.

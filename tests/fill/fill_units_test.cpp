@@ -1,4 +1,5 @@
 // The fill's number rules: the random generator, number text, block sizes and the total bar.
+#include "fill/aligned_buffer.h"
 #include "fill/fill_engine.h"
 #include "fill/fill_random.h"
 #include "fill/format_number.h"
@@ -54,6 +55,134 @@ TEST(FillRandom, NeverGives255) {
     FillRandom(0x12345678u, out.data(), out.size());
     EXPECT_EQ(std::count(out.begin(), out.end(), 255), 0);
     EXPECT_GT(std::count(out.begin(), out.end(), 254), 0);
+}
+
+// Every kernel this processor runs gives the reference's bytes and the same end state, for
+// seeds of every kind and lengths around the kernels' strides (odd ones among them).
+class RandomKernelTest : public ::testing::TestWithParam<RandomKernel> {};
+
+TEST_P(RandomKernelTest, GivesTheSerialGeneratorsBytesAndEndState) {
+    if (!RandomKernelAvailable(GetParam()))
+        GTEST_SKIP() << "this processor lacks the kernel's instructions";
+    std::vector<std::uint32_t> seeds = {0u, 1u, 42u, 0x7FFFFFFFu, 0x80000000u, 0xDEADBEEFu, 0xFFFFFFFFu};
+    std::uint32_t mix = 0x9E3779B9u;
+    for (int i = 0; i < 40; ++i)
+        seeds.push_back(mix = mix * 2654435761u + 0x6D2B79F5u);
+    std::vector<std::size_t> counts = {0,  1,  2,  3,   15,  16,  17,  31,  32, 33,
+                                       63, 64, 65, 127, 128, 129, 191, 255, 257};
+    for (std::size_t count = 300; count < 5000; count += 487)
+        counts.push_back(count);
+    counts.push_back(65537);
+    counts.push_back(kPatternSize);
+    for (const std::uint32_t seed : seeds) {
+        for (const std::size_t count : counts) {
+            // Guard bytes on both sides: a kernel writes its count and nothing else.
+            std::vector<std::uint8_t> out(count + 64, 0xEE);
+            const std::uint32_t end = FillRandomWith(GetParam(), seed, out.data() + 32, count);
+            const auto want = referenceBytes(seed, count);
+            ASSERT_TRUE(std::equal(want.begin(), want.end(), out.begin() + 32))
+                << "seed " << seed << " count " << count;
+            ASSERT_EQ(std::count(out.begin(), out.begin() + 32, 0xEE), 32);
+            ASSERT_EQ(std::count(out.end() - 32, out.end(), 0xEE), 32) << "count " << count;
+            ASSERT_EQ(end, AdvanceSeed(seed, count)) << "seed " << seed << " count " << count;
+        }
+    }
+}
+
+TEST_P(RandomKernelTest, UnalignedOutputGetsTheSameBytes) {
+    if (!RandomKernelAvailable(GetParam()))
+        GTEST_SKIP() << "this processor lacks the kernel's instructions";
+    std::vector<std::uint8_t> out(4096 + 64);
+    for (std::size_t offset = 1; offset < 33; offset += 3) {
+        FillRandomWith(GetParam(), 0xC0FFEEu, out.data() + offset, 4000);
+        const auto want = referenceBytes(0xC0FFEEu, 4000);
+        ASSERT_TRUE(std::equal(want.begin(), want.end(), out.begin() + static_cast<std::ptrdiff_t>(offset)))
+            << "offset " << offset;
+    }
+}
+
+std::string kernelName(const ::testing::TestParamInfo<RandomKernel>& info) {
+    switch (info.param) {
+    case RandomKernel::Reference:
+        return "Reference";
+    case RandomKernel::Portable:
+        return "Portable";
+    case RandomKernel::Sse41:
+        return "Sse41";
+    case RandomKernel::Avx2:
+        return "Avx2";
+    }
+    return "Unknown";
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, RandomKernelTest,
+                         ::testing::Values(RandomKernel::Reference, RandomKernel::Portable,
+                                           RandomKernel::Sse41, RandomKernel::Avx2),
+                         kernelName);
+
+TEST(FillRandom, ABlockSplitOverPiecesContinuesExactly) {
+    constexpr std::size_t kBlock = 65537;
+    const auto whole = referenceBytes(0xABCDEF01u, kBlock);
+    // Splits at odd places, at the kernels' strides and at the ends.
+    for (const std::size_t split : {std::size_t{0}, std::size_t{1}, std::size_t{31}, std::size_t{64},
+                                    std::size_t{4095}, std::size_t{32768}, kBlock - 1, kBlock}) {
+        std::vector<std::uint8_t> out(kBlock);
+        const std::uint32_t middle = FillRandomContinue(0xABCDEF01u, out.data(), split);
+        EXPECT_EQ(middle, AdvanceSeed(0xABCDEF01u, split));
+        const std::uint32_t end = FillRandomContinue(middle, out.data() + split, kBlock - split);
+        EXPECT_EQ(out, whole) << "split at " << split;
+        EXPECT_EQ(end, AdvanceSeed(0xABCDEF01u, kBlock));
+    }
+}
+
+TEST(FillRandom, AdvanceSeedJumpsAsManySteps) {
+    std::uint32_t seed = 0x13579BDFu;
+    EXPECT_EQ(AdvanceSeed(seed, 0), seed);
+    for (std::uint64_t steps = 1; steps <= 1000; ++steps) {
+        seed = seed * 134775813u + 1u;
+        ASSERT_EQ(AdvanceSeed(0x13579BDFu, steps), seed) << steps;
+    }
+    // The generator's full period is 2^32: a jump of 2^32 steps (or any multiple) is no move.
+    EXPECT_EQ(AdvanceSeed(0x2468ACE0u, std::uint64_t{1} << 32), 0x2468ACE0u);
+    EXPECT_EQ(AdvanceSeed(0x2468ACE0u, (std::uint64_t{5} << 32) + 7), AdvanceSeed(0x2468ACE0u, 7));
+}
+
+TEST(AlignedBuffer, AddressIsAMultipleOfTheAlignmentAndTheMemoryIsWritable) {
+    for (const std::size_t alignment :
+         {std::size_t{1}, std::size_t{512}, std::size_t{4096}, std::size_t{1} << 21}) {
+        for (const std::size_t size :
+             {std::size_t{1}, std::size_t{4095}, std::size_t{65537}, std::size_t{4} << 20}) {
+            AlignedBuffer buffer(size, alignment);
+            ASSERT_TRUE(buffer.ok()) << size << " at " << alignment;
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % buffer.alignment(), 0u);
+            EXPECT_GE(buffer.alignment(), alignment);
+            EXPECT_EQ(buffer.size(), size);
+            // The rounded-up size is usable too: a direct write of whole alignments reads it.
+            const std::size_t rounded =
+                (size + buffer.alignment() - 1) / buffer.alignment() * buffer.alignment();
+            std::fill(buffer.data(), buffer.data() + rounded, std::uint8_t{0xA5});
+            EXPECT_EQ(buffer.data()[rounded - 1], 0xA5);
+        }
+    }
+}
+
+TEST(AlignedBuffer, MovesOwnershipAndRefusesBadRequests) {
+    AlignedBuffer first(8192, 4096);
+    ASSERT_TRUE(first.ok());
+    std::uint8_t* const memory = first.data();
+    AlignedBuffer second(std::move(first));
+    EXPECT_FALSE(first.ok()); // NOLINT(bugprone-use-after-move): the move empties it
+    EXPECT_EQ(first.size(), 0u);
+    EXPECT_EQ(second.data(), memory);
+    AlignedBuffer third(512, 512);
+    third = std::move(second);
+    EXPECT_EQ(third.data(), memory);
+    EXPECT_EQ(third.size(), 8192u);
+
+    EXPECT_FALSE(AlignedBuffer(4096, 3000).ok()) << "no power of two";
+    EXPECT_FALSE(AlignedBuffer(0, 4096).ok());
+    EXPECT_FALSE(AlignedBuffer(SIZE_MAX - 10, 4096).ok());
+    EXPECT_FALSE(AlignedBuffer().ok());
 }
 
 struct FormatCase {

@@ -25,6 +25,13 @@ void MappedDrivesPlatform::unmap(char letter) {
     std::erase(letters_, letter);
 }
 
+void MappedDrivesPlatform::reset() {
+    while (!letters_.empty())
+        unmap(letters_.front());
+    onCleanup = nullptr;
+    launches.clear();
+}
+
 std::vector<platform::Drive> MappedDrivesPlatform::drives() const {
     std::vector<platform::Drive> mapped;
     for (const platform::Drive& drive : PosixPlatform::drives())

@@ -26,6 +26,8 @@ public:
     // Takes the letter away again: the drive is gone.
     void unmap(char letter);
     std::vector<platform::Drive> drives() const override;
+    // No drive, no hook, no launch: as made.
+    void reset();
 
     // Called before every close and delete of a fill file, on the user-interface thread.
     std::function<void()> onCleanup;

@@ -77,7 +77,7 @@ protected:
             why = image->error();
             return nullptr;
         }
-        platform_ = MappedDrivesPlatform{};
+        platform_.reset();
         platform_.map('Z', image->mountPoint());
         writeSettings("LogToFile=1\r\n");
         return image;

@@ -437,7 +437,7 @@ TEST_F(MainWindowTest, ShowsTheExactStatusOfALoopImage) {
 }
 
 TEST_F(MainWindowTest, AnEmptyDriveListLeavesNothingToStart) {
-    platform_ = MappedDrivesPlatform{}; // no drive at all
+    platform_.reset(); // no drive at all
     openForm();
     EXPECT_EQ(child<QComboBox>("Stasjon")->count(), 0);
     QTest::mouseClick(child<QWidget>("Startknapp"), Qt::LeftButton);

@@ -89,7 +89,8 @@ LoopImage::LoopImage(Options options) : options_(std::move(options)) {
     std::string force = options_.fsType == "xfs" ? " -f" : ext ? " -F" : "";
     if (ext) // 4 KiB blocks as on real disks (mke2fs picks 1 KiB for small images)
         force += " -b 4096 -m " + std::to_string(options_.reservedPercent);
-    if (run("mkfs." + options_.fsType + " -q" + force + " '" + imagePath_ + "'" + quiet) != 0) {
+    const std::string quietFlag = options_.fsType == "exfat" ? "" : " -q"; // mkfs.exfat has none
+    if (run("mkfs." + options_.fsType + quietFlag + force + " '" + imagePath_ + "'" + quiet) != 0) {
         error_ = "mkfs." + options_.fsType + " failed";
         return;
     }
@@ -99,7 +100,11 @@ LoopImage::LoopImage(Options options) : options_(std::move(options)) {
 bool LoopImage::mount(bool readOnly) {
     if (mounted_)
         return true;
-    const std::string flags = readOnly ? "-o loop,ro" : "-o loop";
+    std::string flags = readOnly ? "-o loop,ro" : "-o loop";
+    if (!options_.mountOptions.empty())
+        flags += "," + options_.mountOptions;
+    if (!options_.mountType.empty())
+        flags += " -t " + options_.mountType;
     if (run("mount " + flags + " '" + imagePath_ + "' '" + mountPoint_ + "' >/dev/null 2>&1") != 0) {
         error_ = "mount failed";
         return false;

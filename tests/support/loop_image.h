@@ -18,6 +18,10 @@ public:
         // Blocks kept for root (ext file systems). Writing them needs CAP_SYS_RESOURCE, which a
         // user (and a container's root) lacks; a fill then cannot reach them. 0 keeps none.
         int reservedPercent = 0;
+        // The type and options given to mount: "exfat-fuse" mounts an exFAT image through FUSE;
+        // empty lets mount find the type. Options such as "data=journal" go after "loop".
+        std::string mountType = {};
+        std::string mountOptions = {};
     };
 
     // The variable that makes a machine without root or a loop device a failure of every test

@@ -38,4 +38,15 @@ inline platform::Error nativeError(int err) {
 }
 #endif
 
+// Creates a fill file at path the way a pass does: new, through its folder pinned for the call.
+inline platform::FileHandle createFillFileAt(platform::Platform& p, const std::string& path, platform::Error& err) {
+    const platform::FolderHandle folder = p.openFillFolder(platform::folderOf(path), "", err);
+    if (folder == platform::kInvalidFolder)
+        return platform::kInvalidFile;
+    platform::FileIdentity id;
+    const platform::FileHandle file = p.createFillFile(folder, platform::fileNameOf(path), id, err);
+    p.closeFolder(folder);
+    return file;
+}
+
 } // namespace spylerom::test

@@ -1,4 +1,4 @@
-// Files and folders: the fill's raw writes and the frame's whole-file reads and replacements.
+// Files and folders: the fill's files and the frame's whole-file reads and replacements.
 #include "platform/posix/posix_platform.h"
 
 #include <algorithm>
@@ -39,48 +39,6 @@ bool writeAll(int fd, std::string_view bytes) {
 
 } // namespace
 
-bool PosixPlatform::writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
-                              Error& err) {
-    // Like WriteFile: the whole block unless the disk is full. A short count means the disk
-    // took no more; an error means it took nothing.
-    const auto* bytes = static_cast<const char*>(data);
-    constexpr std::size_t kPage = 4096;
-    std::size_t total = 0;
-    std::size_t chunk = size;
-    bool flushedForSpace = false;
-    int failure = 0;
-    while (total < size) {
-        const ssize_t n = ::write(descriptor(file), bytes + total, std::min(chunk, size - total));
-        if (n > 0) {
-            total += static_cast<std::size_t>(n);
-            flushedForSpace = false;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        failure = n < 0 ? errno : ENOSPC;
-        if (failure != ENOSPC)
-            break;
-        // A full disk is not yet full for the fill: delayed allocation holds blocks back for
-        // data not yet written out (a flush gives them back), and a large write may be refused
-        // where a page still fits. Deleted data lies in those last blocks too.
-        if (!flushedForSpace) {
-            flushedForSpace = true;
-            if (fsync(descriptor(file)) == 0)
-                continue;
-        } else if (chunk > kPage) {
-            chunk = kPage;
-            flushedForSpace = false;
-            continue;
-        }
-        break;
-    }
-    written = total;
-    if (total == 0 && size > 0)
-        return fail(err, failure);
-    return true;
-}
-
 bool PosixPlatform::flushFile(FileHandle file, Error& err) {
     // fsync puts the file's metadata blocks (its extent tree) only into the journal; were the
     // file deleted then, their home blocks would never be written and would keep old data.
@@ -91,6 +49,7 @@ bool PosixPlatform::flushFile(FileHandle file, Error& err) {
 }
 
 bool PosixPlatform::closeFile(FileHandle file, Error& err) {
+    setDirectFile(descriptor(file), std::nullopt); // the number may name another file next
     return ::close(descriptor(file)) == 0 || fail(err, errno);
 }
 

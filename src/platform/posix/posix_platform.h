@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 
 namespace spylerom::platform {
@@ -30,6 +31,14 @@ MachineSources systemMachineSources();
 
 // errno -> Windows system error code and the system's message.
 Error errorFromErrno(int err);
+
+// A fill file in direct mode: what its direct writes must keep, and whether O_DIRECT is set on
+// the descriptor right now (buffered writes clear it).
+struct DirectFile {
+    std::size_t alignment = 0; // 0: the file system refused direct writes, all go buffered
+    std::size_t blockSize = 0; // the file system's block: the smallest direct piece at a full disk
+    bool directNow = false;
+};
 
 class PosixPlatform : public Platform {
 public:
@@ -58,6 +67,7 @@ public:
     FolderHandle lockDrive(const std::string& driveRoot, Error& err) override;
     std::string processIdentity() const override;
     bool processAlive(const std::string& identity) const override;
+    std::size_t enableDirectWrites(FileHandle& file) override;
     bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                    Error& err) override;
     bool flushFile(FileHandle file, Error& err) override;
@@ -111,8 +121,13 @@ public:
     static std::vector<Drive> drivesFromMountInfo(const std::string& mountInfoPath);
 
 private:
+    std::optional<DirectFile> directFile(int fd) const;
+    void setDirectFile(int fd, std::optional<DirectFile> state);
+
     std::map<char, std::string> mappedDrives_;
     MachineSources machine_;
+    mutable std::mutex directMutex_; // the writer thread and the closing thread share the map
+    std::map<int, DirectFile> directFiles_;
 };
 
 } // namespace spylerom::platform

@@ -1,4 +1,4 @@
-// Files and folders: the fill's raw writes and the frame's whole-file reads and replacements.
+// Files and folders: the fill's files and the frame's whole-file reads and replacements.
 #include "platform/win32/win32_platform.h"
 
 #include <windows.h>
@@ -70,23 +70,19 @@ HANDLE createBeside(const std::wstring& path, std::wstring& temporary) {
 
 } // namespace
 
-bool Win32Platform::writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
-                              Error& err) {
-    written = 0;
-    if (size > MAXDWORD)
-        return fail(err, ERROR_INVALID_PARAMETER);
-    DWORD done = 0;
-    if (!WriteFile(handleOf(file), data, static_cast<DWORD>(size), &done, nullptr))
-        return fail(err);
-    written = done;
-    return true;
-}
-
 bool Win32Platform::flushFile(FileHandle file, Error& err) {
     return FlushFileBuffers(handleOf(file)) || fail(err);
 }
 
 bool Win32Platform::closeFile(FileHandle file, Error& err) {
+    // A file in direct mode has its buffered handle too; both go, the first failure is told.
+    if (const auto direct = directFile(file)) {
+        setDirectFile(file, std::nullopt);
+        const bool closedBuffered = CloseHandle(handleOf(direct->buffered));
+        const DWORD code = GetLastError();
+        const bool closed = CloseHandle(handleOf(file)) || fail(err);
+        return closedBuffered ? closed : fail(err, code);
+    }
     return CloseHandle(handleOf(file)) || fail(err);
 }
 

@@ -6,6 +6,8 @@
 #include "platform/platform.h"
 
 #include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,14 @@ std::string narrow(std::wstring_view utf16);
 Error errorFromWin32(std::uint32_t code);
 // The calling thread's last error (GetLastError) as an Error.
 Error lastError();
+
+// A fill file in direct mode, by its unbuffered handle: the buffered handle of the same file,
+// and what unbuffered writes must keep.
+struct DirectFile {
+    FileHandle buffered = kInvalidFile;
+    std::size_t alignment = 0; // 0: the volume refused unbuffered writes, all go buffered
+    std::size_t blockSize = 0; // the cluster: the smallest piece tried at a full disk
+};
 
 class Win32Platform : public Platform {
 public:
@@ -47,6 +57,9 @@ public:
     FolderHandle lockDrive(const std::string& driveRoot, Error& err) override;
     std::string processIdentity() const override;
     bool processAlive(const std::string& identity) const override;
+    // Opens the file anew with FILE_FLAG_NO_BUFFERING and hands that handle back; the buffered
+    // one is kept for the writes that cannot go direct, and closeFile closes both.
+    std::size_t enableDirectWrites(FileHandle& file) override;
     bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                    Error& err) override;
     bool flushFile(FileHandle file, Error& err) override;
@@ -101,9 +114,14 @@ public:
     static std::string driveItemText(const Drive& drive);
 
 private:
+    std::optional<DirectFile> directFile(FileHandle file) const;
+    void setDirectFile(FileHandle file, std::optional<DirectFile> state);
+
     // The mapped letter whose folder holds path (0 when none).
     char mappedDriveOf(const std::string& path) const;
 
+    mutable std::mutex directMutex_; // the writer thread and the closing thread share the map
+    std::map<FileHandle, DirectFile> directFiles_;
     std::map<char, std::string> mappedDrives_;
 };
 
