@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the core, spylerom-cli.exe and the core tests for Windows (MinGW-w64) into
-# build-win32 and runs the tests through Wine. As root it also loop-mounts a small ext4 image
+# build-win32 and runs the tests through Wine, the FTP tests against Linux FTP servers that a
+# launcher started here hands out. As root it also loop-mounts a small ext4 image
 # of its own and gives it a drive letter in the Wine prefix, for the tests that fill a drive.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,8 +26,18 @@ unset DISPLAY WAYLAND_DISPLAY                  # console programs only; no windo
 
 image_dir=""
 drive_link=""
+ftp_launcher=""
+cups_dir=""
 cleanup() {
     "$wineserver" -k 2>/dev/null || true
+    if [ -n "$cups_dir" ]; then
+        bash "$root/tests/printing/cups_fixture.sh" stop "$cups_dir" || true
+        rm -rf "$cups_dir"
+    fi
+    if [ -n "$ftp_launcher" ]; then
+        kill "$ftp_launcher" 2>/dev/null || true
+        wait "$ftp_launcher" 2>/dev/null || true
+    fi
     [ -n "$drive_link" ] && rm -f "$drive_link"
     if [ -n "$image_dir" ]; then
         mountpoint -q "$image_dir/mnt" && umount "$image_dir/mnt"
@@ -77,8 +88,38 @@ else
     echo "test-win32: not root or no loop device; the drive tests are skipped" >&2
 fi
 
+# The FTP tests need a real server, and a Windows program cannot start the Linux one: a launcher
+# of ours starts one for every test that connects to it (tests/ftp/ftp_test_server.py).
+ftp_ports=$(mktemp)
+/usr/bin/python3 "$root/tests/ftp/ftp_test_server.py" --launcher --user spyler --password "hemmelig æ" \
+    --lifetime 3600 >"$ftp_ports" &
+ftp_launcher=$!
+for _ in $(seq 100); do
+    grep -q '^PORT ' "$ftp_ports" && break
+    sleep 0.1
+done
+SPYLEROM_FTP_LAUNCHER_PORT=$(sed -n 's/^PORT //p' "$ftp_ports")
+rm -f "$ftp_ports"
+export SPYLEROM_FTP_LAUNCHER_PORT
+
+# The system's printer, as Wine sees it through CUPS: a cups-pdf queue of a private cupsd (root
+# only), whose PDFs tests/printing/win32_print_check.sh reads back.
+if [ "$(id -u)" = 0 ]; then
+    cups_dir=$(mktemp -d /tmp/spylerom-win32-cups-XXXXXX)
+    if socket=$(bash "$root/tests/printing/cups_fixture.sh" start "$cups_dir" spylerom_win32); then
+        lpadmin -h "$socket" -d spylerom_win32
+        export CUPS_SERVER="$socket"
+        export SPYLEROM_WIN32_PRINT_DIR="$cups_dir/out"
+    else
+        echo "test-win32: no printer queue; the printing test through Wine is skipped" >&2
+    fi
+fi
+
 "$wineserver" -p
 timeout 300 "$wine" wineboot >/dev/null 2>&1
+# The window tests create their windows in-process; with no display Wine's null graphics driver
+# serves them (nothing appears anywhere).
+timeout 60 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 
 cd "$build"
 ctest --output-on-failure --timeout 300 -j 2

@@ -1,6 +1,7 @@
 // The easy-handle owner and the mapping of libcurl's result codes.
 #include "ftp/curl_handle.h"
 
+#include <cstring>
 #include <mutex>
 
 namespace spylerom::ftp {
@@ -19,7 +20,7 @@ CurlEasy::~CurlEasy() {
         curl_easy_cleanup(handle_); // sends QUIT on a connection still open
 }
 
-FtpResult resultOf(CURLcode code, const char* detail) {
+FtpResult resultOf(CURLcode code, const std::string& lastReply, long osErrno) {
     FtpStatus status = FtpStatus::TransferFailed;
     switch (code) {
     case CURLE_OK:
@@ -59,8 +60,10 @@ FtpResult resultOf(CURLcode code, const char* detail) {
     default:
         break; // broken or incomplete transfers, and anything new
     }
-    std::string message = detail && *detail ? detail : curl_easy_strerror(code);
-    return {status, message};
+    std::string cause = curl_easy_strerror(code);
+    if (status == FtpStatus::ConnectFailed && osErrno != 0)
+        cause += ": " + std::string(std::strerror(static_cast<int>(osErrno)));
+    return {status, failureMessage(cause, lastReply)};
 }
 
 std::string encodePath(const std::string& path) {

@@ -40,8 +40,11 @@ private:
     CURLU* url_;
 };
 
-// What a libcurl result means for the caller; detail is libcurl's error buffer when it has one.
-FtpResult resultOf(CURLcode code, const char* detail);
+// What a libcurl result means for the caller, in the one table of libcurl's codes. The message
+// is the code's own text (with the system's reason for a refused connection) and the server's
+// last reply; libcurl's error buffer is not used: it keeps the first message of a transfer, which
+// is often a harmless step on the way (the active-mode address probe) rather than the failure.
+FtpResult resultOf(CURLcode code, const std::string& lastReply, long osErrno);
 
 // An FTP path percent-encoded for a URL; "/" stays a separator.
 std::string encodePath(const std::string& path);

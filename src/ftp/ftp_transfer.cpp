@@ -37,13 +37,37 @@ bool isLinkToFolder(const std::string& path) {
                        [&](const platform::FolderEntry& e) { return e.name == name && e.isLink; });
 }
 
+// Clears the busy mark however the transfer ends.
+class BusyMark {
+public:
+    explicit BusyMark(bool& busy) : busy_(busy) { busy_ = true; }
+    ~BusyMark() { busy_ = false; }
+    BusyMark(const BusyMark&) = delete;
+    BusyMark& operator=(const BusyMark&) = delete;
+
+private:
+    bool& busy_;
+};
+
 } // namespace
 
-FtpTransfer::FtpTransfer(FtpView& view) : view_(view) {
-    client_.setListener(this);
+FtpTransfer::FtpTransfer(FtpView& view) : view_(view), client_(makeFtpClient()) {
+    client_->setListener(this);
+}
+
+// The window's messages are processed while a transfer waits, so a second transfer could be
+// asked for from inside the first; it is refused and the first goes on undisturbed.
+bool FtpTransfer::refuseNested() {
+    if (!busy_)
+        return false;
+    WriteLog("FTP: En overføring pågår allerede, den nye avbrytes.");
+    return true;
 }
 
 void FtpTransfer::HentFil(const std::string& Filnavn) {
+    if (refuseNested())
+        return;
+    const BusyMark mark(busy_);
     FtpUnitState& state = ftpState();
     state.FTPFeil = 0;
     view_.showWindow(state.FTPServer);
@@ -56,19 +80,22 @@ void FtpTransfer::HentFil(const std::string& Filnavn) {
     const std::string old = oldNameFor(Filnavn);
 
     takeSettings();
-    WriteLog("FTP: Kobler til " + client_.host() + " som bruker " + client_.username());
+    WriteLog("FTP: Kobler til " + client_->host() + " som bruker " + client_->username());
     view_.repaintWindow();
     if (!connectAndQuerySize(remote))
         return; // the remote file is missing: the window stays up for the user to see
-    if (client_.connected())
+    if (client_->connected())
         fetchInto(remote, temporary, Filnavn);
     view_.closeWindow();
     if (state.FTPFeil == 0 && localFileSize(temporary) > 0)
         installDownload(Filnavn, temporary, old);
-    state.FTPPassord = client_.password();
+    state.FTPPassord = client_->password();
 }
 
 void FtpTransfer::SendFil(const std::string& Filnavn) {
+    if (refuseNested())
+        return;
+    const BusyMark mark(busy_);
     FtpUnitState& state = ftpState();
     state.FTPFeil = 0;
     view_.showWindow(state.FTPServer);
@@ -84,33 +111,33 @@ void FtpTransfer::SendFil(const std::string& Filnavn) {
     view_.setProgressMaximum(size);
 
     takeSettings();
-    WriteLog("FTP: Kobler til " + client_.host() + " som bruker " + client_.username());
-    if (const FtpResult result = client_.connect(); !result.ok()) {
+    WriteLog("FTP: Kobler til " + client_->host() + " som bruker " + client_->username());
+    if (const FtpResult result = client_->connect(); !result.ok()) {
         logDetail(result);
         WriteLog("FTP: Feil nr. 502, kunne ikke koble til");
         state.FTPFeil = 502;
     }
-    if (client_.connected())
+    if (client_->connected())
         storeFile(Filnavn);
     view_.closeWindow();
-    state.FTPPassord = client_.password();
+    state.FTPPassord = client_->password();
     if (state.FTPFeil == 503)
-        frame::frameUi().messageBox("FEIL",
-                                    "Kunne ikke laste opp filen " + Filnavn + " til " + client_.host() + ".");
+        frame::frameUi().messageBox("FEIL", "Kunne ikke laste opp filen " + Filnavn + " til " +
+                                                client_->host() + ".");
 }
 
 // Connects, logs in and sizes the remote file. False only when the server has no such file; then
 // the session has been ended and logged. Other failures are logged as 501 and leave the caller
 // to fetch anyway if the connection survived.
 bool FtpTransfer::connectAndQuerySize(const std::string& remote) {
-    FtpResult result = client_.connect();
+    FtpResult result = client_->connect();
     if (result.ok()) {
         std::int64_t size = -1;
-        result = client_.size(remote, size);
+        result = client_->size(remote, size);
         if (result.ok() && size == -1) {
             WriteLog("FTP: finner ikke filen " + remote + ", avbryter forbindelse");
-            client_.disconnect();
-            WriteLog("FTP: " + client_.host() + " frakoblet");
+            client_->disconnect();
+            WriteLog("FTP: " + client_->host() + " frakoblet");
             return false;
         }
         if (result.ok() && size > kInt32Max)
@@ -122,8 +149,8 @@ bool FtpTransfer::connectAndQuerySize(const std::string& remote) {
     }
     if (!result.ok()) {
         logDetail(result);
-        WriteLog("FTP: Feil nr. 501, kunne ikke koble til " + client_.host() + " med brukernavn " +
-                 client_.username());
+        WriteLog("FTP: Feil nr. 501, kunne ikke koble til " + client_->host() + " med brukernavn " +
+                 client_->username());
         ftpState().FTPFeil = 501;
     }
     return true;
@@ -132,13 +159,13 @@ bool FtpTransfer::connectAndQuerySize(const std::string& remote) {
 void FtpTransfer::fetchInto(const std::string& remote, const std::string& temporary,
                             const std::string& target) {
     WriteLog("FTP: Tilkoblet, henter filen " + remote);
-    if (const FtpResult result = client_.fetch(remote, temporary); !result.ok()) {
+    if (const FtpResult result = client_->fetch(remote, temporary); !result.ok()) {
         logDetail(result);
         WriteLog("FTP: Feil nr. 500, kan ikke laste ned filen " + target +
                  ". Sjekk at filen ikke er i bruk.");
         ftpState().FTPFeil = 500;
     }
-    client_.disconnect();
+    client_->disconnect();
     WriteLog("FTP: Kobler fra.");
 }
 
@@ -169,23 +196,23 @@ void FtpTransfer::storeFile(const std::string& localPath) {
     FtpUnitState& state = ftpState();
     if (!state.FTPMappe.empty() && state.FTPMappe.back() != '/')
         state.FTPMappe += '/';
-    if (const FtpResult result = client_.store(localPath, state.FTPMappe + platform::fileNameOf(localPath));
+    if (const FtpResult result = client_->store(localPath, state.FTPMappe + platform::fileNameOf(localPath));
         !result.ok()) {
         logDetail(result);
         WriteLog("FTP: Feil nr. 503, kan ikke laste opp filen " + localPath);
         state.FTPFeil = 503;
     }
-    client_.disconnect();
+    client_->disconnect();
     WriteLog("FTP: Kobler fra.");
 }
 
 void FtpTransfer::takeSettings() {
     SjekkFTPOppsett();
     const FtpUnitState& state = ftpState();
-    client_.setHost(state.FTPServer);
-    client_.setUsername(state.FTPBruker);
-    client_.setPassword(state.FTPPassord);
-    client_.setPort(state.FTPPort);
+    client_->setHost(state.FTPServer);
+    client_->setUsername(state.FTPBruker);
+    client_->setPassword(state.FTPPassord);
+    client_->setPort(state.FTPPort);
 }
 
 void FtpTransfer::logDetail(const FtpResult& result) {
@@ -206,6 +233,10 @@ void FtpTransfer::ftpDisconnected() {
 void FtpTransfer::ftpWorkBegin(FtpDirection direction) {
     view_.setStatePanel(direction == FtpDirection::Download ? "Laster ned data" : "Laster opp data");
     view_.repaintStatusBar();
+}
+
+bool FtpTransfer::ftpContinue() {
+    return view_.processMessages();
 }
 
 void FtpTransfer::ftpProgress(std::int64_t bytes) {

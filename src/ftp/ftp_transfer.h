@@ -1,12 +1,14 @@
 // The transfer window's work: HentFil fetches one file from the configured FTP server and puts it
 // in place safely (temporary file, previous file kept under the old name); SendFil stores one
 // local file on the server. Both show and close the window through FtpView, log every step and
-// leave their result in FTPFeil. Which file to move, and when, is the caller's business.
+// leave their result in FTPFeil. While the client waits the window keeps painting and the user
+// may cancel (a failure like any other). Which file to move, and when, is the caller's business.
 #pragma once
 
 #include "ftp/ftp_client.h"
 #include "ftp/ftp_view.h"
 
+#include <memory>
 #include <string>
 
 namespace spylerom::ftp {
@@ -22,7 +24,8 @@ public:
     // Uploads Filnavn into FTPMappe on the server under its file-name part.
     void SendFil(const std::string& Filnavn);
 
-    FtpClient& client() { return client_; }
+    FtpClient& client() { return *client_; }
+    bool busy() const { return busy_; }
 
 private:
     bool connectAndQuerySize(const std::string& remote);
@@ -36,9 +39,13 @@ private:
     void ftpDisconnected() override;
     void ftpWorkBegin(FtpDirection direction) override;
     void ftpProgress(std::int64_t bytes) override;
+    bool ftpContinue() override;
+
+    bool refuseNested();
 
     FtpView& view_;
-    FtpClient client_;
+    std::unique_ptr<FtpClient> client_;
+    bool busy_ = false;
 };
 
 } // namespace spylerom::ftp

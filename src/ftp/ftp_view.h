@@ -1,6 +1,7 @@
 // The transfer window as the transfer logic sees it: shown and closed, its file name text, the
-// progress bar and the two status panels, each repainted at once on request. TFTPform implements
-// it with widgets, tests with a recorder; the view only shows what it is given.
+// progress bar and the two status panels, each repainted at once on request, and the user's wish
+// to cancel while a transfer waits. TFTPform implements it with widgets, tests with a recorder;
+// the view only shows what it is given.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,9 @@ public:
     virtual void setStatePanel(const std::string& text) = 0; // status panel 2
     virtual void repaintStatusBar() = 0;
     virtual void repaintWindow() = 0;
+    // Called again and again while a transfer waits for the server or the data: the window
+    // paints and takes the user's input. False when the user asked to cancel the transfer.
+    virtual bool processMessages() = 0;
 };
 
 } // namespace spylerom::ftp

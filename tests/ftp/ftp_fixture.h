@@ -70,6 +70,13 @@ struct RecordingView : ftp::FtpView {
     void setStatePanel(const std::string& text) override;
     void repaintStatusBar() override {}
     void repaintWindow() override {}
+    // Counts the calls; onProcess (when set) answers whether to go on, as the user would.
+    int processed = 0;
+    std::function<bool()> onProcess;
+    bool processMessages() override {
+        ++processed;
+        return onProcess ? onProcess() : true;
+    }
 };
 
 } // namespace spylerom::test

@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -23,8 +24,6 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
-
-#include <sys/stat.h>
 
 #include <functional>
 #include <memory>
@@ -87,7 +86,7 @@ protected:
     void SetUp() override {
         FtpFormTest::SetUp();
         ASSERT_TRUE(server_.ok()) << server_.error();
-        ASSERT_EQ(mkdir(server_.file("pub").c_str(), 0755), 0);
+        ASSERT_TRUE(test::makeFolder(server_.file("pub")));
         ftpState().FTPMappe = "pub/";
     }
 
@@ -148,6 +147,52 @@ TEST_F(FtpFormTransferTest, AnUploadFillsTheBarToTheFileSize) {
     EXPECT_EQ(form_.panelText(0), "70000");
     EXPECT_FALSE(form_.isVisible());
 }
+
+// The window of a transfer that waits on a silent data connection still paints, and the user
+// ends the transfer with its close box or Escape: error 500, the local file untouched.
+class FtpFormCancelTest : public FtpFormTransferTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FtpFormCancelTest, TheCloseBoxOrEscapeCancelsAWaitingDownload) {
+    const bool escape = GetParam();
+    pointSettingsAtServer();
+    writeText(server_.file("pub/stall-prog.exe"), std::string(5000, 'n'));
+    writeText(local_.file("stall-prog.exe"), "mine");
+    int paints = 0;
+    struct PaintCounter : QObject {
+        int& count;
+        explicit PaintCounter(int& c) : count(c) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint)
+                ++count;
+            return false;
+        }
+    } counter(paints);
+    form_.ProgressBar1->installEventFilter(&counter);
+    bool repainted = false;
+    QTimer::singleShot(300, [&] {
+        paints = 0;
+        form_.ProgressBar1->update(); // as an uncovered window asks for
+    });
+    QTimer::singleShot(700, [&] {
+        repainted = paints > 0;
+        if (escape)
+            QTest::keyClick(&form_, Qt::Key_Escape);
+        else
+            form_.close();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    form_.HentFil(local("stall-prog.exe"));
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_TRUE(repainted);
+    EXPECT_EQ(ftpState().FTPFeil, 500);
+    EXPECT_EQ(readText(local_.file("stall-prog.exe")), "mine");
+    EXPECT_FALSE(form_.isVisible());
+    EXPECT_EQ(form_.panelText(1), "Frakoblet");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, FtpFormCancelTest, ::testing::Values(false, true),
+                         [](const auto& p) { return std::string(p.param ? "Escape" : "CloseBox"); });
 
 TEST_F(FtpFormTransferTest, TheFirstTransferOpensTheServerDialogWithTheDefaults) {
     QString seen;

@@ -8,14 +8,18 @@
 #include "ftp/ftp_settings.h"
 #include "ftp/ftp_test_server.h"
 #include "ftp/kodtekst.h"
-#include "platform/posix/posix_platform.h"
+#include "ftp/silent_server.h"
+#include "support/native_platform.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 
 #include <string>
@@ -46,7 +50,7 @@ class FtpTransferTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server_.ok()) << server_.error();
-        ASSERT_EQ(mkdir(server_.file("pub").c_str(), 0755), 0);
+        ASSERT_TRUE(test::makeFolder(server_.file("pub")));
         pointSettingsAtServer(FtpTestServer::kPassword);
         ftpState().FTPMappe = "pub/";
         setServerSettingsDialog(&dialog_);
@@ -60,7 +64,7 @@ protected:
     }
 
     std::string local(const std::string& name) const { return local_.file(name); }
-    std::string folder() const { return local_.path() + "/"; }
+    std::string folder() const { return local_.path() + platform::kPathSeparator; }
 
     FtpTestServer server_;
     test::TempDir local_;
@@ -285,7 +289,7 @@ TEST_F(FtpTransferTest, AFailedStoreIsError503WithTheWindowClosedAndTheUserTold)
 TEST_F(FtpTransferTest, AFetchThatCannotWriteItsTemporaryFileIsError500) {
     writeText(server_.file("pub/prog.exe"), "new");
     writeText(local("prog.exe"), "mine");
-    ASSERT_EQ(mkdir(local("prog.tmp").c_str(), 0755), 0); // the temporary name is taken by a folder
+    ASSERT_TRUE(test::makeFolder(local("prog.tmp"))); // the temporary name is taken by a folder
     transfer_.HentFil(local("prog.exe"));
     EXPECT_EQ(ftpState().FTPFeil, 500);
     EXPECT_EQ(readText(local("prog.exe")), "mine");
@@ -317,10 +321,11 @@ TEST_F(FtpTransferTest, ATargetNamedLikeItsTemporaryFileIsNotOverwrittenBeforeTh
     EXPECT_FALSE(exists(local("liste.tmp.tmp")));
 }
 
+#ifndef _WIN32 // a link to a folder is a POSIX symbolic link here
 TEST_F(FtpTransferTest, AnOldNameThatIsALinkToAFolderIsRemovedWithoutTouchingTheFolder) {
     writeText(server_.file("pub/prog.exe"), "new");
     writeText(local("prog.exe"), "previous");
-    ASSERT_EQ(mkdir(local("kept").c_str(), 0755), 0);
+    ASSERT_TRUE(test::makeFolder(local("kept")));
     writeText(local("kept/inside.txt"), "inside");
     ASSERT_EQ(symlink(local("kept").c_str(), local("prog.old").c_str()), 0);
     transfer_.HentFil(local("prog.exe"));
@@ -331,9 +336,10 @@ TEST_F(FtpTransferTest, AnOldNameThatIsALinkToAFolderIsRemovedWithoutTouchingThe
     EXPECT_NE(std::find(log.begin(), log.end(), "FTP: slettet midlertidig fil: " + local("prog.old")),
               log.end());
 }
+#endif
 
 // A platform whose rename of the new file into place fails.
-class FailingFinalMove : public platform::PosixPlatform {
+class FailingFinalMove : public test::NativePlatform {
 public:
     std::string failFrom;
     bool moveFile(const std::string& from, const std::string& to, platform::Error& err) override {
@@ -341,7 +347,7 @@ public:
             err = {platform::kErrorSharingViolation, "in use"};
             return false;
         }
-        return PosixPlatform::moveFile(from, to, err);
+        return test::NativePlatform::moveFile(from, to, err);
     }
 };
 
@@ -382,6 +388,133 @@ TEST_F(FtpTransferTest, WithoutAPortTheStandardPortIsUsed) {
     EXPECT_EQ(ftpState().FTPPort, 0);
     EXPECT_EQ(transfer_.client().port(), 21);
     EXPECT_EQ(ftpState().FTPFeil, 501); // nothing of ours answers on 127.0.0.1:21
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The detail line before a numbered failure names what really went wrong.
+struct FailureCause {
+    const char* name;
+    bool upload;
+    const char* file;     // the local file's name; a download fetches pub/ + this name
+    const char* folder;   // FTPMappe
+    std::int32_t feil;    // FTPFeil afterwards
+    const char* numbered; // the start of the numbered line
+    const char* cause;    // what the detail line must hold
+};
+
+void PrintTo(const FailureCause& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FtpFailureCauseTest : public FtpTransferTest, public ::testing::WithParamInterface<FailureCause> {};
+
+TEST_P(FtpFailureCauseTest, TheDetailLineNamesTheRealCause) {
+    const FailureCause& c = GetParam();
+    frame::logState().Verbose = true;
+    ftpState().FTPMappe = c.folder;
+    writeText(server_.file(std::string("pub/") + c.file), programBytes(20));
+    writeText(local(c.file), "mine");
+    if (c.upload)
+        transfer_.SendFil(local(c.file));
+    else
+        transfer_.HentFil(local(c.file));
+    EXPECT_EQ(ftpState().FTPFeil, c.feil);
+    EXPECT_EQ(readText(local(c.file)), "mine");
+    const Lines log = ftpLogMessages();
+    const auto numbered = std::find_if(
+        log.begin(), log.end(), [&](const std::string& line) { return line.rfind(c.numbered, 0) == 0; });
+    ASSERT_NE(numbered, log.end());
+    ASSERT_NE(numbered, log.begin());
+    const std::string& detail = *(numbered - 1);
+    EXPECT_NE(detail.find(c.cause), std::string::npos) << detail;
+    for (const auto& line : log)
+        EXPECT_EQ(line.find("inet_ntop"), std::string::npos) << line;
+    EXPECT_FALSE(view_.visible);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FtpFailureCauseTest,
+                         ::testing::Values(FailureCause{"RefusedStore", true, "up.bin", "no-such-folder/",
+                                                        503, "FTP: Feil nr. 503", "550 "},
+                                           FailureCause{"AbortedDownload", false, "abort-prog.exe", "pub/",
+                                                        500, "FTP: Feil nr. 500", "426 "}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(FtpTransferTest, AStalledDownloadEndsWithError500WithinItsTimeoutAndTheWindowKeepsPainting) {
+    transfer_.client().setTimeouts(2, 2);
+    writeText(server_.file("pub/stall-prog.exe"), programBytes(20));
+    writeText(local("stall-prog.exe"), "mine");
+    const auto start = std::chrono::steady_clock::now();
+    transfer_.HentFil(local("stall-prog.exe"));
+    const double seconds = secondsSince(start);
+    EXPECT_LT(seconds, 5.0);
+    EXPECT_EQ(ftpState().FTPFeil, 500);
+    EXPECT_EQ(readText(local("stall-prog.exe")), "mine");
+    EXPECT_FALSE(exists(local("stall-prog.old")));
+    EXPECT_GE(view_.processed, static_cast<int>(seconds * 8)) << seconds;
+    EXPECT_FALSE(view_.visible);
+}
+
+TEST_F(FtpTransferTest, AServerThatAcceptsAndStaysSilentGives501And502WithinItsTimeout) {
+    test::SilentServer silent;
+    ASSERT_TRUE(silent.ok());
+    test::writeFtpSection({"port=" + std::to_string(silent.port())});
+    transfer_.client().setTimeouts(2, 2);
+    writeText(local("prog.exe"), "mine");
+    auto start = std::chrono::steady_clock::now();
+    transfer_.HentFil(local("prog.exe"));
+    EXPECT_LT(secondsSince(start), 6.5); // connection and answer, 2 s each, and some slack
+    EXPECT_EQ(ftpState().FTPFeil, 501);
+    EXPECT_EQ(readText(local("prog.exe")), "mine");
+
+    start = std::chrono::steady_clock::now();
+    transfer_.SendFil(local("prog.exe"));
+    EXPECT_LT(secondsSince(start), 6.5);
+    EXPECT_EQ(ftpState().FTPFeil, 502);
+    EXPECT_FALSE(view_.visible);
+}
+
+TEST_F(FtpTransferTest, CancelDuringADownloadEndsItAtOnceAndKeepsTheTarget) {
+    frame::logState().Verbose = true;
+    writeText(server_.file("pub/stall-prog.exe"), programBytes(20));
+    writeText(local("stall-prog.exe"), "mine");
+    int askedWhileLoading = 0;
+    view_.onProcess = [&] { return !(view_.state == "Laster ned data" && ++askedWhileLoading > 10); };
+    const auto start = std::chrono::steady_clock::now();
+    transfer_.HentFil(local("stall-prog.exe"));
+    EXPECT_LT(secondsSince(start), static_cast<double>(transfer_.client().responseTimeout()) / 4);
+    EXPECT_EQ(ftpState().FTPFeil, 500);
+    EXPECT_EQ(readText(local("stall-prog.exe")), "mine");
+    EXPECT_FALSE(exists(local("stall-prog.old")));
+    EXPECT_FALSE(view_.visible);
+    EXPECT_FALSE(transfer_.client().connected());
+    const Lines log = ftpLogMessages();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_NE(log[log.size() - 3].find("cancelled"), std::string::npos) << log[log.size() - 3];
+    EXPECT_EQ(log.back(), "FTP: Kobler fra.");
+}
+
+TEST_F(FtpTransferTest, ATransferAskedForDuringATransferIsRefused) {
+    writeText(server_.file("pub/prog.exe"), "new");
+    writeText(local("other.txt"), "other");
+    bool asked = false;
+    view_.onProcess = [&] {
+        if (!asked) {
+            asked = true;
+            transfer_.SendFil(local("other.txt"));
+        }
+        return true;
+    };
+    transfer_.HentFil(local("prog.exe"));
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(ftpState().FTPFeil, 0);
+    EXPECT_EQ(readText(local("prog.exe")), "new");
+    EXPECT_FALSE(exists(server_.file("pub/other.txt")));
+    const Lines log = ftpLogMessages();
+    EXPECT_NE(std::find(log.begin(), log.end(), "FTP: En overføring pågår allerede, den nye avbrytes."),
+              log.end());
 }
 
 } // namespace

@@ -5,8 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <limits>
 
@@ -23,12 +24,19 @@ void PrintTo(const NamesCase& c, std::ostream* os) {
     *os << c.target;
 }
 
+// A path of the table with this system's separator.
+std::string native(const char* path) {
+    std::string text = path;
+    std::replace(text.begin(), text.end(), '/', platform::kPathSeparator);
+    return text;
+}
+
 class DerivedNamesTest : public ::testing::TestWithParam<NamesCase> {};
 
 TEST_P(DerivedNamesTest, TemporaryAndOldNames) {
     const NamesCase& c = GetParam();
-    EXPECT_EQ(temporaryNameFor(c.target), c.temporary);
-    EXPECT_EQ(oldNameFor(c.target), c.old);
+    EXPECT_EQ(temporaryNameFor(native(c.target)), native(c.temporary));
+    EXPECT_EQ(oldNameFor(native(c.target)), native(c.old));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -48,9 +56,9 @@ INSTANTIATE_TEST_SUITE_P(
                       NamesCase{"/app/prog.OLD", "/app/prog.tmp", "/app/prog.OLD.old"}));
 
 TEST(RemoteName, FolderTextFollowedDirectlyByTheFileName) {
-    EXPECT_EQ(remoteNameFor("pub/", "/app/prog.exe"), "pub/prog.exe");
-    EXPECT_EQ(remoteNameFor("", "/app/prog.exe"), "prog.exe");
-    EXPECT_EQ(remoteNameFor("pub", "/app/prog.exe"), "pubprog.exe"); // no separator is added
+    EXPECT_EQ(remoteNameFor("pub/", native("/app/prog.exe")), "pub/prog.exe");
+    EXPECT_EQ(remoteNameFor("", native("/app/prog.exe")), "prog.exe");
+    EXPECT_EQ(remoteNameFor("pub", native("/app/prog.exe")), "pubprog.exe"); // no separator is added
 }
 
 TEST(LocalFileSize, SizeOfAWritableFileElseMinusOne) {
@@ -74,7 +82,10 @@ TEST_P(LargeFileSizeTest, SizesBeyondTwoGiBAreRefused) {
     test::TempDir dir;
     const std::string path = dir.file("sparse.bin");
     test::writeText(path, "");
-    ASSERT_EQ(truncate(path.c_str(), GetParam()), 0);
+    std::error_code ec;
+    std::filesystem::resize_file(std::filesystem::path(std::u8string(path.begin(), path.end())),
+                                 static_cast<std::uintmax_t>(GetParam()), ec);
+    ASSERT_FALSE(ec) << ec.message();
     const std::int64_t size = GetParam();
     const std::int32_t expected =
         size <= std::numeric_limits<std::int32_t>::max() ? static_cast<std::int32_t>(size) : -1;

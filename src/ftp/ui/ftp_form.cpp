@@ -3,6 +3,9 @@
 
 #include "ftp/ui/server_oppsett_form.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -80,6 +83,7 @@ QString TFTPform::panelText(int index) const {
 }
 
 void TFTPform::showWindow(const std::string& caption) {
+    cancelRequested_ = false;
     setWindowTitle(fromUtf8(caption));
     show();
     ftpfil->clear();
@@ -124,6 +128,34 @@ void TFTPform::repaintStatusBar() {
 
 void TFTPform::repaintWindow() {
     repaint();
+}
+
+bool TFTPform::processMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return !cancelRequested_;
+}
+
+void TFTPform::cancelTransfer() {
+    if (transfer_.busy())
+        cancelRequested_ = true;
+}
+
+void TFTPform::closeEvent(QCloseEvent* event) {
+    // During a transfer the close box cancels it; the transfer closes the window at its end.
+    if (transfer_.busy()) {
+        cancelTransfer();
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void TFTPform::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && transfer_.busy()) {
+        cancelTransfer();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TFTPform::showModal(const std::string& caption, const std::string& kind) {

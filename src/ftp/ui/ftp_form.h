@@ -1,6 +1,7 @@
 // TFTPform: the small transfer window (file name, progress bar, status bar with bytes and
 // connection state). It shows what FtpTransfer tells it and owns that transfer; it also opens the
-// server settings dialog when the settings ask for it. Created once at program start, hidden.
+// server settings dialog when the settings ask for it. While a transfer waits the window goes on
+// painting, and its close box or Escape cancels the transfer. Created once at program start, hidden.
 #pragma once
 
 #include "ftp/ftp_settings.h"
@@ -47,14 +48,23 @@ public:
     void setStatePanel(const std::string& text) override;
     void repaintStatusBar() override;
     void repaintWindow() override;
+    bool processMessages() override;
 
     // ServerSettingsDialog: TServerOppsettForm, modal over this window.
     void showModal(const std::string& caption, const std::string& kind) override;
+
+    // The user's way to cancel a running transfer (the close box and Escape do the same).
+    void cancelTransfer();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QLabel* bytesPanel_ = nullptr;
     QLabel* statePanel_ = nullptr;
     FtpTransfer transfer_;
+    bool cancelRequested_ = false;
 };
 
 } // namespace spylerom::ftp
