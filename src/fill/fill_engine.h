@@ -48,7 +48,7 @@ private:
     void writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, bool randomFill);
     void refresh(std::int64_t startFreeMB);
     // The file-record step (fill/record_fill.h), on the space the pass's files gave back.
-    void takeFreeFileRecords(const std::string& folder, bool randomFill);
+    void takeFreeFileRecords(PassFiles& files, bool randomFill);
     void showProgress(double passPercent);
 
     FillWindow& window_;

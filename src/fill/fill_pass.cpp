@@ -292,7 +292,8 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
     // --- File-record step: once the files are gone their space holds the pattern, so a record
     // --- table that grows takes new clusters from there.
     if (!volumeLost && !progress.failed && files.finished())
-        takeFreeFileRecords(files.folderPath(), randomFill);
+        takeFreeFileRecords(files, randomFill);
+    files.letGo();
     if (randomFill)
         FillRandom(); // the buffer holds a random block afterwards, as a pass of single writes left it
 }
@@ -300,7 +301,8 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
 // --- File-record step (fill/record_fill.h). It runs once the big files are deleted: while the
 // --- disk still held deleted data, a record table grown by the step kept that data in the part
 // --- of its new clusters that no record had been written to yet.
-void FillEngine::takeFreeFileRecords(const std::string& folder, bool randomFill) {
+void FillEngine::takeFreeFileRecords(PassFiles& files, bool randomFill) {
+    const std::string& folder = files.folderPath();
     FillState& s = fillState();
     if (s.StopRequested || folder.empty() || !CanTakeFileRecords(folder))
         return;
@@ -319,6 +321,10 @@ void FillEngine::takeFreeFileRecords(const std::string& folder, bool randomFill)
             window_.repaintAndProcessEvents();
         return s.StopRequested;
     };
+    // Recorded before it is made: a run killed in the step leaves nothing the next start cannot undo.
+    const std::string stepFolder = folder + kRecordFolderName + platform::kPathSeparator;
+    if (!sys().folderExists(stepFolder)) // one that exists is not ours: the step leaves it alone
+        files.planStepFolder(stepFolder);
     const RecordFillResult result =
         TakeFreeFileRecords(folder, pattern.data(), pattern.size(), stopRequested);
     WriteLog(std::to_string(result.files) + " filposter fylt");
@@ -340,6 +346,7 @@ void FillEngine::takeFreeFileRecords(const std::string& folder, bool randomFill)
             WriteLog("FEIL UNDER SLETTING AV FILPOSTER I " + folder + kRecordFolderName);
             WriteLog(ErrorNumberLine(err));
             troubled = true;
+            files.stepFolderGone(false);
         }
     }
     if (troubled)

@@ -1,5 +1,7 @@
 #include "fill/fill_record.h"
 
+#include "fill/record_fill.h"
+
 #include "frame/folders.h"
 #include "frame/textfil.h"
 
@@ -84,6 +86,36 @@ Undo undoFile(const FillRecord::File& file, std::int64_t plannedAtNs) {
     return result;
 }
 
+// Deletes the small files of an abandoned file-record step, then their folder: the files the
+// step makes ("<n>.tmp", private, of the step's size, born after the plan) and nothing else.
+int undoStepFolder(const std::string& folder, std::int64_t plannedAtNs, std::vector<std::string>& kept) {
+    std::vector<platform::FolderEntry> entries;
+    platform::Error err;
+    if (!sys().listFolder(folder, entries, err))
+        return 0; // gone, or the volume is not there
+    const platform::FolderHandle handle = sys().openFillFolder(folder, "", err);
+    if (handle == platform::kInvalidFolder)
+        return 0;
+    int deleted = 0;
+    bool foreign = false;
+    for (const auto& entry : entries) {
+        platform::FileIdentity id;
+        const bool stepFile = entry.name.size() > 4 && entry.name.compare(entry.name.size() - 4, 4, ".tmp") == 0 &&
+                              entry.name.find_first_not_of("0123456789") == entry.name.size() - 4 &&
+                              sys().identifyFile(handle, entry.name, id) && id.privateFile &&
+                              id.size == static_cast<std::int64_t>(kRecordFileBytes) &&
+                              (id.birthNs == 0 || id.birthNs >= plannedAtNs);
+        if (stepFile && sys().deleteFillFile(handle, entry.name, err))
+            ++deleted;
+        else
+            foreign = true;
+    }
+    sys().closeFolder(handle);
+    if (foreign || !sys().removeFolder(folder, err))
+        kept.push_back(folder);
+    return deleted;
+}
+
 Recovery recover(const std::string& recordPath, const FillRecord& record) {
     Recovery done;
     done.recordPath = recordPath;
@@ -99,6 +131,8 @@ Recovery recover(const std::string& recordPath, const FillRecord& record) {
             break;
         }
     }
+    for (const auto& folder : record.folders())
+        done.filesDeleted += undoStepFolder(folder, record.plannedAtNs(), done.filesKept);
     for (const auto& token : record.reserves()) {
         sys().restoreWriteReserve(token);
         ++done.reservesRestored;
@@ -140,6 +174,8 @@ std::string FillRecord::text() const {
     out << "planned=" << plannedAtNs_ << "\n";
     for (const auto& token : reserves_)
         out << "reserve=" << escape(token) << "\n";
+    for (const auto& folder : folders_)
+        out << "folder=" << escape(folder) << "\n";
     for (const auto& file : files_) {
         if (file.identified)
             out << "file=" << file.id.volume << ":" << file.id.file << ":" << file.id.birthNs << ":"
@@ -156,6 +192,7 @@ bool FillRecord::parse(const std::string& text) {
     if (!std::getline(in, line) || line != kHeader)
         return false;
     reserves_.clear();
+    folders_.clear();
     files_.clear();
     try {
         while (std::getline(in, line)) {
@@ -170,6 +207,8 @@ bool FillRecord::parse(const std::string& text) {
                 plannedAtNs_ = std::stoll(value);
             } else if (key == "reserve") {
                 reserves_.push_back(unescape(value));
+            } else if (key == "folder") {
+                folders_.push_back(unescape(value));
             } else if (key == "plan") {
                 files_.push_back(File{unescape(value), false, {}});
             } else if (key == "file") {

@@ -24,6 +24,8 @@ public:
     FillRecord();
 
     void addReserve(const std::string& token) { reserves_.push_back(token); }
+    // A folder of small files of the pattern (the file-record step), ending in the separator.
+    void addFolder(const std::string& path) { folders_.push_back(path); }
     void planFile(const std::string& path);
     void identify(const std::string& path, const platform::FileIdentity& id);
     // Replaces the record file as a whole (never a half-written record). False when it could
@@ -35,6 +37,7 @@ public:
     const std::string& path() const { return path_; }
     const std::vector<File>& files() const { return files_; }
     const std::vector<std::string>& reserves() const { return reserves_; }
+    const std::vector<std::string>& folders() const { return folders_; }
 
     // The text of the record file, and back (false for a file that is not a record).
     std::string text() const;
@@ -47,6 +50,7 @@ private:
     std::string owner_; // the process identity
     std::int64_t plannedAtNs_ = 0;
     std::vector<std::string> reserves_;
+    std::vector<std::string> folders_;
     std::vector<File> files_;
 };
 

@@ -17,7 +17,7 @@ PassFiles::~PassFiles() {
         std::vector<std::string> ignored;
         finish(ignored);
     }
-    release();
+    letGo();
 }
 
 bool PassFiles::pin(const std::string& driveRoot, const std::string& folder, const std::string& driveLetter,
@@ -159,7 +159,24 @@ void PassFiles::finish(std::vector<std::string>& lines) {
         sys().restoreWriteReserve(token);
     reserveTokens_.clear();
     // A file that is still there stays in the record, so the next start can try again.
-    if (recorded_ && allGone)
+    allGone_ = allGone;
+    // The drive stays locked and the record kept until the pass lets go (the file-record step
+    // still runs on the drive).
+}
+
+void PassFiles::planStepFolder(const std::string& path) {
+    record_.addFolder(path);
+    platform::Error err;
+    record_.save(err);
+    recorded_ = true;
+}
+
+void PassFiles::stepFolderGone(bool gone) {
+    allGone_ = allGone_ && gone;
+}
+
+void PassFiles::letGo() {
+    if (recorded_ && allGone_)
         record_.remove();
     recorded_ = false;
     release();

@@ -54,6 +54,13 @@ public:
     // any thread but the caller's own log.
     void finish(std::vector<std::string>& lines);
     bool finished() const { return finished_; }
+    // The folder of a step that runs after finish() (the file records) goes into the record
+    // first, and tells whether it is gone again; the drive stays locked until the pass lets go.
+    void planStepFolder(const std::string& path);
+    void stepFolderGone(bool gone);
+    // Removes the record when nothing it names is left, and unlocks the drive (the destructor
+    // does it too).
+    void letGo();
     // Whether a flush, close or delete failed in finish().
     bool failed() const { return failed_; }
 
@@ -68,6 +75,7 @@ private:
     FillRecord record_;
     bool recorded_ = false;
     bool finished_ = false;
+    bool allGone_ = false;
     bool failed_ = false;
 };
 

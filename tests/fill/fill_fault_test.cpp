@@ -4,6 +4,7 @@
 #include "fill/fill_engine.h"
 #include "fill/fill_record.h"
 #include "fill/fill_writer.h"
+#include "fill/record_fill.h"
 #include "fill/recording_window.h"
 #include "frame/textfil.h"
 #include "support/env_guard.h"
@@ -495,19 +496,32 @@ TEST_F(FillFaultTest, AKilledRunIsUndoneAtTheNextStart) {
     test::writeText(fileName(3), "also the user's");
     text += "plan=" + fileName(2) + "\n";
     text += "file=1:2:3:" + fileName(3) + "\n";
+    // A file-record step it was in: its small files go, a file of the user's in the folder stays.
+    const std::string stepFolder = drive_.file("spylerom-poster") + sep;
+    ASSERT_TRUE(platform_.createFolder(stepFolder, err));
+    const platform::FileHandle step = test::createFillFileAt(platform_, stepFolder + "1.tmp", err);
+    ASSERT_NE(step, platform::kInvalidFile);
+    std::size_t written = 0;
+    const std::string recordBytes(kRecordFileBytes, '\0');
+    ASSERT_TRUE(platform_.test::NativePlatform::writeFile(step, recordBytes.data(), recordBytes.size(), written, err));
+    ASSERT_TRUE(platform_.closeFile(step, err));
+    test::writeText(stepFolder + "notes.txt", "the user's");
+    text += "folder=" + stepFolder + "\n";
     ASSERT_TRUE(platform_.replaceFile(data + recordName, text, err));
 
     const auto recovered = RecoverAbandonedFills();
     ASSERT_EQ(recovered.size(), 1u);
-    EXPECT_EQ(recovered[0].filesDeleted, 1);
+    EXPECT_EQ(recovered[0].filesDeleted, 2);
+    EXPECT_FALSE(test::exists(stepFolder + "1.tmp"));
+    EXPECT_EQ(test::readText(stepFolder + "notes.txt"), "the user's");
     EXPECT_EQ(recovered[0].reservesRestored, 1);
     EXPECT_TRUE(recovered[0].complete);
     EXPECT_FALSE(test::exists(fileName(1)));
     EXPECT_EQ(test::readText(fileName(2)), "the user's own");
     EXPECT_EQ(test::readText(fileName(3)), "also the user's");
     EXPECT_EQ(platform_.restoredReserves, std::vector<std::string>{"test-reserve=7"});
-    EXPECT_TRUE(logged("Rydder opp etter en avbrutt fylling: 1 filer slettet, 1 reserver satt tilbake"));
-    EXPECT_EQ(countStartingWith("ADVARSEL: "), 2);
+    EXPECT_TRUE(logged("Rydder opp etter en avbrutt fylling: 2 filer slettet, 1 reserver satt tilbake"));
+    EXPECT_EQ(countStartingWith("ADVARSEL: "), 3) << "two files and the step's folder, which holds the user's";
     EXPECT_FALSE(test::exists(data + recordName));
     EXPECT_TRUE(RecoverAbandonedFills().empty()) << "undone once";
 }
