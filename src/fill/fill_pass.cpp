@@ -46,6 +46,7 @@ struct LivePass {
     std::mutex mutex;
     WriterProgress* progress = nullptr;
     FillWriter* writer = nullptr;
+    PassFiles* files = nullptr;
 };
 
 LivePass& livePass() {
@@ -60,23 +61,26 @@ extern "C" void cleanUpLivePassAtExit() {
         live.progress->stop = true;
         live.writer->allowCleanUp();
         live.writer->join(); // the writer's own clean-up flushes, closes and deletes the files
+        live.files->letGo(); // nothing is left for the record to name
     }
 }
 
 // Registers the pass that runs for as long as it lives.
 class LivePassScope {
 public:
-    LivePassScope(WriterProgress& progress, FillWriter& writer) {
+    LivePassScope(WriterProgress& progress, FillWriter& writer, PassFiles& files) {
         static const bool registered = std::atexit(cleanUpLivePassAtExit) == 0;
         (void)registered;
         const std::lock_guard lock(livePass().mutex);
         livePass().progress = &progress;
         livePass().writer = &writer;
+        livePass().files = &files;
     }
     ~LivePassScope() {
         const std::lock_guard lock(livePass().mutex);
         livePass().progress = nullptr;
         livePass().writer = nullptr;
+        livePass().files = nullptr;
     }
     LivePassScope(const LivePassScope&) = delete;
     LivePassScope& operator=(const LivePassScope&) = delete;
@@ -238,7 +242,7 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
     WriterProgress progress;
     std::vector<std::string> cleanUpLines;
     FillWriter writer(std::move(handles), std::move(streams), progress, [&] { files.finish(cleanUpLines); });
-    const LivePassScope live(progress, writer);
+    const LivePassScope live(progress, writer, files);
     const std::int64_t startMs = sys().monotonicMilliseconds();
     writer.start();
 
