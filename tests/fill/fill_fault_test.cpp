@@ -507,12 +507,20 @@ TEST_F(FillFaultTest, AKilledRunIsUndoneAtTheNextStart) {
     ASSERT_TRUE(platform_.closeFile(step, err));
     test::writeText(stepFolder + "notes.txt", "the user's");
     text += "folder=" + stepFolder + "\n";
+    // Where the system cannot show the file to be the user's own and private (Wine), it is not
+    // proven, and stays.
+    platform::FileIdentity stepId;
+    const platform::FolderHandle stepHandle = platform_.openFillFolder(stepFolder, "", err);
+    ASSERT_NE(stepHandle, platform::kInvalidFolder);
+    ASSERT_TRUE(platform_.identifyFile(stepHandle, "1.tmp", stepId));
+    platform_.closeFolder(stepHandle);
+    const int stepDeleted = stepId.privateFile ? 1 : 0;
     ASSERT_TRUE(platform_.replaceFile(data + recordName, text, err));
 
     const auto recovered = RecoverAbandonedFills();
     ASSERT_EQ(recovered.size(), 1u);
-    EXPECT_EQ(recovered[0].filesDeleted, 2);
-    EXPECT_FALSE(test::exists(stepFolder + "1.tmp"));
+    EXPECT_EQ(recovered[0].filesDeleted, 1 + stepDeleted);
+    EXPECT_EQ(test::exists(stepFolder + "1.tmp"), stepDeleted == 0);
     EXPECT_EQ(test::readText(stepFolder + "notes.txt"), "the user's");
     EXPECT_EQ(recovered[0].reservesRestored, 1);
     EXPECT_TRUE(recovered[0].complete);
@@ -520,7 +528,8 @@ TEST_F(FillFaultTest, AKilledRunIsUndoneAtTheNextStart) {
     EXPECT_EQ(test::readText(fileName(2)), "the user's own");
     EXPECT_EQ(test::readText(fileName(3)), "also the user's");
     EXPECT_EQ(platform_.restoredReserves, std::vector<std::string>{"test-reserve=7"});
-    EXPECT_TRUE(logged("Rydder opp etter en avbrutt fylling: 2 filer slettet, 1 reserver satt tilbake"));
+    EXPECT_TRUE(logged("Rydder opp etter en avbrutt fylling: " + std::to_string(1 + stepDeleted) +
+                       " filer slettet, 1 reserver satt tilbake"));
     EXPECT_EQ(countStartingWith("ADVARSEL: "), 3) << "two files and the step's folder, which holds the user's";
     EXPECT_FALSE(test::exists(data + recordName));
     EXPECT_TRUE(RecoverAbandonedFills().empty()) << "undone once";

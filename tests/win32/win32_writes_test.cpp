@@ -3,6 +3,7 @@
 // its last cluster before a write comes back short.
 #include "fill/aligned_buffer.h"
 #include "platform/win32/win32_platform.h"
+#include "support/native_platform.h"
 #include "win32_test_env.h"
 
 #include <gtest/gtest.h>

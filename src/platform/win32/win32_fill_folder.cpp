@@ -96,7 +96,10 @@ bool identify(HANDLE file, FileIdentity& id) {
         return false;
     id.volume = info.dwVolumeSerialNumber;
     id.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    id.birthNs = nanoseconds(info.ftCreationTime);
+    // NTFS's file reference carries a sequence number that changes when a record is reused, so
+    // volume and number alone tell one file from a later one; the creation time is left out,
+    // as some file systems (and Wine on them) derive it from a time that writes change.
+    id.birthNs = 0;
     id.size =
         static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
     // The fill's files carry an owner-only list; owned by us and not read-only is what can be checked.
