@@ -388,6 +388,42 @@ INSTANTIATE_TEST_SUITE_P(Signals, CliEndSignalTest,
                                            EndSignal{"Term", SIGTERM}, EndSignal{"Int", SIGINT}),
                          [](const auto& p) { return std::string(p.param.name); });
 
+// SIGKILL (the OOM killer, a power cut) gives the program no say: the next start undoes what
+// the killed run left, from its record.
+class CliKilledTest : public CliDiskTest {
+protected:
+    test::LoopImage::Options imageOptions() const override { return {.sizeMiB = 512}; }
+};
+
+TEST_F(CliKilledTest, TheNextStartDeletesTheKilledRunsFileAndRestoresTheReserve) {
+    test::run("sync");
+    const std::uint64_t freeBefore = freeBytes(image_->mountPoint());
+    const std::string reserveBefore = reservedClusters(image_->mountPoint());
+    ASSERT_NE(reserveBefore, "0") << "ext4 holds a reserve back, which the fill lifts";
+    Cli cli({"--block-size", "512", image_->mountPoint()});
+    bool killed = false;
+    const Result r = cli.wait([&](const std::string& err) {
+        if (!killed && err.find(" left\n") != std::string::npos) {
+            killed = true;
+            cli.signal(SIGKILL);
+        }
+    });
+    ASSERT_TRUE(killed) << r.err;
+    EXPECT_EQ(r.status, 128 + SIGKILL);
+    ASSERT_TRUE(leftovers()) << "a killed run leaves its file";
+    EXPECT_EQ(reservedClusters(image_->mountPoint()), "0") << "and the lifted reserve";
+
+    const Result again = runCli({"--block-size", "65536", image_->mountPoint()});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.err.find("Rydder opp etter en avbrutt fylling: 1 filer slettet, 1 reserver satt tilbake"),
+              std::string::npos)
+        << again.err;
+    EXPECT_FALSE(leftovers());
+    test::run("sync");
+    EXPECT_EQ(freeBytes(image_->mountPoint()), freeBefore);
+    EXPECT_EQ(reservedClusters(image_->mountPoint()), reserveBefore) << "the value from before the killed run";
+}
+
 TEST_F(CliDiskTest, AReaderOfTheOutputThatGoesAwayEndsOnlyThePrinting) {
     // As `spylerom-cli D: 2>&1 | head -c 10`: the pipe closes after the first few bytes.
     Cli cli({"--block-size", "65536", image_->mountPoint()});
