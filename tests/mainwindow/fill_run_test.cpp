@@ -147,7 +147,9 @@ enum class StopWay { Button, AltS };
 class StopTest : public RunTest, public ::testing::WithParamInterface<StopWay> {};
 
 TEST_P(StopTest, StopsDuringAPassAndCleansUpBehindTheWaitNotice) {
-    REQUIRE_IMAGE({.sizeMiB = 64});
+    // Large enough that the writer, direct and on a thread of its own, is still writing when
+    // the first message processing comes.
+    REQUIRE_IMAGE({.sizeMiB = 1024});
     openOnImage({.fill = 2, .block = 0, .repetitions = 3});
 
     struct Seen {
@@ -211,7 +213,7 @@ enum class CloseWay { CloseBox, AvsluttMenu, CtrlQ };
 class CloseDuringRunTest : public RunTest, public ::testing::WithParamInterface<CloseWay> {};
 
 TEST_P(CloseDuringRunTest, StopsTheRunCleansUpAndOnlyThenCloses) {
-    REQUIRE_IMAGE({.sizeMiB = 64});
+    REQUIRE_IMAGE({.sizeMiB = 1024}); // still writing when the close arrives
     openOnImage({.fill = 0, .block = 0, .repetitions = 3});
     QSignalSpy closed(form_.get(), &TSpyleRomForm::closed);
 
