@@ -83,7 +83,8 @@ protected:
         std::string why;
         if (!LoopImage::available(&why))
             GTEST_SKIP() << why;
-        image_ = std::make_unique<LoopImage>(LoopImage::Options{.sizeMiB = 64});
+        // Large enough that the direct writer is still at work when the display goes.
+        image_ = std::make_unique<LoopImage>(LoopImage::Options{.sizeMiB = 1024});
         ASSERT_TRUE(image_->ok()) << image_->error();
         ASSERT_FALSE(xvfb_.display().empty()) << "Xvfb did not start";
         std::filesystem::create_directories(appData_.file("Solvarek/etc"));
@@ -171,6 +172,7 @@ TEST_F(DisplayTest, TheDisplayGoneDuringAFillStillSavesTheLog) {
     const pid_t server = xvfb_.pid();
     const int status = runFillEndedBy([server](TSpyleRomForm*) { kill(server, SIGKILL); });
     EXPECT_EQ(status, 1) << "Qt's X11 plugin ends the process with exit(1)";
+    EXPECT_TRUE(fillFilesIn(image_->mountPoint()).empty()) << "the exit path cleans up the pass";
     const std::string saved = logText();
     EXPECT_NE(saved.find("START: Z: ["), std::string::npos) << saved;
     EXPECT_NE(saved.find("FEIL: Programmet ble avsluttet uten at vinduet ble lukket"), std::string::npos)
