@@ -185,6 +185,41 @@ TEST_F(FillDiskTest, StopInTheMiddleCleansUp) {
     EXPECT_FALSE(window_.waitNotice);
 }
 
+TEST_F(FillDiskTest, AVolumeUnmountedDuringThePassStopsItAndDeletesNothingElsewhere) {
+    image_ = std::make_unique<LoopImage>(LoopImage::Options{1024}); // still being filled at the first refresh
+    ASSERT_TRUE(image_->ok()) << image_->error();
+    const std::string mount = image_->mountPoint();
+    platform_.mapDrive('T', mount);
+    window_.drive = "T: [" + mount + "]";
+    bool unmounted = false;
+    window_.onEvents = [&](int cycle) {
+        if (cycle != 1)
+            return;
+        unmounted = test::run("umount -l '" + mount + "'") == 0;
+        // What is now at the mount point is the disk underneath, with a file of the fill's name.
+        test::writeText(mount + "/spylerom-1.tmp", "the user's own");
+    };
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+
+    ASSERT_TRUE(unmounted);
+    EXPECT_EQ(logCount("FEIL: Stasjonen " + window_.drive + " er ikke lenger montert, fyllingen er stoppet"), 1);
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_EQ(engine_.troubledPasses(), 1);
+    EXPECT_EQ(test::readText(mount + "/spylerom-1.tmp"), "the user's own") << "nothing deleted on another volume";
+    ASSERT_EQ(::unlink((mount + "/spylerom-1.tmp").c_str()), 0);
+
+    // The volume itself, mounted again: the fill's file went with the pass, the space is back.
+    test::TempDir again;
+    ASSERT_EQ(test::run("mount -o loop '" + image_->imagePath() + "' '" + again.path() + "'"), 0);
+    EXPECT_FALSE(std::filesystem::exists(again.path() + "/spylerom-1.tmp"));
+    platform::DiskSpace space;
+    platform::Error err;
+    ASSERT_TRUE(platform_.diskSpace(again.path() + "/", space, err));
+    EXPECT_GT(space.freeToCaller, space.total * 9 / 10);
+    EXPECT_EQ(test::run("umount '" + again.path() + "'"), 0);
+}
+
 TEST_F(FillDiskTest, ReadOnlyMountGivesTheTwoCreationLines) {
     ASSERT_TRUE(image_->unmount());
     ASSERT_TRUE(image_->mount(true));
