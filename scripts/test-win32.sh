@@ -53,6 +53,11 @@ if [ ! -d "$WINEPREFIX/drive_c" ]; then
     timeout 300 "$wine" wineboot --init >/dev/null 2>&1
     "$wineserver" -w
 fi
+# The window tests create their windows in-process; with no display Wine's null graphics driver
+# serves them (nothing appears anywhere). Set before Wine boots for the tests: a desktop started
+# with another driver keeps it.
+timeout 60 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+"$wineserver" -w
 
 # Drive Q: is a 64 MiB image of ours, mapped before Wine starts, since Wine reads the drive
 # letters when it boots. FAT, the file system of a memory stick, where the kernel has it; else
@@ -117,9 +122,6 @@ fi
 
 "$wineserver" -p
 timeout 300 "$wine" wineboot >/dev/null 2>&1
-# The window tests create their windows in-process; with no display Wine's null graphics driver
-# serves them (nothing appears anywhere).
-timeout 60 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 
 cd "$build"
 ctest --output-on-failure --timeout 300 -j 2
