@@ -64,7 +64,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kSlots = 4;
+    static constexpr std::size_t kSlots = 8;
 
     void run() {
         std::size_t file = 0;
