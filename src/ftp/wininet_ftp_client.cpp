@@ -394,8 +394,6 @@ WinInetFtpClient::WinInetFtpClient() = default;
 WinInetFtpClient::~WinInetFtpClient() {
     setListener(nullptr); // the listener may be gone already
     disconnect();
-    if (internet_)
-        InternetCloseHandle(static_cast<HINTERNET>(internet_));
 }
 
 FtpResult WinInetFtpClient::wait(const std::shared_ptr<Job>& job, Phase phase, long limitSeconds,
@@ -503,11 +501,12 @@ FtpResult WinInetFtpClient::connect() {
     if (host().empty())
         return {FtpStatus::ConnectFailed, "not a host name: \"\""};
     if (!internet_) {
-        internet_ = InternetOpenW(L"Spylerom", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-        if (!internet_)
+        HINTERNET opened = InternetOpenW(L"Spylerom", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+        if (!opened)
             return {FtpStatus::ConnectFailed, errorText(GetLastError())};
+        internet_ = std::shared_ptr<void>(opened, [](void* handle) { InternetCloseHandle(handle); });
     }
-    auto* internet = static_cast<HINTERNET>(internet_);
+    auto* internet = static_cast<HINTERNET>(internet_.get());
     DWORD connectMs = static_cast<DWORD>(connectTimeout() * 1000);
     DWORD responseMs = static_cast<DWORD>(responseTimeout() * 1000);
     InternetSetOptionW(internet, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
@@ -516,9 +515,10 @@ FtpResult WinInetFtpClient::connect() {
 
     resetProgress();
     auto job = std::make_shared<Job>();
-    std::thread worker = startWorker(
-        job, [internet, h = wide(host()), p = static_cast<INTERNET_PORT>(port()), u = serverText(username()),
-              w = serverText(password())](Job& j) { connectWork(j, internet, h, p, u, w); });
+    std::thread worker =
+        startWorker(job, [internet, keep = internet_, h = wide(host()),
+                          p = static_cast<INTERNET_PORT>(port()), u = serverText(username()),
+                          w = serverText(password())](Job& j) { connectWork(j, internet, h, p, u, w); });
     const FtpResult result =
         wait(job, Phase::Connect, connectTimeout() + responseTimeout(), nullptr, nullptr);
     finishWorker(job, worker);

@@ -37,8 +37,10 @@ private:
     // The size the server gave for remote in this session; -1 when none.
     std::int64_t sizeOf(const std::string& remote) const;
 
-    void* internet_ = nullptr; // HINTERNET of InternetOpenW
-    void* session_ = nullptr;  // HINTERNET of the logged-in FTP connection
+    // HINTERNET of InternetOpenW, shared with the workers: one left inside InternetConnectW after
+    // the caller gave up keeps it open until it returns, even past this client's end.
+    std::shared_ptr<void> internet_;
+    void* session_ = nullptr; // HINTERNET of the logged-in FTP connection
     std::map<std::string, std::int64_t> sizes_;
 };
 
