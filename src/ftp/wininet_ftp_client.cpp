@@ -33,6 +33,9 @@ struct WinInetFtpClient::Job {
     std::int64_t moved = 0;         // bytes through WinINet so far
     HINTERNET file = nullptr;       // the open data transfer, closed by whoever stops it
     HINTERNET connection = nullptr; // the connection a connect job made
+    // InternetOpenW's handle, open as long as any worker runs: one left inside WinINet after the
+    // caller gave up must never meet it closed, even past the client's end.
+    std::shared_ptr<void> internet;
     // The outcome.
     bool ok = false;
     DWORD error = 0;
@@ -396,6 +399,12 @@ WinInetFtpClient::~WinInetFtpClient() {
     disconnect();
 }
 
+std::shared_ptr<WinInetFtpClient::Job> WinInetFtpClient::newJob() const {
+    auto job = std::make_shared<Job>();
+    job->internet = internet_;
+    return job;
+}
+
 FtpResult WinInetFtpClient::wait(const std::shared_ptr<Job>& job, Phase phase, long limitSeconds,
                                  std::ostream* sink, std::istream* source) {
     const bool work = phase == Phase::Fetch || phase == Phase::Store;
@@ -514,11 +523,10 @@ FtpResult WinInetFtpClient::connect() {
     InternetSetOptionW(internet, INTERNET_OPTION_SEND_TIMEOUT, &responseMs, sizeof responseMs);
 
     resetProgress();
-    auto job = std::make_shared<Job>();
-    std::thread worker =
-        startWorker(job, [internet, keep = internet_, h = wide(host()),
-                          p = static_cast<INTERNET_PORT>(port()), u = serverText(username()),
-                          w = serverText(password())](Job& j) { connectWork(j, internet, h, p, u, w); });
+    auto job = newJob();
+    std::thread worker = startWorker(
+        job, [internet, h = wide(host()), p = static_cast<INTERNET_PORT>(port()), u = serverText(username()),
+              w = serverText(password())](Job& j) { connectWork(j, internet, h, p, u, w); });
     const FtpResult result =
         wait(job, Phase::Connect, connectTimeout() + responseTimeout(), nullptr, nullptr);
     finishWorker(job, worker);
@@ -538,7 +546,7 @@ FtpResult WinInetFtpClient::size(const std::string& remote, std::int64_t& size) 
     if (!connected())
         return {FtpStatus::NotConnected, "not connected"};
     resetProgress();
-    auto job = std::make_shared<Job>();
+    auto job = newJob();
     std::thread worker = startWorker(job, [session = static_cast<HINTERNET>(session_),
                                            r = serverText(remote)](Job& j) { sizeWork(j, session, r); });
     FtpResult result = wait(job, Phase::Command, responseTimeout(), nullptr, nullptr);
@@ -564,7 +572,7 @@ FtpResult WinInetFtpClient::fetch(const std::string& remote, const std::string& 
     if (listener())
         listener()->ftpWorkBegin(FtpDirection::Download);
     resetProgress();
-    auto job = std::make_shared<Job>();
+    auto job = newJob();
     std::thread worker = startWorker(job, [session = static_cast<HINTERNET>(session_),
                                            r = serverText(remote)](Job& j) { fetchWork(j, session, r); });
     FtpResult result = wait(job, Phase::Fetch, responseTimeout(), &out, nullptr);
@@ -593,7 +601,7 @@ FtpResult WinInetFtpClient::store(const std::string& localPath, const std::strin
     if (listener())
         listener()->ftpWorkBegin(FtpDirection::Upload);
     resetProgress();
-    auto job = std::make_shared<Job>();
+    auto job = newJob();
     std::thread worker = startWorker(job, [session = static_cast<HINTERNET>(session_),
                                            r = serverText(remote)](Job& j) { storeWork(j, session, r); });
     FtpResult result = wait(job, Phase::Store, responseTimeout(), nullptr, &in);
@@ -608,7 +616,7 @@ FtpResult WinInetFtpClient::store(const std::string& localPath, const std::strin
 void WinInetFtpClient::disconnect() {
     if (session_) {
         // WinINet closes without a word; the server is told goodbye first, within the response time.
-        auto job = std::make_shared<Job>();
+        auto job = newJob();
         std::thread worker = startWorker(job, [session = static_cast<HINTERNET>(session_)](Job& j) {
             const Finish finish(j);
             j.ok = FtpCommandW(session, FALSE, FTP_TRANSFER_TYPE_BINARY, L"QUIT", 0, nullptr) != FALSE;

@@ -28,6 +28,8 @@ public:
 private:
     enum class Phase { Connect, Command, Fetch, Store };
 
+    // A job that keeps the internet handle open while its worker runs.
+    std::shared_ptr<Job> newJob() const;
     // Waits for job's worker as the header says (data, progress, listener); limitSeconds is the
     // longest time without progress. sink receives a fetch's data, source gives a store's.
     FtpResult wait(const std::shared_ptr<Job>& job, Phase phase, long limitSeconds, std::ostream* sink,
@@ -37,10 +39,8 @@ private:
     // The size the server gave for remote in this session; -1 when none.
     std::int64_t sizeOf(const std::string& remote) const;
 
-    // HINTERNET of InternetOpenW, shared with the workers: one left inside InternetConnectW after
-    // the caller gave up keeps it open until it returns, even past this client's end.
-    std::shared_ptr<void> internet_;
-    void* session_ = nullptr; // HINTERNET of the logged-in FTP connection
+    std::shared_ptr<void> internet_; // HINTERNET of InternetOpenW, shared with every job
+    void* session_ = nullptr;        // HINTERNET of the logged-in FTP connection
     std::map<std::string, std::int64_t> sizes_;
 };
 
