@@ -66,8 +66,9 @@ public:
     virtual void repaintNow() = 0;
     // Handles every pending message (Stop and a close arrive here during a pass).
     virtual void processMessages() = 0;
-    // Asks for the window's close once the current message has been handled; it then arrives
-    // at MainController::closeRequested like the user's.
+    // Closes the window as its close box does: at once, through MainController::closeRequested.
+    virtual void closeNow() = 0;
+    // The same once the current message has been handled (a run's handler is still on the stack).
     virtual void closeLater() = 0;
     // Ends the message loop once the current message has been handled, closing no window.
     virtual void endMessageLoop() = 0;
@@ -105,7 +106,7 @@ public:
     void StoppKnappClick();
     void StasjonChange();
     void TrackBar1Change();
-    void Avslytt1Click(); // closeLater
+    void Avslytt1Click(); // the window's close, as its close box
     // Opens the log file as last saved with the program the system has for it.
     void Vislogg1Click();
     void Systeminformasjon1Click();
