@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,6 +126,11 @@ void expectPicture(const Bitmap& bitmap, const Picture& picture) {
     }
 }
 
+// ctest lists a case by its name, not its bytes.
+void PrintTo(const Picture& picture, std::ostream* out) {
+    *out << picture.name;
+}
+
 class Pictures : public ::testing::TestWithParam<Picture> {};
 
 TEST_P(Pictures, FileDecodesLikeLibjpeg) {
@@ -168,6 +174,10 @@ struct DamagedCase {
     const char* name;
     std::string (*make)(const std::string& good);
 };
+
+void PrintTo(const DamagedCase& damaged, std::ostream* out) {
+    *out << damaged.name;
+}
 
 class Damaged : public ::testing::TestWithParam<DamagedCase> {};
 
