@@ -1,11 +1,9 @@
 // The window program's order of start-up and shut-down.
 #include "mainwindow/ui/program.h"
 
-#include "fill/fill_record.h"
-#include "frame/startup.h"
-#include "frame/textfil.h"
 #include "ftp/ui/ftp_form.h"
 #include "ftp/ui/input_form.h"
+#include "mainwindow/program_order.h"
 #include "mainwindow/ui/end_requests.h"
 #include "mainwindow/ui/qt_frame_ui.h"
 #include "printing/ui/print_form.h"
@@ -13,10 +11,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QStringList>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -43,48 +38,14 @@ namespace {
 
 // Tells the user, without stopping the program, what the clean-up of killed fills did.
 void showRecoveryNotice(QWidget& parent, const std::vector<fill::Recovery>& recovered) {
-    if (recovered.empty())
+    const std::string text = recoveryNoticeText(recovered);
+    if (text.empty())
         return;
-    QStringList lines;
-    for (const auto& recovery : recovered) {
-        lines << QString::fromStdString(fill::RecoveryText(recovery));
-        for (const auto& kept : recovery.filesKept)
-            lines << QStringLiteral("Ikke slettet (kan ikke bevises å være fra fyllingen): ") +
-                         QString::fromStdString(kept);
-    }
     auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Spylerom"),
-                                lines.join(QLatin1Char('\n')), QMessageBox::Ok, &parent);
+                                QString::fromStdString(text), QMessageBox::Ok, &parent);
     box->setObjectName(QStringLiteral("RecoveryNotice"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
-}
-
-void saveLog() {
-    platform::Error err;
-    if (!frame::SaveLog(err))
-        std::fprintf(stderr, "spylerom: cannot write the log file %s: %s\n",
-                     frame::logState().LogFileName.c_str(), err.message.c_str());
-}
-
-// True from the log's start to its save: the program has not reached its own end yet.
-bool g_running = false;
-
-// The end when the process ends under the program, as Qt's X11 plugin does with exit() once
-// the display connection is lost: the frame is shut down and the log saved all the same (a
-// fill's own exit hook, registered later, has cleaned up the pass before this runs).
-void endWithoutTheWindow() {
-    if (!g_running)
-        return;
-    g_running = false;
-    frame::setFrameUi(nullptr); // no window can show anything any more
-    frame::WriteLog("FEIL: Programmet ble avsluttet uten at vinduet ble lukket");
-    frame::FrameShutdown();
-    saveLog();
-}
-
-void registerExitHook() {
-    static const bool registered = std::atexit(endWithoutTheWindow) == 0;
-    (void)registered;
 }
 
 } // namespace
@@ -106,14 +67,7 @@ int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
     QtFrameUi frameUi;
     frame::setFrameUi(&frameUi);
 
-    frame::InitLog();
-    // Registered after the log and the platform exist, so they outlive the hook.
-    registerExitHook();
-    g_running = true;
-    frame::FrameStartup(arguments);
-    // A fill that was killed (a power cut, the OOM killer) left files and a lifted reserve:
-    // undone before anything else, and told.
-    const auto recovered = fill::RecoverAbandonedFills();
+    const auto recovered = startProgram(arguments);
     // The application's title: what the task bar shows (the windows keep their own titles).
     QApplication::setApplicationName(QStringLiteral("Solvarek Spylerom"));
     // The installed menu entry, by which a desktop finds the windows' icon and name.
@@ -143,9 +97,7 @@ int runProgram(int& argc, char** argv, const ProgramHooks& hooks) {
     endRequests.watchWindow(nullptr);
     frameUi.setMainWindow(nullptr);
     destroyWindows(windows);
-    g_running = false;
-    frame::FrameShutdown();
-    saveLog();
+    endProgram();
     frame::setFrameUi(nullptr);
     // After a signal, the status says which, as a shell's would for a program it ended.
     const int signal = endRequests.firstSignal();

@@ -1,16 +1,8 @@
-// The main window's handlers and its side of the fill: the engine sets values and states
-// through FillWindow, and the window shows them, painting a writing pass's progress a few
-// times a second while it handles messages after every cycle.
+// The Qt main window's side of MainView: it shows what the controller tells it, hands its
+// controls' events to the controller, and shows the choices' notices on focus.
 #include "mainwindow/ui/spylerom_form.h"
 
-#include "frame/launch.h"
-#include "frame/placement.h"
-#include "frame/settings.h"
-#include "frame/textfil.h"
 #include "gui/screen_cursor.h"
-#include "platform/platform.h"
-#include "printing/ui/widget_placement.h"
-#include "sysinfo/system_facts.h"
 #include "sysinfo/ui/sysinfo_form.h"
 
 #include <QApplication>
@@ -26,9 +18,6 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include <algorithm>
-#include <exception>
-
 namespace spylerom::mainwindow {
 
 namespace {
@@ -36,16 +25,6 @@ namespace {
 constexpr int kClientWidth = 659;
 constexpr int kClientHeight = 375;
 // The window's outer size as designed; the fixed client area keeps it whatever is stored.
-constexpr int kOuterWidth = 667;
-constexpr int kOuterHeight = 421;
-
-// Where the window keeps its place and its choices in the per-user settings.
-constexpr const char* kPlacementName = "SpyleRomVindu";
-constexpr const char* kChoicesSection = "Spylerom";
-// Beside the drive's list position ("Stasjon"): its root, which still names it when the list
-// has changed between runs.
-constexpr const char* kDriveRootKey = "StasjonRot";
-
 // Selects item index of a list; an index the list does not have leaves it without a selection.
 void selectItem(QComboBox* list, int index) {
     list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
@@ -61,27 +40,9 @@ void installFontSubstitutes() {
             QFont::insertSubstitutions(family, similar);
 }
 
-// Ends the message loop after the current message without closing any window: a quit request
-// would close them all first, and so run the main window's close handling.
-void endMessageLoop() {
-    QMetaObject::invokeMethod(
-        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
-}
-
-// Runs a handler; an exception it lets out is logged instead of ending the program.
-template <typename Handler> void guarded(const char* name, Handler&& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        frame::WriteLog(std::string("FEIL: ") + name + ": " + e.what());
-    } catch (...) {
-        frame::WriteLog(std::string("FEIL: ") + name);
-    }
-}
-
 } // namespace
 
-TSpyleRomForm::TSpyleRomForm(QWidget* parent) : QMainWindow(parent), engine_(*this) {
+TSpyleRomForm::TSpyleRomForm(QWidget* parent) : QMainWindow(parent), placement_(*this), controller_(*this) {
     installFontSubstitutes();
     setObjectName("SpyleRomForm");
     setWindowTitle(QStringLiteral("SpyleRom 2.07"));
@@ -105,96 +66,25 @@ TSpyleRomForm::TSpyleRomForm(QWidget* parent) : QMainWindow(parent), engine_(*th
 
     connectHandlers();
     Startknapp->setFocus();
-    FormCreate();
+    controller_.FormCreate();
 }
 
 TSpyleRomForm::~TSpyleRomForm() = default;
 
 void TSpyleRomForm::connectHandlers() {
-    connect(Startknapp, &QPushButton::clicked, this, &TSpyleRomForm::Spyleromen);
-    connect(StoppKnapp, &QPushButton::clicked, this, &TSpyleRomForm::StoppKnappClick);
-    connect(Stasjon, &QComboBox::currentIndexChanged, this, &TSpyleRomForm::StasjonChange);
-    connect(TrackBar1, &QSlider::valueChanged, this, &TSpyleRomForm::TrackBar1Change);
-    connect(Avslytt1, &QAction::triggered, this, &TSpyleRomForm::Avslytt1Click);
-    connect(Vislogg1, &QAction::triggered, this, &TSpyleRomForm::Vislogg1Click);
-    connect(Systeminformasjon1, &QAction::triggered, this, &TSpyleRomForm::Systeminformasjon1Click);
+    MainController* c = &controller_;
+    connect(Startknapp, &QPushButton::clicked, this, [c] { c->Spyleromen(); });
+    connect(StoppKnapp, &QPushButton::clicked, this, [c] { c->StoppKnappClick(); });
+    connect(Stasjon, &QComboBox::currentIndexChanged, this, [c] { c->StasjonChange(); });
+    connect(TrackBar1, &QSlider::valueChanged, this, [c] { c->TrackBar1Change(); });
+    connect(Avslytt1, &QAction::triggered, this, [c] { c->Avslytt1Click(); });
+    connect(Vislogg1, &QAction::triggered, this, [c] { c->Vislogg1Click(); });
+    connect(Systeminformasjon1, &QAction::triggered, this, [c] { c->Systeminformasjon1Click(); });
     connect(Direkteoppdateringfrainternett1, &QAction::triggered, this,
-            &TSpyleRomForm::Direkteoppdateringfrainternett1Click);
+            [c] { c->Direkteoppdateringfrainternett1Click(); });
     for (QWidget* choice : {static_cast<QWidget*>(Stasjon), static_cast<QWidget*>(FyllCombo),
                             static_cast<QWidget*>(TrackBar1), static_cast<QWidget*>(BlockCombo)})
         choice->installEventFilter(this);
-}
-
-void TSpyleRomForm::fillDriveList() {
-    Stasjon->clear();
-    // Each item carries its drive's root (mount point), by which a stored choice is found again.
-    for (const platform::Drive& drive : platform::sys().drives())
-        Stasjon->addItem(QString::fromStdString(drive.itemText), QString::fromStdString(drive.root));
-}
-
-int TSpyleRomForm::storedDrive(int position, const std::string& root) const {
-    // 0, or nothing stored, means the last drive; so the first drive is never restored.
-    if (position == 0)
-        return Stasjon->count() - 1;
-    // Without a stored root (settings of an older version) the position alone decides. With
-    // one, the drive list may have changed since: the same drive wherever it stands now, or
-    // none when it is gone, never the drive that took its place.
-    if (root.empty())
-        return position;
-    return Stasjon->findData(QString::fromStdString(root));
-}
-
-void TSpyleRomForm::FormCreate() {
-    frame::WriteLog("- PROGRAMMET STARTER -");
-    printing::WidgetPlacement placement(*this);
-    std::string extra;
-    frame::RestorePlacement(placement, kPlacementName, extra);
-    // Only the stored position and maximized state count: the window keeps its designed size.
-    placement.setHeight(kOuterHeight);
-    placement.setWidth(kOuterWidth);
-    {
-        // The drive's status is refreshed once, below, and the repetitions once the bar is set.
-        const QSignalBlocker quietDrives(Stasjon);
-        const QSignalBlocker quietBar(TrackBar1);
-        fillDriveList();
-        readChoices();
-    }
-    TrackBar1Change();
-    engine_.StasjonChange(true);
-}
-
-void TSpyleRomForm::readChoices() {
-    frame::OpenUserSettings();
-    frame::SelectSection(kChoicesSection);
-    selectItem(FyllCombo, frame::ReadSettingInteger("Fyll"));
-    TrackBar1->setValue(frame::ReadSettingInteger("Gjentagelser")); // kept within 1..10
-    selectItem(Stasjon,
-               storedDrive(frame::ReadSettingInteger("Stasjon"), frame::ReadSettingString(kDriveRootKey)));
-    selectItem(BlockCombo, frame::ReadSettingInteger("Blokk"));
-    frame::ResetSection();
-    frame::CloseUserSettings();
-}
-
-void TSpyleRomForm::FormClose() {
-    if (formClosed_)
-        return;
-    formClosed_ = true;
-    printing::WidgetPlacement placement(*this);
-    frame::SavePlacement(placement, kPlacementName, "");
-    writeChoices();
-    frame::WriteLog("- PROGRAMMET AVSLUTTES -");
-}
-
-void TSpyleRomForm::writeChoices() {
-    frame::OpenUserSettings();
-    frame::SelectSection(kChoicesSection);
-    frame::WriteSettingInteger("Fyll", FyllCombo->currentIndex());
-    frame::WriteSettingInteger("Gjentagelser", TrackBar1->value());
-    frame::WriteSettingInteger("Stasjon", Stasjon->currentIndex());
-    frame::WriteSettingInteger("Blokk", BlockCombo->currentIndex());
-    frame::WriteSettingString(kDriveRootKey, Stasjon->currentData().toString().toStdString());
-    frame::ResetSection();
-    frame::CloseUserSettings();
 }
 
 // --- Choices ------------------------------------------------------------------------------
@@ -219,56 +109,56 @@ int TSpyleRomForm::trackBarPosition() const {
     return TrackBar1->value();
 }
 
+int TSpyleRomForm::driveIndex() const {
+    return Stasjon->currentIndex();
+}
+
+void TSpyleRomForm::setDriveItems(const std::vector<DriveItem>& items) {
+    const QSignalBlocker quiet(Stasjon);
+    Stasjon->clear();
+    for (const DriveItem& item : items)
+        Stasjon->addItem(QString::fromStdString(item.text));
+}
+
+void TSpyleRomForm::selectDrive(int index) {
+    const QSignalBlocker quiet(Stasjon);
+    selectItem(Stasjon, index);
+}
+
+void TSpyleRomForm::selectFill(int index) {
+    selectItem(FyllCombo, index);
+}
+
+void TSpyleRomForm::selectBlock(int index) {
+    selectItem(BlockCombo, index);
+}
+
+void TSpyleRomForm::setTrackBarPosition(int position) {
+    const QSignalBlocker quiet(TrackBar1);
+    TrackBar1->setValue(position); // the slider keeps it within 1..10
+}
+
 // --- Progress -----------------------------------------------------------------------------
 
-void TSpyleRomForm::setPassBar(int position) {
-    pending_.passBar = position;
-    progressChanged();
+void TSpyleRomForm::showPassBar(int position) {
+    pbar->setValue(position);
 }
 
-void TSpyleRomForm::setTotalBar(int position) {
-    pending_.totalBar = position;
-    progressChanged();
+void TSpyleRomForm::showTotalBar(int position) {
+    pbar2->setValue(position);
 }
 
-void TSpyleRomForm::setProgressText(const std::string& text) {
-    pending_.progressText = QString::fromStdString(text);
-    progressChanged();
+void TSpyleRomForm::showProgressText(const std::string& text) {
+    plabel->setText(QString::fromStdString(text));
 }
 
-void TSpyleRomForm::setUsageBar(int maximum, int position) {
-    pending_.usageBar = std::make_pair(maximum, position);
-    progressChanged();
+void TSpyleRomForm::showUsageBar(int maximum, int position) {
+    Bar->setRange(0, maximum);
+    Bar->setValue(position);
 }
 
-void TSpyleRomForm::setStatusText(const std::string& text) {
-    pending_.statusText = QString::fromStdString(text);
-    progressChanged();
-}
-
-void TSpyleRomForm::progressChanged() {
-    // A writing pass sets these every cycle; they are shown when the window is next painted.
-    if (!engine_.passActive())
-        showProgress();
-}
-
-void TSpyleRomForm::showProgress() {
-    if (pending_.passBar)
-        pbar->setValue(std::clamp(*pending_.passBar, 0, 100));
-    if (pending_.totalBar)
-        pbar2->setValue(std::clamp(*pending_.totalBar, 0, 100));
-    if (pending_.progressText)
-        plabel->setText(*pending_.progressText);
-    if (pending_.usageBar) {
-        // A range of 0..0 would make the bar an endless busy indicator: a drive without a
-        // measurable size shows as an empty bar.
-        const int maximum = std::max(pending_.usageBar->first, 1);
-        Bar->setRange(0, maximum);
-        Bar->setValue(std::clamp(pending_.usageBar->second, 0, maximum));
-    }
-    if (pending_.statusText)
-        status->setText(*pending_.statusText);
-    pending_ = Progress{};
+void TSpyleRomForm::showStatusText(const std::string& text) {
+    status->setText(QString::fromStdString(text));
 }
 
 void TSpyleRomForm::setRepetitionText(const std::string& text) {
@@ -297,7 +187,7 @@ void TSpyleRomForm::setPointer(fill::Pointer pointer) {
     }
 }
 
-void TSpyleRomForm::showIdle() {
+void TSpyleRomForm::showIdleButtons() {
     // The button that takes the focus is enabled first, so the focus never wanders through the
     // choices (and their notices) on its way.
     Startknapp->setEnabled(true);
@@ -305,10 +195,9 @@ void TSpyleRomForm::showIdle() {
     StoppKnapp->setEnabled(false);
     ValgGruppe->setEnabled(true);
     Stasjon->setEnabled(true);
-    showProgress();
 }
 
-void TSpyleRomForm::showRunning() {
+void TSpyleRomForm::showRunningButtons() {
     StoppKnapp->setEnabled(true);
     StoppKnapp->setFocus();
     Startknapp->setEnabled(false);
@@ -316,50 +205,34 @@ void TSpyleRomForm::showRunning() {
     Stasjon->setEnabled(false);
 }
 
-void TSpyleRomForm::repaintAndProcessEvents() {
-    if (!sincePaint_.isValid() || sincePaint_.elapsed() >= kRepaintIntervalMs) {
-        showProgress();
-        repaint();
-        sincePaint_.start();
-    }
-    QCoreApplication::processEvents();
-}
-
-// --- Handlers -------------------------------------------------------------------------------
-
-void TSpyleRomForm::Spyleromen() {
-    // Stop enables START while the stopped pass still cleans up; that click is not a new run.
-    if (engine_.runActive())
-        return;
-    sincePaint_.invalidate();
-    guarded("Spyleromen", [&] { engine_.Spyleromen(); });
-    afterRun();
-}
-
-void TSpyleRomForm::afterRun() {
-    showProgress();
-    if (quitAfterRun_)
-        endMessageLoop();
-    else if (closeAfterRun_)
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    quitAfterRun_ = closeAfterRun_ = false;
-}
-
-void TSpyleRomForm::StoppKnappClick() {
-    guarded("StoppKnappClick", [&] { engine_.StoppKnappClick(); });
-    // The pass closes and deletes its files without handling messages: the idle buttons and
-    // the clean-up notice are painted now, before it does.
-    showProgress();
+void TSpyleRomForm::repaintNow() {
     repaint();
 }
 
-void TSpyleRomForm::StasjonChange() {
-    guarded("StasjonChange", [&] { engine_.StasjonChange(true); });
+void TSpyleRomForm::processMessages() {
+    QCoreApplication::processEvents();
 }
 
-void TSpyleRomForm::TrackBar1Change() {
-    guarded("TrackBar1Change", [&] { engine_.TrackBar1Change(); });
+void TSpyleRomForm::closeNow() {
+    close();
 }
+
+void TSpyleRomForm::closeLater() {
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void TSpyleRomForm::endMessageLoop() {
+    // A quit request would close every window first, and so run the main window's close
+    // handling: the loop ends after the current message instead.
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+void TSpyleRomForm::showSystemInformation() {
+    sysinfo::VisSystemInfo();
+}
+
+// --- Notices --------------------------------------------------------------------------------
 
 void TSpyleRomForm::StasjonEnter() {
     StasjonMemo->show();
@@ -386,49 +259,11 @@ void TSpyleRomForm::BlockComboExit() {
     BlockMemo->hide();
 }
 
-void TSpyleRomForm::Avslytt1Click() {
-    close();
-}
-
-void TSpyleRomForm::Vislogg1Click() {
-    // The file as last saved; the lines of this run reach it when the program ends.
-    guarded("Vislogg1Click", [] { frame::LaunchFile(frame::logState().LogFileName, "", ""); });
-}
-
-void TSpyleRomForm::Systeminformasjon1Click() {
-    guarded("Systeminformasjon1Click", [] {
-        sysinfo::InfoProgramnavn = "Spylerom";
-        sysinfo::VisSystemInfo();
-    });
-}
-
-void TSpyleRomForm::Direkteoppdateringfrainternett1Click() {
-    // Ends the message loop through the frame's quit request, which waits for a running fill
-    // to clean up; the window is destroyed without closing, so FormClose does not run.
-    guarded("Direkteoppdateringfrainternett1Click", [] { frame::StartProgramUpdate(); });
-}
-
-void TSpyleRomForm::quitWhenIdle() {
-    if (!engine_.runActive()) {
-        endMessageLoop();
-        return;
-    }
-    quitAfterRun_ = true;
-    if (!fill::fillState().StopRequested)
-        StoppKnappClick();
-}
-
 void TSpyleRomForm::closeEvent(QCloseEvent* event) {
-    if (engine_.runActive()) {
-        // Ending the program must not leave a fill writing on unseen, nor its files on the
-        // disk: the run is stopped, and the window closes once the pass has cleaned up.
-        closeAfterRun_ = true;
-        if (!fill::fillState().StopRequested)
-            StoppKnappClick();
-        event->ignore();
+    if (!controller_.closeRequested()) {
+        event->ignore(); // a run is being stopped; the window closes after its clean-up
         return;
     }
-    guarded("FormClose", [&] { FormClose(); });
     event->accept();
     emit closed();
 }

@@ -1,17 +1,16 @@
-// TSpyleRomForm: the main window. It shows the four choices, the fill's progress and the
-// information panel with its notices, and wires the buttons, the track bar and the drive list
-// to the fill engine, which does all the work; the window only shows what the engine sets. It
-// remembers its choices and place in the per-user settings (storing them is the frame's), and
-// its menu hands the log, the system information and the update to the frame and the dialog.
+// TSpyleRomForm (Qt): the main window. It shows the four choices, the fill's progress and the
+// information panel with its notices; what the window decides beyond drawing (creation and
+// close, the remembered choices, the run and its Stop, when progress is painted) is the
+// MainController's, and the fill is the engine's. Its menu hands the log, the system
+// information and the update to the frame and the dialog.
 #pragma once
 
-#include "fill/fill_engine.h"
-#include "fill/fill_window.h"
+#include "mainwindow/main_controller.h"
+#include "printing/ui/widget_placement.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
-#include <optional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -26,7 +25,7 @@ class QSlider;
 
 namespace spylerom::mainwindow {
 
-class TSpyleRomForm : public QMainWindow, public fill::FillWindow {
+class TSpyleRomForm : public QMainWindow, private MainView {
     Q_OBJECT
 
 public:
@@ -34,44 +33,15 @@ public:
     explicit TSpyleRomForm(QWidget* parent = nullptr);
     ~TSpyleRomForm() override;
 
-    fill::FillEngine& engine() { return engine_; }
+    fill::FillEngine& engine() { return controller_.engine(); }
 
     // Ends the program once no fill runs any more: at once when idle, otherwise after the
     // running pass has been stopped and has cleaned up (the window's close is not run).
-    void quitWhenIdle();
+    void quitWhenIdle() { controller_.quitWhenIdle(); }
 
-    // The fastest the progress is painted while a pass writes; messages are still handled
-    // after every cycle.
-    static constexpr int kRepaintIntervalMs = 100;
+    static constexpr int kRepaintIntervalMs = static_cast<int>(MainController::kRepaintInterval.count());
 
-    // FillWindow.
-    std::string driveText() const override;
-    int fillIndex() const override;
-    int blockIndex() const override;
-    std::string blockText(int index) const override;
-    int trackBarPosition() const override;
-    void setPassBar(int position) override;
-    void setTotalBar(int position) override;
-    void setProgressText(const std::string& text) override;
-    void setUsageBar(int maximum, int position) override;
-    void setStatusText(const std::string& text) override;
-    void setRepetitionText(const std::string& text) override;
-    void setStartNoticeVisible(bool visible) override;
-    void setWaitNoticeVisible(bool visible) override;
-    void setPointer(fill::Pointer pointer) override;
-    void showIdle() override;
-    void showRunning() override;
-    void repaintAndProcessEvents() override;
-
-    // Handlers.
-    // Logs the start, restores the place, reads the remembered choices and shows the drive.
-    void FormCreate();
-    // Stores the place and the four choices and logs the end; runs once, when the window closes.
-    void FormClose();
-    void Spyleromen();
-    void StoppKnappClick();
-    void StasjonChange();
-    void TrackBar1Change();
+    // The notices of the choices, shown while a choice has the focus.
     void StasjonEnter();
     void StasjonExit();
     void FyllComboEnter();
@@ -80,14 +50,6 @@ public:
     void TrackBar1Exit();
     void BlockComboEnter();
     void BlockComboExit();
-    void Avslytt1Click();
-    // Opens the log file as last saved with the program the system has for it.
-    void Vislogg1Click();
-    // Opens the system information dialog, modal.
-    void Systeminformasjon1Click();
-    // Starts the updater and ends the program without the close handling: the choices of this
-    // run are not stored. A running fill is stopped and cleans up first.
-    void Direkteoppdateringfrainternett1Click();
 
 signals:
     // The window has closed, which asks the program to end.
@@ -98,12 +60,36 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The progress values a pass sets every cycle; shown when the window is next painted.
-    struct Progress {
-        std::optional<int> passBar, totalBar;
-        std::optional<QString> progressText, statusText;
-        std::optional<std::pair<int, int>> usageBar; // maximum, position
-    };
+    // MainView.
+    std::string driveText() const override;
+    int fillIndex() const override;
+    int blockIndex() const override;
+    std::string blockText(int index) const override;
+    int trackBarPosition() const override;
+    int driveIndex() const override;
+    void setDriveItems(const std::vector<DriveItem>& items) override;
+    void selectDrive(int index) override;
+    void selectFill(int index) override;
+    void selectBlock(int index) override;
+    void setTrackBarPosition(int position) override;
+    void showPassBar(int position) override;
+    void showTotalBar(int position) override;
+    void showProgressText(const std::string& text) override;
+    void showUsageBar(int maximum, int position) override;
+    void showStatusText(const std::string& text) override;
+    void setRepetitionText(const std::string& text) override;
+    void setStartNoticeVisible(bool visible) override;
+    void setWaitNoticeVisible(bool visible) override;
+    void setPointer(fill::Pointer pointer) override;
+    void showIdleButtons() override;
+    void showRunningButtons() override;
+    void repaintNow() override;
+    void processMessages() override;
+    void closeNow() override;
+    void closeLater() override;
+    void endMessageLoop() override;
+    void showSystemInformation() override;
+    frame::PlacementWindow& placement() override { return placement_; }
 
     void buildChoices(QWidget* client);
     void buildStatus(QWidget* client);
@@ -111,22 +97,10 @@ private:
     void buildPanel(QWidget* client);
     void buildNotices(QWidget* client);
     void buildMenu();
-    void fillDriveList();
-    // The item a stored "Stasjon" position and drive root select now (-1: none).
-    int storedDrive(int position, const std::string& root) const;
-    void readChoices();
-    void writeChoices();
     void connectHandlers();
-    void showProgress();
-    void progressChanged();
-    void afterRun();
 
-    fill::FillEngine engine_;
-    Progress pending_;
-    QElapsedTimer sincePaint_;
-    bool closeAfterRun_ = false;
-    bool quitAfterRun_ = false;
-    bool formClosed_ = false; // FormClose has run
+    printing::WidgetPlacement placement_;
+    MainController controller_;
 
     QGroupBox* ValgGruppe = nullptr;
     QLabel* Label1 = nullptr;

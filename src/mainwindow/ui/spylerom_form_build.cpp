@@ -5,7 +5,7 @@
 
 #include "frame/textfil.h"
 #include "gui/jpeg_image.h"
-#include "mainwindow/ui/notice_texts.h"
+#include "mainwindow/notice_texts.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -214,7 +214,8 @@ void TSpyleRomForm::buildPanel(QWidget* client) {
 
 void TSpyleRomForm::buildNotices(QWidget* client) {
     // Created in this order, so that a later notice lies on top of an earlier one.
-    const auto notice = [&](const char* name, const QStringList& lines, const QColor& background) {
+    const auto notice = [&](const char* name, const std::vector<std::string>& lines,
+                            const QColor& background) {
         auto* memo = new QPlainTextEdit(client);
         memo->setObjectName(name);
         memo->setGeometry(Panel1->geometry());
@@ -223,7 +224,10 @@ void TSpyleRomForm::buildNotices(QWidget* client) {
         memo->setFocusPolicy(Qt::NoFocus);
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        memo->setPlainText(lines.join(QLatin1Char('\n')));
+        QStringList text;
+        for (const std::string& line : lines)
+            text << QString::fromStdString(line);
+        memo->setPlainText(text.join(QLatin1Char('\n')));
         QPalette colours = memo->palette();
         colours.setColor(QPalette::Base, background);
         memo->setPalette(colours);
