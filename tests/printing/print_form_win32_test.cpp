@@ -173,7 +173,8 @@ TEST_P(Win32ZoomFromSettings, CreationReadsTheStoredZoom) {
 
 INSTANTIATE_TEST_SUITE_P(Values, Win32ZoomFromSettings,
                          ::testing::Values(StoredZoom{nullptr, 5}, StoredZoom{"0", 5}, StoredZoom{"-3", 5},
-                                           StoredZoom{"1", 1}, StoredZoom{"7", 7}, StoredZoom{"abc", 5}));
+                                           StoredZoom{"1", 1}, StoredZoom{"7", 7}, StoredZoom{"abc", 5}),
+                         [](const auto& testCase) { return "case" + std::to_string(testCase.index); });
 
 TEST_F(Win32FormTest, RotationIsReadAtCreationAndWrittenAtEveryToggle) {
     ScreenForm& form = create({{"RotatedView", "1"}});
@@ -247,7 +248,12 @@ INSTANTIATE_TEST_SUITE_P(Screens, Win32FitCommands,
                          ::testing::Values(FitCase{{1920, 1080}, false, 3, 9},
                                            FitCase{{1920, 1080}, true, 5, 6},
                                            FitCase{{800, 600}, false, 2, 3}, FitCase{{200, 150}, false, 1, 1},
-                                           FitCase{{200, 150}, true, 1, 1}));
+                                           FitCase{{200, 150}, true, 1, 1}),
+                         [](const auto& testCase) {
+                             const FitCase& c = testCase.param;
+                             return std::to_string(c.screen.cx) + "x" + std::to_string(c.screen.cy) +
+                                    (c.rotated ? "_landscape" : "_portrait");
+                         });
 
 TEST_F(Win32FormTest, ShowPreviewShowsTheWindowAndAWiderWindowCentresThePageArea) {
     ScreenForm& form = create({{"PreViewZoom", "1"}});
@@ -430,7 +436,11 @@ TEST_P(Win32PrintSetupDialog, ComesFirstUnlessTheKeyIsOneAndItsCancelEndsTheRunS
 
 INSTANTIATE_TEST_SUITE_P(Keys, Win32PrintSetupDialog,
                          ::testing::Values(DialogKey{nullptr}, DialogKey{"0"}, DialogKey{"2"},
-                                           DialogKey{"ja"}));
+                                           DialogKey{"ja"}),
+                         [](const auto& testCase) {
+                             return testCase.param.value ? "value_" + std::string(testCase.param.value)
+                                                         : std::string("absent");
+                         });
 
 // --- Print runs on the system's printer -------------------------------------------------------
 // These print, so they run only where scripts/test-win32.sh made a cups-pdf queue of its own and
