@@ -479,8 +479,25 @@ struct Seen {
 };
 Seen g_seen;
 
+// The dialog of this thread (tests of other processes under the same Wine have their own).
+HWND ownDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM result) -> BOOL {
+            wchar_t name[32] = {};
+            GetClassNameW(hwnd, name, 31);
+            if (std::wstring(name) != L"TSysInfoForm")
+                return TRUE;
+            *reinterpret_cast<HWND*>(result) = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 void CALLBACK closeDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = FindWindowW(L"TSysInfoForm", nullptr);
+    HWND dialog = ownDialog();
     if (!dialog || !IsWindowVisible(dialog))
         return;
     KillTimer(nullptr, timer);
@@ -514,6 +531,24 @@ TEST_F(SysInfoWin32Test, VisSystemInfoOpensANewModalDialogEachTime) {
         EXPECT_TRUE(IsWindowEnabled(owner)) << title;
     }
     DestroyWindow(owner);
+}
+
+// Escape, as the keyboard gives it to the focused control, ends the modal dialog.
+void CALLBACK pressEscape(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = ownDialog();
+    if (!dialog || !IsWindowVisible(dialog))
+        return;
+    KillTimer(nullptr, timer);
+    g_seen.dialog = dialog;
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+}
+
+TEST_F(SysInfoWin32Test, EscapeEndsTheModalDialog) {
+    g_seen = {};
+    SetTimer(nullptr, 0, 10, &pressEscape);
+    VisSystemInfo();
+    ASSERT_NE(g_seen.dialog, nullptr);
+    EXPECT_FALSE(IsWindow(g_seen.dialog));
 }
 
 } // namespace
