@@ -12,4 +12,11 @@ if [ -z "$dir" ]; then
     echo "no printer queue of the test's own (scripts/test-win32.sh makes one as root)"
     exit 77
 fi
-SPYLEROM_WIN32_PRINT_OUT="Z:${dir//\//\\}" exec "$wine" "$exe" --gtest_filter="$filter"
+# shellcheck source=print_queue_idle.sh
+. "$(dirname "$0")/print_queue_idle.sh"
+wait_for_idle_queue "$dir"
+status=0
+SPYLEROM_WIN32_PRINT_OUT="Z:${dir//\//\\}" "$wine" "$exe" --gtest_filter="$filter" || status=$?
+# Jobs of this test still in the queue are its own business, not the next test's.
+wait_for_idle_queue "$dir"
+exit $status
