@@ -1,6 +1,7 @@
 // The GDI surface on a memory bitmap of a page at printer resolution: the test page puts its
 // green title bar where the layout says, fonts turn counter-clockwise about the text's corner
 // and measure alike whatever their turn, and hatches leave the ground between their lines.
+#include "memory_page.h"
 #include "page_fixture.h"
 
 #include "printing/page_arithmetic.h"
@@ -20,49 +21,6 @@
 
 namespace spylerom::printing::test {
 namespace {
-
-// A white 32-bit bitmap selected into a memory device context; pixels 0x00RRGGBB, top row first.
-class MemoryPage {
-public:
-    MemoryPage(int width, int height) : width_(width), height_(height) {
-        dc_ = CreateCompatibleDC(nullptr);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<std::uint32_t*>(bits);
-        previous_ = SelectObject(dc_, bitmap_);
-        PatBlt(dc_, 0, 0, width, height, WHITENESS);
-    }
-    ~MemoryPage() {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    MemoryPage(const MemoryPage&) = delete;
-    MemoryPage& operator=(const MemoryPage&) = delete;
-
-    bool ok() const { return dc_ && bitmap_ && bits_; }
-    HDC dc() const { return dc_; }
-    std::uint32_t pixel(int x, int y) const {
-        GdiFlush();
-        return bits_[static_cast<std::size_t>(y) * width_ + x] & 0xFFFFFF;
-    }
-    int width() const { return width_; }
-    int height() const { return height_; }
-
-private:
-    int width_, height_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-    std::uint32_t* bits_ = nullptr;
-};
 
 constexpr std::uint32_t kGreenPixel = 0x008000;
 constexpr std::uint32_t kWhitePixel = 0xFFFFFF;

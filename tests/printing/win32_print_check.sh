@@ -12,10 +12,14 @@ if [ -z "$dir" ]; then
     echo "no printer queue of the test's own (scripts/test-win32.sh makes one as root)"
     exit 77
 fi
+# shellcheck source=print_queue_idle.sh
+. "$(dirname "$0")/print_queue_idle.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+wait_for_idle_queue "$dir"
 ls "$dir" | sort >"$work/before"
 SPYLEROM_WIN32_PRINT_OUT="Z:${dir//\//\\}" "$wine" "$exe" --gtest_filter='*PrintsAsOneJob*'
+wait_for_idle_queue "$dir"
 ls "$dir" | sort >"$work/after"
 mapfile -t added < <(comm -13 "$work/before" "$work/after" | grep '\.pdf$')
 if [ "${#added[@]}" -ne 1 ]; then

@@ -9,6 +9,11 @@
 #include <filesystem>
 #include <ostream>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <ostream>
+
 namespace spylerom::test {
 
 void PrintTo(const LaunchRequest& r, std::ostream* os) {
@@ -26,7 +31,7 @@ void RecordingPlatform::launch(const std::string& file, const std::string& param
 }
 
 platform::MemoryStatus RecordingPlatform::memoryStatus() const {
-    return memory ? *memory : PosixPlatform::memoryStatus();
+    return memory ? *memory : NativePlatform::memoryStatus();
 }
 
 namespace {
@@ -64,7 +69,13 @@ void SysInfoTest::TearDown() {
 }
 
 std::string SysInfoTest::programFile() {
+#ifdef _WIN32
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return platform::narrow(path);
+#else
     return std::filesystem::read_symlink("/proc/self/exe").string();
+#endif
 }
 
 } // namespace spylerom::test

@@ -3,8 +3,8 @@
 // launch request (with the log file's content at that moment) and can report a given memory.
 #pragma once
 
-#include "platform/posix/posix_platform.h"
 #include "support/env_guard.h"
+#include "support/native_platform.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,7 @@ struct LaunchRequest {
 void PrintTo(const LaunchRequest& r, std::ostream* os);
 
 // The real platform, but launching only records, and the memory may be set.
-class RecordingPlatform : public platform::PosixPlatform {
+class RecordingPlatform : public NativePlatform {
 public:
     std::vector<LaunchRequest> launches;
     std::optional<platform::MemoryStatus> memory;

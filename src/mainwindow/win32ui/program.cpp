@@ -5,6 +5,7 @@
 #include "mainwindow/program_order.h"
 #include "mainwindow/win32ui/win32_frame_ui.h"
 #include "platform/win32/win32_platform.h"
+#include "sysinfo/win32ui/sysinfo_form.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -87,6 +88,7 @@ int runProgram(const std::vector<std::string>& arguments, const ProgramHooks& ho
         frameUi.setMainWindow(&form);
         // Closing the main window ends the program, whatever other windows are open.
         form.onClosed = [] { PostQuitMessage(0); };
+        form.onSystemInformation = [](HWND) { sysinfo::VisSystemInfo(); }; // over the active window
         // The system ends the process once the message returns: the program ends before.
         form.onSessionEnd = [&] {
             if (!form.closed())

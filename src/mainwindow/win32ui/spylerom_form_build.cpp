@@ -3,6 +3,8 @@
 // pixels of the 659 x 375 client area under the menu bar at 96 DPI, scaled to the window's DPI.
 #include "mainwindow/win32ui/spylerom_form.h"
 
+#include "frame/textfil.h"
+#include "gui/win32/wic_image.h"
 #include "mainwindow/notice_texts.h"
 #include "platform/win32/win32_platform.h"
 
@@ -149,7 +151,15 @@ void TSpyleRomForm::buildPanel() {
     // Their heights follow their wrapped texts (layOutPanelTexts), the rectangles give the width.
     add(L"STATIC", "Spylerom programinformasjon.", SS_LEFT | SS_NOPREFIX | WS_CLIPSIBLINGS, Label8,
         {kPanelTextLeft, 16, kEmblem.left - kPanelSpacing, 32});
-    add(L"STATIC", "", SS_BITMAP | SS_CENTERIMAGE | WS_CLIPSIBLINGS, Image1, kEmblem);
+    const HWND image = add(L"STATIC", "", SS_BITMAP | SS_CENTERIMAGE | WS_CLIPSIBLINGS, Image1, kEmblem);
+    std::string why;
+    gui::win32::Bitmap emblem = gui::win32::loadJpegResource(L"SPYLEROM_EMBLEM", why);
+    if (!emblem) {
+        frame::WriteLog("FEIL: Kan ikke vise programmets bilde: " + why);
+    } else {
+        emblem_ = emblem.release();
+        SendMessageW(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(emblem_));
+    }
     const std::pair<int, const char*> texts[] = {
         {Label3, "Dette programmet fyller ledig plass på den disken du velger med det valgte fyllmønster. "
                  "Spylerom sletter alle spor av slettede data på disken, uten å skrive over eksisterende "

@@ -74,7 +74,8 @@ bool GdiPrinter::setupDialog(HWND owner) {
     dialog.hwndOwner = owner;
     dialog.hDevMode = devMode_;
     dialog.hDevNames = devNames_;
-    dialog.Flags = PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE;
+    dialog.Flags =
+        PD_PRINTSETUP | PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE;
     if (!PrintDlgW(&dialog)) {
         devMode_ = dialog.hDevMode; // the dialog may have replaced the blocks it was given
         devNames_ = dialog.hDevNames;
