@@ -3,11 +3,13 @@
 # checks the files, the uninstall key, the Start-menu shortcuts and the installed program's
 # --version, uninstalls silently and checks that only what the installer put down is gone: a
 # file of the user's in the program's folder and the settings under APPDATA stay.
-# Usage: installer_test.sh <wine> <setup.exe> <version>
+# Usage: installer_test.sh <wine> <setup.exe> <version> [window]
+#   window: the build made spylerom.exe, so the installer must carry it.
 set -uo pipefail
 wine=$1
 setup=$2
 version=$3
+window_program=${4:-}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
@@ -91,6 +93,9 @@ check_install() {
     grep -qa uninstall.exe <(iconv -f UTF-16LE -t UTF-8 -c "$menu_dir/Avinstaller Spylerom.lnk" 2>/dev/null;
                              cat "$menu_dir/Avinstaller Spylerom.lnk") ||
         fail "the uninstaller shortcut does not point to uninstall.exe"
+    if [ -n "$window_program" ] && [ ! -f "$dir/spylerom.exe" ]; then
+        fail "spylerom.exe was built but not installed in $dir"
+    fi
     if [ -f "$dir/spylerom.exe" ]; then
         [ -f "$menu_dir/Spylerom.lnk" ] || fail "no shortcut to spylerom.exe in $menu_dir"
     else

@@ -70,6 +70,12 @@ void WindowPlacement::maximize() {
         maximizeOnShow_ = true;
 }
 
+int WindowPlacement::showCommand() {
+    const bool maximize = maximizeOnShow_ && !IsWindowVisible(window_);
+    maximizeOnShow_ = false;
+    return maximize ? SW_SHOWMAXIMIZED : SW_SHOW;
+}
+
 int WindowPlacement::screenWidth() const {
     return GetSystemMetrics(SM_CXSCREEN);
 }

@@ -32,8 +32,9 @@ public:
     int screenWidth() const override;
     int screenHeight() const override;
 
-    // The ShowWindow command that shows the window as placed.
-    int showCommand() const { return maximizeOnShow_ ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL; }
+    // The ShowWindow command that shows the window as placed: maximized once after maximize()
+    // on a hidden window, otherwise as it stands (a window the user restored stays restored).
+    int showCommand();
 
 private:
     // The outer rectangle in normal (not maximized) state, in screen coordinates.

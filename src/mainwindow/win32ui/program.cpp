@@ -38,9 +38,11 @@ void createOtherWindows(ProgramWindows& windows) {
     const HWND owner = windows.SpyleRomForm->hwnd();
     windows.FTPform = std::make_unique<ftp::FtpWindow>(owner);
     windows.InputForm = std::make_unique<ftp::InputWindow>(owner);
+    windows.PrintForm = std::make_unique<printing::TPrintForm>();
 }
 
 void destroyWindows(ProgramWindows& windows) {
+    windows.PrintForm.reset();
     windows.InputForm.reset();
     windows.FTPform.reset();
     windows.SpyleRomForm.reset();

@@ -6,6 +6,7 @@
 #include "ftp/win32ui/ftp_window.h"
 #include "ftp/win32ui/input_window.h"
 #include "mainwindow/win32ui/spylerom_form.h"
+#include "printing/win32ui/print_form.h"
 
 #include <functional>
 #include <memory>
@@ -19,8 +20,9 @@ struct ProgramWindows {
     std::unique_ptr<TSpyleRomForm> SpyleRomForm; // the main window, created first
     // The other windows, created hidden after the main window in this order, and destroyed in
     // the reverse order before it.
-    std::unique_ptr<ftp::FtpWindow> FTPform;     // FTP transfer window
-    std::unique_ptr<ftp::InputWindow> InputForm; // input dialog (its window exists while it asks)
+    std::unique_ptr<ftp::FtpWindow> FTPform;         // FTP transfer window
+    std::unique_ptr<ftp::InputWindow> InputForm;     // input dialog (its window exists while it asks)
+    std::unique_ptr<printing::TPrintForm> PrintForm; // preview window
 };
 
 struct ProgramHooks {

@@ -131,7 +131,7 @@ void TPrintForm::buildWindow() {
         return;
     }
     preview_ = std::make_unique<GdiSurface>(own);
-    placement_ = std::make_unique<WindowPlacement>(window_);
+    placement_ = std::make_unique<gui::win32::WindowPlacement>(window_);
 }
 
 void TPrintForm::buildMenu() {

@@ -8,10 +8,10 @@
 // functions ShowPreview() and PrintPage() reach it from other windows.
 #pragma once
 
+#include "gui/win32/window_placement.h"
 #include "printing/page_state.h"
 #include "printing/win32ui/gdi_printer.h"
 #include "printing/win32ui/gdi_surface.h"
-#include "printing/win32ui/window_placement.h"
 
 #include <windows.h>
 
@@ -100,7 +100,7 @@ private:
     HWND window_ = nullptr;
     std::unique_ptr<View> view_;
     std::unique_ptr<GdiSurface> preview_;
-    std::unique_ptr<WindowPlacement> placement_;
+    std::unique_ptr<gui::win32::WindowPlacement> placement_;
     std::unique_ptr<GdiPrinter> printer_;
     std::string jobTitle_; // the title the printer keeps while DocumentTitle is empty
     std::string pendingReport_;
