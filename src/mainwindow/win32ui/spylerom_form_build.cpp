@@ -100,7 +100,9 @@ void TSpyleRomForm::build() {
 }
 
 void TSpyleRomForm::buildChoices() {
-    add(L"BUTTON", "Valg", BS_GROUPBOX, ValgGruppe, {8, 4, 297, 200});
+    // A group box paints only its frame and title; transparent, it is left out of the window's
+    // clipping of its children, so the window's own background fills the inside.
+    add(L"BUTTON", "Valg", BS_GROUPBOX, ValgGruppe, {8, 4, 297, 200}, WS_EX_TRANSPARENT);
     add(L"STATIC", "Velg stasjon: ", SS_LEFT | SS_NOPREFIX, Label1, {20, 24, 285, 38});
     add(WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, Stasjon, {20, 39, 285, 61});
     add(L"STATIC", "fyll med:", SS_LEFT | SS_NOPREFIX, Label2, {20, 67, 150, 81});
@@ -128,7 +130,7 @@ void TSpyleRomForm::buildChoices() {
 }
 
 void TSpyleRomForm::buildStatus() {
-    add(L"BUTTON", "Status", BS_GROUPBOX, GroupBox2, {8, 206, 297, 330});
+    add(L"BUTTON", "Status", BS_GROUPBOX, GroupBox2, {8, 206, 297, 330}, WS_EX_TRANSPARENT);
     add(L"STATIC", "0 % ferdig", SS_CENTER | SS_NOPREFIX, plabel, {12, 226, 293, 240});
     for (const auto& [id, designed] :
          {std::pair{int(pbar), RECT{20, 244, 285, 260}}, std::pair{int(pbar2), RECT{20, 266, 285, 282}}}) {
