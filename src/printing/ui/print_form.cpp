@@ -6,6 +6,7 @@
 #include "frame/textfil.h"
 #include "printing/page_arithmetic.h"
 #include "printing/page_layout.h"
+#include "printing/preview_settings.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -146,10 +147,7 @@ void TPrintForm::buildMenu() {
 void TPrintForm::FormCreate() {
     PageState& s = pageState();
     s.View = view_.get();
-    const std::int32_t zoom = frame::ReadSettingInteger("PreViewZoom");
-    if (zoom > 0)
-        s.Zoom = zoom;
-    s.Rotated = frame::ReadSettingBool("RotatedView");
+    ReadPreviewSettings();
     std::string extra;
     frame::RestorePlacement(placement_, kPlacementName, extra);
 }
@@ -159,7 +157,7 @@ void TPrintForm::FormShow() {
 }
 
 void TPrintForm::FormDestroy() {
-    frame::WriteSettingInteger("PreViewZoom", pageState().Zoom);
+    StorePreviewZoom();
     frame::SavePlacement(placement_, kPlacementName, "");
 }
 
@@ -259,36 +257,28 @@ void TPrintForm::Utskrift1Click() {
 }
 
 void TPrintForm::Zoomin1Click() {
-    PageState& s = pageState();
-    if (s.Zoom < INT32_MAX)
-        ++s.Zoom;
+    ZoomIn();
     layOut();
 }
 
 void TPrintForm::Zoomut1Click() {
-    PageState& s = pageState();
-    if (s.Zoom > 1)
-        --s.Zoom;
+    ZoomOut();
     layOut();
 }
 
 void TPrintForm::Helsiden1Click() {
-    PageState& s = pageState();
-    s.Zoom = std::max(1, screenSize().height() / (s.Rotated ? 210 : 297));
+    FitWholePage(screenSize().height());
     layOut();
 }
 
 void TPrintForm::Sidebredde1Click() {
-    PageState& s = pageState();
-    s.Zoom = std::max(1, screenSize().width() / (s.Rotated ? 297 : 210));
+    FitPageWidth(screenSize().width());
     layOut();
 }
 
 void TPrintForm::Roter1Click() {
-    PageState& s = pageState();
-    s.Rotated = !s.Rotated;
+    ToggleRotation();
     layOut();
-    frame::WriteSettingBool("RotatedView", s.Rotated);
 }
 
 QSize TPrintForm::screenSize() const {
@@ -333,9 +323,8 @@ void TPrintForm::PrintPage() {
     if (printRunActive_)
         return; // a second run from a handler that ran inside this one's job
     QPrinter& p = printer();
-    p.setPageOrientation(frame::ReadSettingBool("RotatedView") ? QPageLayout::Landscape
-                                                               : QPageLayout::Portrait);
-    if (frame::ReadSettingInteger("Skriver_VisDialog") != 1 && !execPrinterSetupDialog())
+    p.setPageOrientation(StoredLandscape() ? QPageLayout::Landscape : QPageLayout::Portrait);
+    if (PrinterDialogWanted() && !execPrinterSetupDialog())
         return;
     PageState& s = pageState();
     s.Rotated = p.pageLayout().orientation() == QPageLayout::Landscape;

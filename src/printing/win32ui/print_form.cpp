@@ -7,6 +7,7 @@
 #include "platform/win32/win32_platform.h"
 #include "printing/page_arithmetic.h"
 #include "printing/page_layout.h"
+#include "printing/preview_settings.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -156,10 +157,7 @@ void TPrintForm::buildMenu() {
 void TPrintForm::FormCreate() {
     PageState& s = pageState();
     s.View = view_.get();
-    const std::int32_t zoom = frame::ReadSettingInteger("PreViewZoom");
-    if (zoom > 0)
-        s.Zoom = zoom;
-    s.Rotated = frame::ReadSettingBool("RotatedView");
+    ReadPreviewSettings();
     std::string extra;
     frame::RestorePlacement(*placement_, kPlacementName, extra);
 }
@@ -169,7 +167,7 @@ void TPrintForm::FormShow() {
 }
 
 void TPrintForm::FormDestroy() {
-    frame::WriteSettingInteger("PreViewZoom", pageState().Zoom);
+    StorePreviewZoom();
     frame::SavePlacement(*placement_, kPlacementName, "");
 }
 
@@ -409,36 +407,28 @@ void TPrintForm::Utskrift1Click() {
 }
 
 void TPrintForm::Zoomin1Click() {
-    PageState& s = pageState();
-    if (s.Zoom < INT32_MAX)
-        ++s.Zoom;
+    ZoomIn();
     layOut();
 }
 
 void TPrintForm::Zoomut1Click() {
-    PageState& s = pageState();
-    if (s.Zoom > 1)
-        --s.Zoom;
+    ZoomOut();
     layOut();
 }
 
 void TPrintForm::Helsiden1Click() {
-    PageState& s = pageState();
-    s.Zoom = std::max<std::int32_t>(1, screenSize().cy / (s.Rotated ? 210 : 297));
+    FitWholePage(screenSize().cy);
     layOut();
 }
 
 void TPrintForm::Sidebredde1Click() {
-    PageState& s = pageState();
-    s.Zoom = std::max<std::int32_t>(1, screenSize().cx / (s.Rotated ? 297 : 210));
+    FitPageWidth(screenSize().cx);
     layOut();
 }
 
 void TPrintForm::Roter1Click() {
-    PageState& s = pageState();
-    s.Rotated = !s.Rotated;
+    ToggleRotation();
     layOut();
-    frame::WriteSettingBool("RotatedView", s.Rotated);
 }
 
 SIZE TPrintForm::screenSize() const {
@@ -463,9 +453,9 @@ void TPrintForm::PrintPage() {
     if (printRunActive_)
         return; // a second run from a handler that ran inside this one's job
     GdiPrinter& p = printer();
-    const bool storedLandscape = frame::ReadSettingBool("RotatedView");
+    const bool storedLandscape = StoredLandscape();
     p.setLandscape(storedLandscape);
-    if (frame::ReadSettingInteger("Skriver_VisDialog") != 1 && !execPrinterSetupDialog())
+    if (PrinterDialogWanted() && !execPrinterSetupDialog())
         return;
     PageState& s = pageState();
     s.Rotated = p.ready() ? p.landscape() : storedLandscape;
