@@ -2,6 +2,7 @@
 #include "ftp/win32ui/ftp_window.h"
 
 #include "ftp/win32ui/server_settings_window.h"
+#include "gui/win32/window_proc.h"
 #include "platform/win32/win32_platform.h"
 
 #include <commctrl.h>
@@ -70,7 +71,10 @@ FtpWindow::~FtpWindow() {
 
 LRESULT CALLBACK FtpWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<FtpWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    return self ? self->handle(message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
+    if (!self)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    return gui::win32::guardedMessage("overføringsvinduet",
+                                      [&] { return self->handle(message, wParam, lParam); });
 }
 
 LRESULT FtpWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {

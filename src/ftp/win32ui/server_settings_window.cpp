@@ -5,6 +5,7 @@
 #include "frame/settings.h"
 #include "ftp/ftp_settings.h"
 #include "ftp/kodtekst.h"
+#include "gui/win32/window_proc.h"
 #include "platform/win32/win32_platform.h"
 
 #include <cstdlib>
@@ -127,9 +128,11 @@ LRESULT CALLBACK ServerSettingsWindow::windowProc(HWND hwnd, UINT message, WPARA
     if (self && (message == WM_CLOSE || (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL))) {
         // Every way out (close box, Escape) stores first; a password a settings line could not
         // give back unchanged keeps the dialog open instead of being lost.
-        if (self->store())
-            self->done_ = true;
-        return 0;
+        return gui::win32::guardedMessage("serveroppsettet", [&] {
+            if (self->store())
+                self->done_ = true;
+            return LRESULT{0};
+        });
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }

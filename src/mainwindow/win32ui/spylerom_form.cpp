@@ -2,6 +2,7 @@
 // controls' messages to the controller, and shows the choices' notices on focus.
 #include "mainwindow/win32ui/spylerom_form.h"
 
+#include "gui/win32/window_proc.h"
 #include "platform/win32/win32_platform.h"
 
 #include <commctrl.h>
@@ -113,7 +114,9 @@ bool TSpyleRomForm::translate(MSG& msg) {
 
 LRESULT CALLBACK TSpyleRomForm::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<TSpyleRomForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    return self ? self->handle(message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
+    if (!self)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    return gui::win32::guardedMessage("hovedvinduet", [&] { return self->handle(message, wParam, lParam); });
 }
 
 LRESULT CALLBACK TSpyleRomForm::choiceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,

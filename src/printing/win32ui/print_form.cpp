@@ -4,6 +4,7 @@
 #include "frame/placement.h"
 #include "frame/settings.h"
 #include "frame/textfil.h"
+#include "gui/win32/window_proc.h"
 #include "platform/win32/win32_platform.h"
 #include "printing/page_arithmetic.h"
 #include "printing/page_layout.h"
@@ -174,41 +175,25 @@ void TPrintForm::FormDestroy() {
 // --- Messages -----------------------------------------------------------------------------
 
 LRESULT CALLBACK TPrintForm::formProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-        SetWindowLongPtrW(
-            hwnd, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    auto* self = reinterpret_cast<TPrintForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self && self->window_ == hwnd) {
-        try {
-            return self->formMessage(message, wParam, lParam);
-        } catch (const std::exception& e) {
-            frame::WriteLog(std::string("FEIL: ") + e.what());
-        } catch (...) {
-            frame::WriteLog("FEIL: ukjent feil i forhåndsvisningen");
-        }
-        return 0;
-    }
+    auto* self = gui::win32::ownerOf<TPrintForm>(hwnd, message, lParam);
+    if (self && self->window_ == hwnd)
+        return gui::win32::guardedMessage("forhåndsvisningen",
+                                          [&] { return self->formMessage(message, wParam, lParam); });
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK TPrintForm::pageAreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-        SetWindowLongPtrW(
-            hwnd, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    auto* self = reinterpret_cast<TPrintForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = gui::win32::ownerOf<TPrintForm>(hwnd, message, lParam);
     if (self && self->PaintBox == hwnd) {
-        try {
-            return self->pageAreaMessage(message, wParam, lParam);
-        } catch (const std::exception& e) {
-            frame::WriteLog(std::string("FEIL: ") + e.what());
-        } catch (...) {
-            frame::WriteLog("FEIL: ukjent feil i forhåndsvisningen");
-        }
-        if (message == WM_PAINT)
+        bool handled = false;
+        const LRESULT result = gui::win32::guardedMessage("forhåndsvisningen", [&] {
+            const LRESULT r = self->pageAreaMessage(message, wParam, lParam);
+            handled = true;
+            return r;
+        });
+        if (!handled && message == WM_PAINT)
             ValidateRect(hwnd, nullptr); // else the paint comes back at once, for ever
-        return 0;
+        return result;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }

@@ -6,6 +6,7 @@
 #include "frame/launch.h"
 #include "frame/textfil.h"
 #include "gui/win32/wic_image.h"
+#include "gui/win32/window_proc.h"
 #include "platform/win32/win32_platform.h"
 #include "printing/page_state.h"
 #include "printing/test_page.h"
@@ -712,48 +713,26 @@ LRESULT TSysInfoForm::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 }
 
 LRESULT CALLBACK TSysInfoForm::formProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE)
-        SetWindowLongPtrW(
-            hwnd, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    auto* self = reinterpret_cast<TSysInfoForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = gui::win32::ownerOf<TSysInfoForm>(hwnd, msg, lParam);
     if (msg == WM_NCDESTROY && self) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        gui::win32::forgetOwner(hwnd);
         if (self->window_ == hwnd)
             self->window_ = nullptr;
         self = nullptr;
     }
-    if (self && self->window_ == hwnd) {
-        try {
-            return self->message(hwnd, msg, wParam, lParam);
-        } catch (const std::exception& e) {
-            frame::WriteLog(std::string("FEIL: ") + e.what());
-        } catch (...) {
-            frame::WriteLog("FEIL: ukjent feil i systeminformasjonen");
-        }
-        return 0;
-    }
+    if (self && self->window_ == hwnd)
+        return gui::win32::guardedMessage("systeminformasjonen",
+                                          [&] { return self->message(hwnd, msg, wParam, lParam); });
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK TSysInfoForm::panelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE)
-        SetWindowLongPtrW(
-            hwnd, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    auto* self = reinterpret_cast<TSysInfoForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = gui::win32::ownerOf<TSysInfoForm>(hwnd, msg, lParam);
     if (msg == WM_NCDESTROY)
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    if (self && self->window_ && msg != WM_NCDESTROY) {
-        try {
-            return self->message(hwnd, msg, wParam, lParam);
-        } catch (const std::exception& e) {
-            frame::WriteLog(std::string("FEIL: ") + e.what());
-        } catch (...) {
-            frame::WriteLog("FEIL: ukjent feil i systeminformasjonen");
-        }
-        return 0;
-    }
+        gui::win32::forgetOwner(hwnd);
+    if (self && self->window_ && msg != WM_NCDESTROY)
+        return gui::win32::guardedMessage("systeminformasjonen",
+                                          [&] { return self->message(hwnd, msg, wParam, lParam); });
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
