@@ -9,6 +9,7 @@
 #include "ftp/ftp_settings.h"
 #include "ftp/ftp_test_server.h"
 #include "ftp/kodtekst.h"
+#include "support/win32_window_test.h"
 
 #include <gtest/gtest.h>
 
@@ -25,11 +26,7 @@ using test::FtpTestServer;
 using test::readText;
 using test::writeText;
 
-std::string windowText(HWND hwnd) {
-    wchar_t text[256] = {};
-    GetWindowTextW(hwnd, text, 255);
-    return utf16ToUtf8(std::u16string(text, text + wcslen(text)));
-}
+using spylerom::test::windowText;
 
 class FtpWindowTest : public ::testing::Test {
 protected:

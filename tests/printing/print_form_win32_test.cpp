@@ -12,6 +12,7 @@
 #include "printing/recording_surface.h"
 #include "printing/test_page.h"
 #include "printing/win32ui/print_form.h"
+#include "support/win32_window_test.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -52,18 +53,10 @@ protected:
     }
 };
 
-void pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
+using spylerom::test::windowText;
 
-std::string windowText(HWND hwnd) {
-    wchar_t text[256] = {};
-    GetWindowTextW(hwnd, text, 255);
-    return platform::narrow(text);
+void pump() {
+    spylerom::test::pumpMessages();
 }
 
 // The menu's items as "id=text", "-" for a separator and "popup=text" for a submenu.

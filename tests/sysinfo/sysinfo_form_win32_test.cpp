@@ -13,6 +13,7 @@
 #include "printing/page_state.h"
 #include "printing/test_page.h"
 #include "printing/win32ui/print_form.h"
+#include "support/win32_window_test.h"
 #include "sysinfo/build_facts.h"
 #include "sysinfo/shell_toggles.h"
 #include "sysinfo/sysinfo_fixture.h"
@@ -77,18 +78,10 @@ protected:
     }
 };
 
-void pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
+using spylerom::test::windowText;
 
-std::string windowText(HWND hwnd) {
-    wchar_t text[1024] = {};
-    GetWindowTextW(hwnd, text, 1023);
-    return platform::narrow(text);
+void pump() {
+    spylerom::test::pumpMessages();
 }
 
 // A click of the left button on a control, as the mouse gives it.
