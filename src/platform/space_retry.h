@@ -41,6 +41,15 @@ public:
         return Next::GiveUp;
     }
 
+    // What the file system says is free, asked right after the flush that a refusal brought:
+    // the piece shrinks to it (whole blocks, at least one), so the last free blocks are taken
+    // in a write or two instead of a halving at a time, each refusal of which costs the file
+    // system a wait. It never grows a piece; when the count was too hopeful the halvings follow.
+    void fit(unsigned long long freeBytes) {
+        if (freeBytes < piece_)
+            piece_ = std::max(block_, static_cast<std::size_t>(freeBytes) / block_ * block_);
+    }
+
     // Starts over with other pieces (the buffered tail after direct ones were refused).
     void restart(std::size_t piece, std::size_t block) {
         block_ = std::max<std::size_t>(block, 1);

@@ -2,6 +2,7 @@
 // it does not, the same bytes either way, and a full disk taken to its last block.
 #include "fill/aligned_buffer.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/space_retry.h"
 #include "support/native_platform.h"
 #include "support/loop_image.h"
 #include "support/temp_dir.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <sys/mman.h>
 #include <sys/statvfs.h>
@@ -210,6 +212,62 @@ INSTANTIATE_TEST_SUITE_P(FileSystems, DirectWritesOn,
                                            VolumeCase{"tmpfs", "tmpfs", VolumeCase::EitherWay},
                                            VolumeCase{"exfat_fuse", "exfat-fuse", VolumeCase::EitherWay}),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// The retry policy against a disk that takes a write whole or refuses it (as ext4 does a direct
+// one), with the free count it reports after a flush: true, too hopeful, too low, or unknown.
+struct RetryCase {
+    const char* name;
+    std::uint64_t freeBytes;
+    std::function<unsigned long long(std::uint64_t)> reported; // from the true free count
+    int mostRefusals;
+};
+
+void PrintTo(const RetryCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SpaceRetryPolicy : public ::testing::TestWithParam<RetryCase> {};
+
+TEST_P(SpaceRetryPolicy, TakesEveryFreeBlockOfAFullDisk) {
+    constexpr std::size_t kBlock = 4096;
+    constexpr std::size_t kPiece = 4u << 20;
+    std::uint64_t free = GetParam().freeBytes;
+    SpaceRetry retry(kPiece, kBlock);
+    std::size_t total = 0;
+    int refusals = 0;
+    for (int attempts = 0; total < kPiece && attempts < 2000; ++attempts) {
+        const std::size_t length = std::min(retry.piece(), kPiece - total);
+        if (length <= free) {
+            free -= length;
+            total += length;
+            retry.took();
+            continue;
+        }
+        ++refusals;
+        const SpaceRetry::Next next = retry.refused();
+        if (next == SpaceRetry::Next::GiveUp)
+            break;
+        if (next == SpaceRetry::Next::FlushAndRetry)
+            retry.fit(GetParam().reported(free));
+    }
+    EXPECT_LT(free, kBlock) << "blocks left untaken";
+    EXPECT_EQ(total, GetParam().freeBytes / kBlock * kBlock);
+    EXPECT_LE(refusals, GetParam().mostRefusals);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, SpaceRetryPolicy,
+    ::testing::Values(
+        // A true count takes the rest in one write: one refusal before it, one after, and the
+        // last block tried once more after a flush.
+        RetryCase{"true_count", (1400u << 10) + 300, [](std::uint64_t f) { return f; }, 3},
+        RetryCase{"true_count_nothing_free", 100, [](std::uint64_t f) { return f; }, 2},
+        // Too low: one block at a time, but every block all the same.
+        RetryCase{"low_count", 1400u << 10, [](std::uint64_t) { return 0ull; }, 3},
+        // Too hopeful, or no count at all: the halvings, as many as without a count.
+        RetryCase{"hopeful_count", 1400u << 10, [](std::uint64_t f) { return f + (1u << 20); }, 19},
+        RetryCase{"unknown_count", 1400u << 10, [](std::uint64_t) { return ~0ull; }, 19}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 struct FullCase {
     const char* name;

@@ -63,6 +63,16 @@ std::size_t fileSystemBlock(int fd) {
     return kPage;
 }
 
+// Bytes the file system says this process may still take on fd's volume: root may take the
+// blocks kept for it as well. Unknown counts as plenty, which leaves the piece as it is.
+unsigned long long freeBytesOf(int fd) {
+    struct statvfs vfs {};
+    if (fstatvfs(fd, &vfs) != 0)
+        return ~0ull;
+    const unsigned long long blocks = geteuid() == 0 ? vfs.f_bfree : vfs.f_bavail;
+    return blocks * vfs.f_frsize;
+}
+
 bool setDirectFlag(int fd, bool on) {
     const int flags = fcntl(fd, F_GETFL);
     if (flags < 0)
@@ -142,6 +152,7 @@ private:
         switch (retry.refused()) {
         case SpaceRetry::Next::FlushAndRetry:
             fsync(fd_);
+            retry.fit(freeBytesOf(fd_));
             return true;
         case SpaceRetry::Next::Retry:
             return true;

@@ -24,8 +24,9 @@ struct VolumeGeometry {
     std::size_t cluster = 0;
 };
 
-// The sector and cluster size of the volume that holds the open file; zeros when unknown.
-VolumeGeometry geometryOf(HANDLE file) {
+// The root of the volume that holds the open file (a drive letter's root or a mounted folder);
+// empty when unknown.
+std::vector<wchar_t> volumeRootOf(HANDLE file) {
     std::vector<wchar_t> path(MAX_PATH + 1);
     DWORD length = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), 0);
     if (length >= path.size()) {
@@ -37,10 +38,27 @@ VolumeGeometry geometryOf(HANDLE file) {
     std::vector<wchar_t> root(path.size() + 1);
     if (!GetVolumePathNameW(path.data(), root.data(), static_cast<DWORD>(root.size())))
         return {};
+    return root;
+}
+
+// The sector and cluster size of the volume that holds the open file; zeros when unknown.
+VolumeGeometry geometryOf(HANDLE file) {
+    const std::vector<wchar_t> root = volumeRootOf(file);
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-    if (!GetDiskFreeSpaceW(root.data(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
+    if (root.empty() ||
+        !GetDiskFreeSpaceW(root.data(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
         return {};
     return {bytesPerSector, static_cast<std::size_t>(sectorsPerCluster) * bytesPerSector};
+}
+
+// Bytes the volume says this user may still take (quotas included); unknown counts as plenty,
+// which leaves a piece as it is.
+unsigned long long freeBytesOf(HANDLE file) {
+    const std::vector<wchar_t> root = volumeRootOf(file);
+    ULARGE_INTEGER toCaller{};
+    if (root.empty() || !GetDiskFreeSpaceExW(root.data(), &toCaller, nullptr, nullptr))
+        return ~0ull;
+    return toCaller.QuadPart;
 }
 
 bool isPowerOfTwo(std::size_t value) {
@@ -148,6 +166,7 @@ private:
         switch (retry.refused()) {
         case SpaceRetry::Next::FlushAndRetry:
             FlushFileBuffers(file_);
+            retry.fit(freeBytesOf(file_));
             return true;
         case SpaceRetry::Next::Retry:
             return true;
