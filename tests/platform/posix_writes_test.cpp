@@ -3,8 +3,8 @@
 #include "fill/aligned_buffer.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/space_retry.h"
-#include "support/native_platform.h"
 #include "support/loop_image.h"
+#include "support/native_platform.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
