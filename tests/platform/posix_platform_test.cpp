@@ -79,6 +79,17 @@ TEST(Drives, MountTableGivesLetteredVolumes) {
     EXPECT_EQ(drives[1].itemText, "D: [" + a + "]");
     EXPECT_EQ(drives[2].letter, 'E');
     EXPECT_EQ(drives[2].root, b + "/");
+    EXPECT_EQ(drives[2].fileSystem, "ext4");
+
+    // The lookups of a drive's root skip the devices' labels and types, and letter alike.
+    const auto roots =
+        PosixPlatform::drivesFromMountInfo(dir.file("mountinfo"), PosixPlatform::DriveFacts::RootsOnly);
+    ASSERT_EQ(roots.size(), drives.size());
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+        EXPECT_EQ(roots[i].letter, drives[i].letter);
+        EXPECT_EQ(roots[i].root, drives[i].root);
+        EXPECT_EQ(roots[i].itemText, drives[i].itemText);
+    }
 }
 
 TEST(Drives, MappedLetterAndPathLookup) {

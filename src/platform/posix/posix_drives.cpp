@@ -65,7 +65,8 @@ struct TableDeleter {
 
 } // namespace
 
-std::vector<Drive> PosixPlatform::drivesFromMountInfo(const std::string& mountInfoPath) {
+std::vector<Drive> PosixPlatform::drivesFromMountInfo(const std::string& mountInfoPath, DriveFacts facts) {
+    const bool details = facts == DriveFacts::All;
     std::vector<Drive> found;
     Drive root;
     root.letter = 'C';
@@ -86,8 +87,11 @@ std::vector<Drive> PosixPlatform::drivesFromMountInfo(const std::string& mountIn
                 continue;
             const std::string mountPoint = target;
             if (mountPoint == "/") {
-                root.label = volumeLabel(source);
-                root.fileSystem = volumeTypeOf(MountFacts{-1, mountPoint, source ? source : "", type, {}});
+                if (details) {
+                    root.label = volumeLabel(source);
+                    root.fileSystem =
+                        volumeTypeOf(MountFacts{-1, mountPoint, source ? source : "", type, {}});
+                }
                 continue;
             }
             const bool network = isNetworkType(type);
@@ -103,14 +107,16 @@ std::vector<Drive> PosixPlatform::drivesFromMountInfo(const std::string& mountIn
             drive.type = network ? DriveType::Remote : isCdType(type) ? DriveType::CdRom : DriveType::Fixed;
             if (network)
                 drive.remotePath = source ? source : "";
-            else
+            else if (details)
                 drive.label = volumeLabel(source);
-            // A FUSE driver's volume (ntfs-3g, exfat-fuse: "fuseblk" on the device) is a disk
-            // like any other; its type is the one on the device.
-            MountFacts facts;
-            facts.type = type;
-            facts.source = source ? source : "";
-            drive.fileSystem = volumeTypeOf(facts);
+            if (details) {
+                // A FUSE driver's volume (ntfs-3g, exfat-fuse: "fuseblk" on the device) is a disk
+                // like any other; its type is the one on the device.
+                MountFacts mount;
+                mount.type = type;
+                mount.source = source ? source : "";
+                drive.fileSystem = volumeTypeOf(mount);
+            }
             found.push_back(std::move(drive));
         }
         mnt_free_iter(iter);
@@ -131,7 +137,11 @@ std::vector<Drive> PosixPlatform::drivesFromMountInfo(const std::string& mountIn
 }
 
 std::vector<Drive> PosixPlatform::drives() const {
-    std::vector<Drive> drives = drivesFromMountInfo("/proc/self/mountinfo");
+    return drives(DriveFacts::All);
+}
+
+std::vector<Drive> PosixPlatform::drives(DriveFacts facts) const {
+    std::vector<Drive> drives = drivesFromMountInfo("/proc/self/mountinfo", facts);
     for (const auto& [letter, mapped] : mappedDrives_) {
         // The mapped letter replaces both a drive of that letter and the mount's own letter.
         std::erase_if(drives, [&](const Drive& d) { return d.letter == letter || d.root == mapped; });
@@ -151,7 +161,7 @@ std::vector<Drive> PosixPlatform::drives() const {
 std::string PosixPlatform::driveRoot(char letter) const {
     if (auto it = mappedDrives_.find(letter); it != mappedDrives_.end())
         return it->second;
-    for (const auto& drive : drives())
+    for (const auto& drive : drives(DriveFacts::RootsOnly))
         if (drive.letter == letter)
             return drive.root;
     return {};
@@ -164,7 +174,7 @@ std::string PosixPlatform::driveRootOfItem(const std::string& itemText) const {
                    ? std::string()
                    : driveRoot(static_cast<char>(std::toupper(static_cast<unsigned char>(itemText.front()))));
     const std::string root = withTrailingSeparator(itemText.substr(open + 2, itemText.size() - open - 3));
-    for (const auto& drive : drives())
+    for (const auto& drive : drives(DriveFacts::RootsOnly))
         if (drive.root == root)
             return root;
     return {}; // no longer mounted: its folder now belongs to another disk
@@ -177,7 +187,7 @@ char PosixPlatform::driveOfPath(const std::string& path) const {
     const std::string full = withTrailingSeparator(resolved);
     char best = 0;
     std::size_t bestLength = 0;
-    for (const auto& drive : drives()) {
+    for (const auto& drive : drives(DriveFacts::RootsOnly)) {
         char rootResolved[PATH_MAX] = {};
         const std::string rootPath =
             realpath(drive.root.c_str(), rootResolved) ? withTrailingSeparator(rootResolved) : drive.root;

@@ -67,6 +67,9 @@ public:
     std::string fullPath(const std::string& path) const override;
 
     std::vector<Drive> drives() const override;
+    // Labels and file-system types ask the devices; finding a drive's root needs neither.
+    enum class DriveFacts { All, RootsOnly };
+    std::vector<Drive> drives(DriveFacts facts) const;
     std::string driveRoot(char letter) const override;
     std::string driveRootOfItem(const std::string& itemText) const override;
     char driveOfPath(const std::string& path) const override;
@@ -139,7 +142,8 @@ public:
 
     // The mounted file systems that count as drives, lettered: "/" is C:, the others D:, E:, ...
     // in the order of their mount points. mountInfoPath is read with libmount.
-    static std::vector<Drive> drivesFromMountInfo(const std::string& mountInfoPath);
+    static std::vector<Drive> drivesFromMountInfo(const std::string& mountInfoPath,
+                                                  DriveFacts facts = DriveFacts::All);
 
 private:
     std::optional<DirectFile> directFile(int fd) const;
