@@ -316,7 +316,14 @@ bool IniDocument::flush(platform::Error& err) const {
         err = platform::Error{platform::kErrorAccessDenied, "filen er skrivebeskyttet"};
         return false;
     }
-    return sys().replaceFile(path_, fileBytes(), err);
+    const std::string bytes = fileBytes();
+    // The frame saves after each of its steps; a save that would write what the file holds
+    // already is left out, as each one costs the disk a flush.
+    std::string current;
+    platform::Error readError;
+    if (sys().readFile(path_, current, readError) && current == bytes)
+        return true;
+    return sys().replaceFile(path_, bytes, err);
 }
 
 } // namespace spylerom::frame

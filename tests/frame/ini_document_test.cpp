@@ -161,6 +161,23 @@ TEST_F(IniDocumentTest, FlushRefusesAReadOnlyFileAndLeavesItsBytes) {
     EXPECT_EQ(readText(path()), "; keep me\r\n[S]\r\nk=1\r\n");
 }
 
+TEST_F(IniDocumentTest, AFlushThatChangesNothingLeavesTheFileInPlace) {
+    writeText(path(), "[S]\r\nk=1\r\n\r\n");
+    struct stat before {};
+    ASSERT_EQ(stat(path().c_str(), &before), 0);
+    IniDocument doc(path());
+    doc.set("S", "k", "1");
+    platform::Error err;
+    ASSERT_TRUE(doc.flush(err)) << err.message;
+    struct stat after {};
+    ASSERT_EQ(stat(path().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "rewritten although nothing changed";
+
+    doc.set("S", "k", "2");
+    ASSERT_TRUE(doc.flush(err)) << err.message;
+    EXPECT_EQ(readText(path()), "[S]\r\nk=2\r\n\r\n");
+}
+
 // A file that exists but cannot be read, as a locked or unreadable file would be.
 class UnreadablePlatform : public platform::PosixPlatform {
 public:
