@@ -38,6 +38,8 @@ const char* nameOf(RandomKernel kernel) {
         return "SSE4.1";
     case RandomKernel::Avx2:
         return "AVX2";
+    case RandomKernel::Avx512:
+        return "AVX-512";
     }
     return "?";
 }
@@ -57,8 +59,8 @@ int main(int argc, char** argv) {
     });
     std::printf("%-34s %10.2f %8.2f\n", "memset (peer)", peer / gib, 1.0);
     std::uint32_t state = 12345;
-    for (const RandomKernel kernel :
-         {RandomKernel::Reference, RandomKernel::Portable, RandomKernel::Sse41, RandomKernel::Avx2}) {
+    for (const RandomKernel kernel : {RandomKernel::Reference, RandomKernel::Portable, RandomKernel::Sse41,
+                                      RandomKernel::Avx2, RandomKernel::Avx512}) {
         if (!spylerom::fill::RandomKernelAvailable(kernel))
             continue;
         const double speed = measure(buffer, seconds, [&](std::uint8_t* out, std::size_t n) {

@@ -161,16 +161,68 @@ __attribute__((target("avx2"))) std::uint32_t fillAvx2(std::uint32_t state, std:
     const __m256i increment = _mm256_set1_epi32(static_cast<int>(jump.increment));
     std::size_t i = 0;
     for (; i + kStep <= count; i += kStep) {
+        // Both loops unrolled, so the lanes stay in registers instead of going through the
+        // stack each round (which made the kernel 40 % slower).
+#pragma GCC unroll 2
         for (std::size_t g = 0; g < 2; ++g) {
             const __m256i ab = _mm256_packus_epi32(bytesOf(x[4 * g]), bytesOf(x[4 * g + 1]));
             const __m256i cd = _mm256_packus_epi32(bytesOf(x[4 * g + 2]), bytesOf(x[4 * g + 3]));
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + g * kGroup),
                                 _mm256_packus_epi16(ab, cd));
         }
+#pragma GCC unroll 8
         for (auto& lane : x)
             lane = advance(lane, multiplier, increment);
     }
     return fillSse41(AdvanceSeed(state, i), out + i, count - i);
+}
+
+#define SPYLEROM_AVX512_KERNEL 1
+
+// With AVX-512 the borrow is a mask (unsigned compares are native) and one vector holds 16
+// lanes; the layout is the AVX2 one across four 128-bit halves: vector v, lane e holds the seed
+// of byte 16 * (e / 4) + 4v + e % 4 of each 64.
+// (The zero-masked shifts with every lane kept are the plain shifts; GCC 12 warns of an
+// uninitialised value inside the plain ones.)
+__attribute__((target("avx512f,avx512bw"))) inline __m512i bytesOf(__m512i x) {
+    constexpr __mmask16 kAll = 0xFFFF;
+    const __m512i low = _mm512_maskz_slli_epi32(kAll, x, 8);
+    const __mmask16 borrow = _mm512_cmplt_epu32_mask(low, x);
+    const __m512i high = _mm512_maskz_srli_epi32(kAll, x, 24);
+    return _mm512_mask_sub_epi32(high, borrow, high, _mm512_set1_epi32(1));
+}
+
+__attribute__((target("avx512f,avx512bw"))) std::uint32_t fillAvx512(std::uint32_t state, std::uint8_t* out,
+                                                                     std::size_t count) {
+    constexpr std::size_t kGroup = 64;
+    constexpr std::size_t kStep = 2 * kGroup;
+    if (count < 2 * kStep)
+        return fillAvx2(state, out, count);
+    std::uint32_t seeds[kStep];
+    firstSeeds(state, seeds);
+    alignas(64) std::uint32_t lanes[8][16];
+    for (std::size_t v = 0; v < 8; ++v)
+        for (std::size_t e = 0; e < 16; ++e)
+            lanes[v][e] = seeds[(v / 4) * kGroup + 16 * (e / 4) + 4 * (v % 4) + e % 4];
+    __m512i x[8];
+    for (std::size_t v = 0; v < 8; ++v)
+        x[v] = _mm512_load_si512(lanes[v]);
+    constexpr Jump jump = jumpOf(kStep);
+    const __m512i multiplier = _mm512_set1_epi32(static_cast<int>(jump.multiplier));
+    const __m512i increment = _mm512_set1_epi32(static_cast<int>(jump.increment));
+    std::size_t i = 0;
+    for (; i + kStep <= count; i += kStep) {
+#pragma GCC unroll 2
+        for (std::size_t g = 0; g < 2; ++g) {
+            const __m512i ab = _mm512_packus_epi32(bytesOf(x[4 * g]), bytesOf(x[4 * g + 1]));
+            const __m512i cd = _mm512_packus_epi32(bytesOf(x[4 * g + 2]), bytesOf(x[4 * g + 3]));
+            _mm512_storeu_si512(out + i + g * kGroup, _mm512_packus_epi16(ab, cd));
+        }
+#pragma GCC unroll 8
+        for (auto& lane : x)
+            lane = _mm512_add_epi32(_mm512_mullo_epi32(lane, multiplier), increment);
+    }
+    return fillAvx2(AdvanceSeed(state, i), out + i, count - i);
 }
 #endif // _WIN32
 
@@ -179,6 +231,10 @@ __attribute__((target("avx2"))) std::uint32_t fillAvx2(std::uint32_t state, std:
 RandomKernel detectBestKernel() {
 #ifdef SPYLEROM_X86_KERNELS
     __builtin_cpu_init();
+#ifdef SPYLEROM_AVX512_KERNEL
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
+        return RandomKernel::Avx512;
+#endif
 #ifdef SPYLEROM_AVX2_KERNEL
     if (__builtin_cpu_supports("avx2"))
         return RandomKernel::Avx2;
@@ -197,9 +253,10 @@ bool RandomKernelAvailable(RandomKernel kernel) {
     case RandomKernel::Portable:
         return true;
     case RandomKernel::Sse41:
-        return BestRandomKernel() == RandomKernel::Sse41 || BestRandomKernel() == RandomKernel::Avx2;
     case RandomKernel::Avx2:
-        return BestRandomKernel() == RandomKernel::Avx2;
+    case RandomKernel::Avx512:
+        // Each kernel falls back on the one before it, so a better one implies those below.
+        return static_cast<int>(BestRandomKernel()) >= static_cast<int>(kernel);
     }
     return false;
 }
@@ -212,6 +269,10 @@ RandomKernel BestRandomKernel() {
 std::uint32_t FillRandomWith(RandomKernel kernel, std::uint32_t state, std::uint8_t* out, std::size_t count) {
     switch (kernel) {
 #ifdef SPYLEROM_X86_KERNELS
+#ifdef SPYLEROM_AVX512_KERNEL
+    case RandomKernel::Avx512:
+        return fillAvx512(state, out, count);
+#endif
 #ifdef SPYLEROM_AVX2_KERNEL
     case RandomKernel::Avx2:
         return fillAvx2(state, out, count);

@@ -1,6 +1,7 @@
 // The random fill pattern: a 32-bit linear congruential generator, seed * 134775813 + 1, whose
-// byte is (seed * 255) >> 32, so 0..254. Fast kernels (SSE4.1, AVX2, chosen at run time) give
-// exactly the bytes of the one-at-a-time generator; which pieces to fill is the caller's.
+// byte is (seed * 255) >> 32, so 0..254. Fast kernels (SSE4.1, AVX2, AVX-512, chosen at run
+// time) give exactly the bytes of the one-at-a-time generator; which pieces to fill is the
+// caller's.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +29,8 @@ void FillRandom();
 void FillRandomPrefix(std::size_t count);
 
 // The kernels one by one, for the tests that hold them to the reference and the benchmark.
-enum class RandomKernel { Reference, Portable, Sse41, Avx2 };
+// In order: where a kernel runs, the ones before it run too.
+enum class RandomKernel { Reference, Portable, Sse41, Avx2, Avx512 };
 // Whether this processor runs the kernel (Reference and Portable run everywhere).
 bool RandomKernelAvailable(RandomKernel kernel);
 // The kernel FillRandomContinue uses on this processor.

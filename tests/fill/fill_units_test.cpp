@@ -68,8 +68,9 @@ TEST_P(RandomKernelTest, GivesTheSerialGeneratorsBytesAndEndState) {
     std::uint32_t mix = 0x9E3779B9u;
     for (int i = 0; i < 40; ++i)
         seeds.push_back(mix = mix * 2654435761u + 0x6D2B79F5u);
-    std::vector<std::size_t> counts = {0,  1,  2,  3,   15,  16,  17,  31,  32, 33,
-                                       63, 64, 65, 127, 128, 129, 191, 255, 257};
+    std::vector<std::size_t> counts = {0,   1,   2,   3,   15,  16,  17,  31,  32,  33,
+                                       63,  64,  65,  127, 128, 129, 191, 255, 256, 257,
+                                       383, 384, 385, 511, 512, 513, 639, 640, 641};
     for (std::size_t count = 300; count < 5000; count += 487)
         counts.push_back(count);
     counts.push_back(65537);
@@ -111,13 +112,15 @@ std::string kernelName(const ::testing::TestParamInfo<RandomKernel>& info) {
         return "Sse41";
     case RandomKernel::Avx2:
         return "Avx2";
+    case RandomKernel::Avx512:
+        return "Avx512";
     }
     return "Unknown";
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, RandomKernelTest,
                          ::testing::Values(RandomKernel::Reference, RandomKernel::Portable,
-                                           RandomKernel::Sse41, RandomKernel::Avx2),
+                                           RandomKernel::Sse41, RandomKernel::Avx2, RandomKernel::Avx512),
                          kernelName);
 
 TEST(FillRandom, ABlockSplitOverPiecesContinuesExactly) {
