@@ -6,7 +6,7 @@
 # Usage (as root): bench/fill_vs_peers.sh [RUNS]   (build first: scripts/build.sh build)
 # Prints MiB/s (median of RUNS), the ratio to each case's peer and its target, the CLI's peak
 # memory and how far the page cache ("Cached" in /proc/meminfo, less the images' own pages)
-# grew during each pass.
+# grew during a pass (watched in one extra run of each case, untimed).
 # Exits 1 when a target is missed. scrub is installed (Debian package scrub) when missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -73,13 +73,15 @@ fill_pages_kib() {
         true # a file the fill deleted meanwhile
 }
 
-# Runs one fill (the command in "$@", its files under folder $1) and records, in $work/last:
+# Runs one fill (the command in "$@", its files under folder $2) and records, in $work/last:
 # seconds (the fill and the file system's sync, as the CLI syncs its own), peak KiB of the
 # process, the growth of Cached in KiB while it ran, and the peak KiB of the fill's own files in
-# the page cache. Its files are deleted after.
+# the page cache. $1 is "timed" or "watched": the page cache is watched (by sampling every
+# 50 ms, which takes CPU time of its own) only in watched runs, whose seconds are not counted.
+# Its files are deleted after.
 measure() {
-    local folder=$1 t0 t1 before peak pages=0 kib pid
-    shift
+    local mode=$1 folder=$2 t0 t1 before peak pages=0 kib pid
+    shift 2
     sync
     before=$(cached_kib)
     peak=$before
@@ -87,7 +89,7 @@ measure() {
     /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>&1 &
     pid=$!
     running=$pid
-    while kill -0 "$pid" 2>/dev/null; do
+    while [ "$mode" = watched ] && kill -0 "$pid" 2>/dev/null; do
         kib=$(cached_kib)
         ((kib > peak)) && peak=$kib
         kib=$(fill_pages_kib "$folder")
@@ -131,17 +133,20 @@ ext4_mib=$(free_mib "$ext4")
 exfat_mib=$(free_mib "$exfat")
 printf 'ext4: 1 GiB image, %.0f MiB free; exFAT (exfat-fuse): 256 MiB image, %.0f MiB free\n' \
     "$ext4_mib" "$exfat_mib"
-printf '%s runs each, alternating (median); %s, %s cores\n\n' "$runs" \
+printf '%s timed runs each, alternating (median), and one watched for the page cache; %s, %s cores\n\n' "$runs" \
     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')" "$(nproc)"
 
 declare -A seconds peak_kib cache_kib pages_kib
-for ((r = 0; r < runs; r++)); do
+# The timed runs, then one watched run of each case for the page cache.
+for ((r = 0; r <= runs; r++)); do
+    mode=timed
+    ((r == runs)) && mode=watched
     for i in "${!names[@]}"; do
         # shellcheck disable=SC2086 # the command is split into words on purpose
-        measure "${folders[$i]}" ${commands[$i]}
+        measure $mode "${folders[$i]}" ${commands[$i]}
         read -r s k c p <"$work/last"
         name=${names[$i]}
-        seconds[$name]+="$s "
+        [ $mode = timed ] && seconds[$name]+="$s "
         ((k > ${peak_kib[$name]:-0})) && peak_kib[$name]=$k
         ((c > ${cache_kib[$name]:-0})) && cache_kib[$name]=$c
         ((p > ${pages_kib[$name]:-0})) && pages_kib[$name]=$p
@@ -181,8 +186,9 @@ cat <<'TEXT'
 
 MiB/s: free space of the image over the time to fill it and sync; ratio: to the peer named.
 peak: peak memory of the process (MiB; target for spylerom-cli below 64). Cached+: growth of
-Cached in /proc/meminfo during the pass, less the images' own pages (MiB; the whole machine's,
-so other work on it shows too). pages: the most of the fill's own files that the page cache held
-at once (MiB; target for spylerom-cli below 64).
+Cached in /proc/meminfo during the watched pass, less the images' own pages (MiB; the whole
+machine's, so other work on it shows too). pages: the most of the fill's own files that the page
+cache held at once in the watched pass (MiB; target for spylerom-cli below 64). The page cache is
+sampled only in that pass, as the sampling's own work would slow the timed ones.
 TEXT
 exit $status
