@@ -9,19 +9,35 @@
 #ifdef _WIN32
 #include <malloc.h>
 #endif
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace spylerom::fill {
 
 class AlignedBuffer {
 public:
+    // Large: the system's large pages where it gives them for the asking (Linux's transparent
+    // huge pages, 2 MiB). A direct write pins the pages of its buffer one by one, every time;
+    // a 4 MiB piece is two large pages instead of 1024 small ones. Elsewhere, small pages.
+    enum class Pages { Small, Large };
+    static constexpr std::size_t kLargePage = std::size_t{2} << 20;
+
     AlignedBuffer() = default;
     // size bytes at an address that is a multiple of alignment (a power of two; smaller ones
-    // are raised to the pointer size). The memory is rounded up to whole alignments, so a
-    // direct write of the rounded size stays inside it. When the memory cannot be had, or the
-    // alignment is no power of two, the buffer is empty: ok() is false.
-    AlignedBuffer(std::size_t size, std::size_t alignment) {
+    // are raised to the pointer size, or to kLargePage for large pages). The memory is rounded
+    // up to whole alignments, so a direct write of the rounded size stays inside it. When the
+    // memory cannot be had, or the alignment is no power of two, the buffer is empty: ok() is
+    // false.
+    AlignedBuffer(std::size_t size, std::size_t alignment, Pages pages = Pages::Small) {
         if (alignment < sizeof(void*))
             alignment = sizeof(void*);
+#ifdef __linux__
+        if (pages == Pages::Large && alignment < kLargePage)
+            alignment = kLargePage;
+#else
+        (void)pages;
+#endif
         if ((alignment & (alignment - 1)) != 0 || size == 0 || size > SIZE_MAX - alignment)
             return;
         const std::size_t rounded = (size + alignment - 1) / alignment * alignment;
@@ -33,6 +49,12 @@ public:
         if (data_) {
             size_ = size;
             alignment_ = alignment;
+#ifdef __linux__
+            // Asked before the first touch, which is when the pages are chosen; without them
+            // (a kernel that has none to give) the small ones serve as well.
+            if (pages == Pages::Large)
+                (void)madvise(data_, rounded, MADV_HUGEPAGE);
+#endif
         }
     }
     ~AlignedBuffer() {

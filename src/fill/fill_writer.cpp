@@ -1,7 +1,7 @@
 #include "fill/fill_writer.h"
 
-#include <chrono>
 #include "fill/aligned_buffer.h"
+#include <chrono>
 
 #include <new>
 
@@ -16,7 +16,7 @@ namespace {
 constexpr std::size_t kBufferAlignment = 4096;
 
 AlignedBuffer pieceBuffer() {
-    AlignedBuffer buffer(kPieceBytes, kBufferAlignment);
+    AlignedBuffer buffer(kPieceBytes, kBufferAlignment, AlignedBuffer::Pages::Large);
     if (!buffer.ok())
         throw std::bad_alloc();
     return buffer;

@@ -151,20 +151,28 @@ TEST(FillRandom, AdvanceSeedJumpsAsManySteps) {
 }
 
 TEST(AlignedBuffer, AddressIsAMultipleOfTheAlignmentAndTheMemoryIsWritable) {
-    for (const std::size_t alignment :
-         {std::size_t{1}, std::size_t{512}, std::size_t{4096}, std::size_t{1} << 21}) {
-        for (const std::size_t size :
-             {std::size_t{1}, std::size_t{4095}, std::size_t{65537}, std::size_t{4} << 20}) {
-            AlignedBuffer buffer(size, alignment);
-            ASSERT_TRUE(buffer.ok()) << size << " at " << alignment;
-            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % buffer.alignment(), 0u);
-            EXPECT_GE(buffer.alignment(), alignment);
-            EXPECT_EQ(buffer.size(), size);
-            // The rounded-up size is usable too: a direct write of whole alignments reads it.
-            const std::size_t rounded =
-                (size + buffer.alignment() - 1) / buffer.alignment() * buffer.alignment();
-            std::fill(buffer.data(), buffer.data() + rounded, std::uint8_t{0xA5});
-            EXPECT_EQ(buffer.data()[rounded - 1], 0xA5);
+    for (const auto pages : {AlignedBuffer::Pages::Small, AlignedBuffer::Pages::Large}) {
+        for (const std::size_t alignment :
+             {std::size_t{1}, std::size_t{512}, std::size_t{4096}, std::size_t{1} << 21}) {
+            for (const std::size_t size :
+                 {std::size_t{1}, std::size_t{4095}, std::size_t{65537}, std::size_t{4} << 20}) {
+                AlignedBuffer buffer(size, alignment, pages);
+                ASSERT_TRUE(buffer.ok()) << size << " at " << alignment;
+                EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % buffer.alignment(), 0u);
+                EXPECT_GE(buffer.alignment(), alignment);
+#ifdef __linux__
+                if (pages == AlignedBuffer::Pages::Large) {
+                    // Whole large pages, so that none of them is shared with other memory.
+                    EXPECT_GE(buffer.alignment(), AlignedBuffer::kLargePage);
+                }
+#endif
+                EXPECT_EQ(buffer.size(), size);
+                // The rounded-up size is usable too: a direct write of whole alignments reads it.
+                const std::size_t rounded =
+                    (size + buffer.alignment() - 1) / buffer.alignment() * buffer.alignment();
+                std::fill(buffer.data(), buffer.data() + rounded, std::uint8_t{0xA5});
+                EXPECT_EQ(buffer.data()[rounded - 1], 0xA5);
+            }
         }
     }
 }
