@@ -1,8 +1,8 @@
 #include "fill/fill_writer.h"
 
 #include "fill/aligned_buffer.h"
-#include <chrono>
 
+#include <chrono>
 #include <new>
 
 namespace spylerom::fill {
