@@ -81,7 +81,8 @@ TEST(Drives, MountTableGivesLetteredVolumes) {
     EXPECT_EQ(drives[2].root, b + "/");
     EXPECT_EQ(drives[2].fileSystem, "ext4");
 
-    // The lookups of a drive's root skip the devices' labels and types, and letter alike.
+    // Without the devices' labels and types, as the lookups of a drive's root read them, the
+    // drives are lettered alike.
     const auto roots =
         PosixPlatform::drivesFromMountInfo(dir.file("mountinfo"), PosixPlatform::DriveFacts::RootsOnly);
     ASSERT_EQ(roots.size(), drives.size());
