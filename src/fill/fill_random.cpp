@@ -138,21 +138,27 @@ __attribute__((target("avx2"))) inline __m256i advance(__m256i x, __m256i multip
     return _mm256_add_epi32(_mm256_mullo_epi32(x, multiplier), increment);
 }
 
-// The packs of AVX2 work within 128-bit halves, so the lanes are laid out for them: vector v,
-// lane e holds the seed of byte 16 * (e / 4) + 4v + e % 4 of each 32, and two rounds of packs
-// put all 32 bytes in order. Two such groups per round keep the multiplier busy.
+// The seeds of the next 8 * width bytes after state, in eight vectors of width lanes, laid out
+// for packs that work within 128-bit parts: two groups of four vectors, each group 4 * width
+// bytes; in a group, vector v, lane e holds the seed of byte 16 * (e / 4) + 4v + e % 4, and two
+// rounds of packs put the group's bytes in order.
+template <std::size_t width> void packLayout(std::uint32_t state, std::uint32_t (&lanes)[8][width]) {
+    std::uint32_t seeds[8 * width];
+    firstSeeds(state, seeds);
+    for (std::size_t v = 0; v < 8; ++v)
+        for (std::size_t e = 0; e < width; ++e)
+            lanes[v][e] = seeds[(v / 4) * 4 * width + 16 * (e / 4) + 4 * (v % 4) + e % 4];
+}
+
+// AVX2: eight lanes a vector, two groups a round to keep the multiplier busy.
 __attribute__((target("avx2"))) std::uint32_t fillAvx2(std::uint32_t state, std::uint8_t* out,
                                                        std::size_t count) {
     constexpr std::size_t kGroup = 32;
     constexpr std::size_t kStep = 2 * kGroup;
     if (count < 2 * kStep)
         return fillSse41(state, out, count);
-    std::uint32_t seeds[kStep];
-    firstSeeds(state, seeds);
     alignas(32) std::uint32_t lanes[8][8];
-    for (std::size_t v = 0; v < 8; ++v)
-        for (std::size_t e = 0; e < 8; ++e)
-            lanes[v][e] = seeds[(v / 4) * kGroup + 16 * (e / 4) + 4 * (v % 4) + e % 4];
+    packLayout(state, lanes);
     __m256i x[8];
     for (std::size_t v = 0; v < 8; ++v)
         x[v] = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes[v]));
@@ -179,9 +185,8 @@ __attribute__((target("avx2"))) std::uint32_t fillAvx2(std::uint32_t state, std:
 
 #define SPYLEROM_AVX512_KERNEL 1
 
-// With AVX-512 the borrow is a mask (unsigned compares are native) and one vector holds 16
-// lanes; the layout is the AVX2 one across four 128-bit halves: vector v, lane e holds the seed
-// of byte 16 * (e / 4) + 4v + e % 4 of each 64.
+// With AVX-512 the borrow is a mask (unsigned compares are native) and a vector holds 16 lanes,
+// in the same layout as AVX2's over four 128-bit parts.
 // (The zero-masked shifts with every lane kept are the plain shifts; GCC 12 warns of an
 // uninitialised value inside the plain ones.)
 __attribute__((target("avx512f,avx512bw"))) inline __m512i bytesOf(__m512i x) {
@@ -198,12 +203,8 @@ __attribute__((target("avx512f,avx512bw"))) std::uint32_t fillAvx512(std::uint32
     constexpr std::size_t kStep = 2 * kGroup;
     if (count < 2 * kStep)
         return fillAvx2(state, out, count);
-    std::uint32_t seeds[kStep];
-    firstSeeds(state, seeds);
     alignas(64) std::uint32_t lanes[8][16];
-    for (std::size_t v = 0; v < 8; ++v)
-        for (std::size_t e = 0; e < 16; ++e)
-            lanes[v][e] = seeds[(v / 4) * kGroup + 16 * (e / 4) + 4 * (v % 4) + e % 4];
+    packLayout(state, lanes);
     __m512i x[8];
     for (std::size_t v = 0; v < 8; ++v)
         x[v] = _mm512_load_si512(lanes[v]);
