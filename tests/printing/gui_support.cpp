@@ -8,14 +8,6 @@
 
 namespace spylerom::printing::test {
 
-MessageRecorder::MessageRecorder() {
-    frame::setFrameUi(this);
-}
-
-MessageRecorder::~MessageRecorder() {
-    frame::setFrameUi(nullptr);
-}
-
 std::string capture(const std::string& command, int* status) {
     std::string out;
     FILE* pipe = ::popen(command.c_str(), "r");

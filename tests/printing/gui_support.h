@@ -2,7 +2,7 @@
 // boxes, and reading printed PDFs back with poppler's tools.
 #pragma once
 
-#include "frame/frame_ui.h"
+#include "support/recording_frame_ui.h"
 
 #include <cstdint>
 #include <string>
@@ -11,15 +11,7 @@
 
 namespace spylerom::printing::test {
 
-class MessageRecorder : public frame::FrameUi {
-public:
-    MessageRecorder();
-    ~MessageRecorder() override;
-    void messageBox(const std::string& caption, const std::string& text) override {
-        boxes.emplace_back(caption, text);
-    }
-    std::vector<std::pair<std::string, std::string>> boxes;
-};
+using MessageRecorder = spylerom::test::RecordingFrameUi;
 
 // Standard output of a shell command; exit status in status when given.
 std::string capture(const std::string& command, int* status = nullptr);

@@ -12,6 +12,7 @@
 #include "printing/recording_surface.h"
 #include "printing/test_page.h"
 #include "printing/win32ui/print_form.h"
+#include "support/recording_frame_ui.h"
 #include "support/win32_window_test.h"
 
 #include <algorithm>
@@ -27,15 +28,7 @@ constexpr std::uint32_t kGreenPixel = 0x008000;
 constexpr std::uint32_t kWhitePixel = 0xFFFFFF;
 
 // The message boxes the program would have shown.
-class RecordingUi : public frame::FrameUi {
-public:
-    RecordingUi() { frame::setFrameUi(this); }
-    ~RecordingUi() override { frame::setFrameUi(nullptr); }
-    void messageBox(const std::string& caption, const std::string& text) override {
-        boxes.emplace_back(caption, text);
-    }
-    std::vector<std::pair<std::string, std::string>> boxes;
-};
+using RecordingUi = spylerom::test::RecordingFrameUi;
 
 // The preview window on a screen of the test's choosing, with a printer setup dialog that
 // answers as told.

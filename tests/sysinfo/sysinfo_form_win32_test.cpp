@@ -13,6 +13,7 @@
 #include "printing/page_state.h"
 #include "printing/test_page.h"
 #include "printing/win32ui/print_form.h"
+#include "support/recording_frame_ui.h"
 #include "support/win32_window_test.h"
 #include "sysinfo/build_facts.h"
 #include "sysinfo/shell_toggles.h"
@@ -33,15 +34,7 @@ using test::LaunchRequest;
 using Form = TSysInfoForm;
 
 // The message boxes the program would have shown.
-class RecordingUi : public frame::FrameUi {
-public:
-    RecordingUi() { frame::setFrameUi(this); }
-    ~RecordingUi() override { frame::setFrameUi(nullptr); }
-    void messageBox(const std::string& caption, const std::string& text) override {
-        boxes.emplace_back(caption, text);
-    }
-    std::vector<std::pair<std::string, std::string>> boxes;
-};
+using RecordingUi = spylerom::test::RecordingFrameUi;
 
 // A shell whose every window exists, recording what the switches do to it.
 class RecordingShell : public ShellWindows {
