@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace spylerom::fill {
@@ -176,6 +179,59 @@ TEST(AlignedBuffer, AddressIsAMultipleOfTheAlignmentAndTheMemoryIsWritable) {
         }
     }
 }
+
+#ifdef __linux__
+// The kernel's count of huge-page faults that fell back to small pages.
+std::uint64_t hugePageFallbacks() {
+    std::ifstream in("/proc/vmstat");
+    std::string name;
+    std::uint64_t value = 0;
+    while (in >> name >> value)
+        if (name == "thp_fault_fallback")
+            return value;
+    return 0;
+}
+
+// KiB of huge pages in the mappings that hold [begin, end) (smaps, "AnonHugePages").
+std::uint64_t hugePageKiB(const std::uint8_t* begin, const std::uint8_t* end) {
+    std::ifstream in("/proc/self/smaps");
+    std::string line;
+    bool inside = false;
+    std::uint64_t kib = 0;
+    while (std::getline(in, line)) {
+        std::uintptr_t from = 0, to = 0;
+        char dash = 0;
+        std::istringstream fields(line);
+        if (fields >> std::hex >> from >> dash >> to && dash == '-') {
+            inside =
+                from < reinterpret_cast<std::uintptr_t>(end) && reinterpret_cast<std::uintptr_t>(begin) < to;
+            continue;
+        }
+        std::uint64_t value = 0;
+        if (inside && line.rfind("AnonHugePages:", 0) == 0 && std::istringstream(line.substr(14)) >> value)
+            kib += value;
+    }
+    return kib;
+}
+
+// Large pages are the kernel's huge pages where it has them: a direct write of the piece then
+// pins two pages instead of 1024.
+TEST(AlignedBuffer, LargePagesAreHugePagesWhereTheKernelGivesThem) {
+    std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string modes;
+    std::getline(setting, modes);
+    if (modes.empty() || modes.find("[never]") != std::string::npos)
+        GTEST_SKIP() << "this kernel gives no transparent huge pages";
+    const std::uint64_t fallbacksBefore = hugePageFallbacks();
+    AlignedBuffer buffer(4u << 20, 4096, AlignedBuffer::Pages::Large);
+    ASSERT_TRUE(buffer.ok());
+    std::fill(buffer.data(), buffer.data() + buffer.size(), std::uint8_t{0x5A});
+    const std::uint64_t kib = hugePageKiB(buffer.data(), buffer.data() + buffer.size());
+    if (kib == 0 && hugePageFallbacks() != fallbacksBefore)
+        GTEST_SKIP() << "the kernel had no huge page free just now";
+    EXPECT_GE(kib, 2048u) << "the piece lies in small pages";
+}
+#endif
 
 TEST(AlignedBuffer, MovesOwnershipAndRefusesBadRequests) {
     AlignedBuffer first(8192, 4096);
