@@ -325,12 +325,15 @@ void FillEngine::takeFreeFileRecords(PassFiles& files, bool randomFill) {
             window_.repaintAndProcessEvents();
         return s.StopRequested;
     };
-    // Recorded before it is made: a run killed in the step leaves nothing the next start cannot undo.
-    const std::string stepFolder = folder + kRecordFolderName + platform::kPathSeparator;
-    if (!sys().folderExists(stepFolder)) // one that exists is not ours: the step leaves it alone
-        files.planStepFolder(stepFolder);
-    const RecordFillResult result =
-        TakeFreeFileRecords(folder, pattern.data(), pattern.size(), stopRequested);
+    // Recorded before it is made: a run killed in the step leaves nothing the next start cannot
+    // undo. Without the record the step does not run.
+    if (!files.planStepFolder()) {
+        WriteLog("FEIL: Kan ikke skrive loggen over fyllingen, filpostene fylles ikke");
+        ++troubledPasses_;
+        return;
+    }
+    const RecordFillResult result = TakeFreeFileRecords(files.folder(), folder, files.mark(), pattern.data(),
+                                                        pattern.size(), stopRequested);
     WriteLog(std::to_string(result.files) + " filposter fylt");
     if (frame::logState().Verbose)
         WriteLog(
@@ -344,9 +347,9 @@ void FillEngine::takeFreeFileRecords(PassFiles& files, bool randomFill) {
     }
     if (result.folderMade) {
         platform::Error err;
-        (void)sys().settleVolume(folder, err); // the records reach the disk before they go
+        (void)sys().settleVolume(files.folder(), err); // the records reach the disk before they go
         WriteLog("Sletter " + std::to_string(result.files) + " filposter");
-        if (RemoveRecordFiles(folder, result.files, err) > 0 || err.code != platform::kErrorSuccess) {
+        if (RemoveRecordFiles(files.folder(), result.files, err) > 0 || err.code != platform::kErrorSuccess) {
             WriteLog("FEIL UNDER SLETTING AV FILPOSTER I " + folder + kRecordFolderName);
             WriteLog(ErrorNumberLine(err));
             troubled = true;

@@ -33,7 +33,19 @@ bool PassFiles::pin(const std::string& driveRoot, const std::string& folder, con
         refusal.lines.push_back(ErrorNumberLine(err));
         return false;
     }
-    folder_ = sys().openFillFolder(folder, driveRoot, err);
+    // The folder is reached from the drive's root one name at a time: a link on the way (a
+    // user's tmp folder, say) could otherwise lead the files, and a later clean-up, anywhere.
+    root_ = sys().openFillFolder(driveRoot, driveRoot, err);
+    platform::FileIdentity rootId;
+    if (root_ != platform::kInvalidFolder && !sys().folderIdentity(root_, rootId))
+        err.code = platform::kErrorPathNotFound;
+    const bool below = folder.compare(0, driveRoot.size(), driveRoot) == 0;
+    if (root_ != platform::kInvalidFolder && err.code == platform::kErrorSuccess) {
+        if (below)
+            folder_ = sys().openSubfolder(root_, folder.substr(driveRoot.size()), err);
+        else
+            err.code = platform::kErrorNotSameDevice;
+    }
     if (folder_ == platform::kInvalidFolder) {
         if (err.code == platform::kErrorNotSameDevice)
             // A tmp folder on another disk, or a mount point whose volume is gone: filling it
@@ -46,12 +58,13 @@ bool PassFiles::pin(const std::string& driveRoot, const std::string& folder, con
         return false;
     }
     folderPath_ = folder;
+    record_.setPlace(driveRoot, rootId.volume, folder.substr(driveRoot.size()));
     return true;
 }
 
 bool PassFiles::plan(const std::vector<std::string>& names, Refusal& refusal) {
     for (const auto& name : names)
-        record_.planFile(folderPath_ + name);
+        record_.planFile(name);
     platform::Error err;
     if (!record_.save(err)) {
         // Without the record a killed pass could not be undone: change nothing.
@@ -70,6 +83,10 @@ bool PassFiles::create(const std::string& name, platform::Error& err) {
     file.handle = sys().createFillFile(folder_, name, file.id, err);
     if (file.handle == platform::kInvalidFile)
         return false;
+    // The mark proves the file ours to a later clean-up, whatever reuses its number; where the
+    // file system keeps none, its birth time has to.
+    platform::Error markErr;
+    file.marked = sys().setMark(file.handle, record_.mark(), markErr);
     // Past the page cache where the file system takes it: the pieces are aligned, the user's
     // cached files stay cached, and no dirty gigabytes wait for the flush at the end.
     file.directAlignment = sys().enableDirectWrites(file.handle);
@@ -79,7 +96,7 @@ bool PassFiles::create(const std::string& name, platform::Error& err) {
 
 bool PassFiles::commit(Refusal& refusal) {
     for (const auto& file : files_)
-        record_.identify(file.path, file.id);
+        record_.identify(file.name, file.id, file.marked);
     platform::Error err;
     if (!record_.save(err)) {
         refusal.lines.push_back("FEIL: Kan ikke skrive " + record_.path());
@@ -88,10 +105,10 @@ bool PassFiles::commit(Refusal& refusal) {
     }
     // Held-back blocks are given to the fill, and held back again once its files are gone. The
     // token is recorded before the lift, so a killed run's reserve is put back at the next start.
-    const std::string token = sys().writeReserveToken(folderPath_);
+    const std::string token = sys().writeReserveToken(folder_);
     if (!token.empty()) {
         record_.addReserve(token);
-        if (record_.save(err) && sys().liftWriteReserve(token))
+        if (record_.save(err) && sys().liftWriteReserve(token, folder_))
             reserveTokens_.push_back(token);
     }
     return true;
@@ -131,7 +148,7 @@ void PassFiles::finish(std::vector<std::string>& lines) {
     // The journal writes its blocks home before the files go, or a block freed with them (an
     // ext4 extent-tree block) keeps what it held before the fill.
     platform::Error settleErr;
-    if (!files_.empty() && !sys().settleVolume(folderPath_, settleErr)) {
+    if (!files_.empty() && !sys().settleVolume(folder_, settleErr)) {
         failed_ = true;
         lines.push_back("FEIL UNDER SKRIVING AV DISKENS JOURNAL");
         lines.push_back(ErrorNumberLine(settleErr));
@@ -156,7 +173,7 @@ void PassFiles::finish(std::vector<std::string>& lines) {
         }
     }
     for (const auto& token : reserveTokens_)
-        sys().restoreWriteReserve(token);
+        (void)sys().restoreWriteReserve(token, folder_); // through the pinned folder, wherever it is mounted
     reserveTokens_.clear();
     // A file that is still there stays in the record, so the next start can try again.
     allGone_ = allGone;
@@ -164,11 +181,10 @@ void PassFiles::finish(std::vector<std::string>& lines) {
     // still runs on the drive).
 }
 
-void PassFiles::planStepFolder(const std::string& path) {
-    record_.addFolder(path);
+bool PassFiles::planStepFolder() {
+    record_.planStepFolder();
     platform::Error err;
-    record_.save(err);
-    recorded_ = true;
+    return record_.save(err);
 }
 
 void PassFiles::stepFolderGone(bool gone) {
@@ -190,9 +206,10 @@ void PassFiles::release() {
             file.handle = platform::kInvalidFile;
         }
     }
-    if (folder_ != platform::kInvalidFolder)
-        sys().closeFolder(folder_);
+    sys().closeFolder(folder_);
     folder_ = platform::kInvalidFolder;
+    sys().closeFolder(root_);
+    root_ = platform::kInvalidFolder;
     if (lock_ != platform::kInvalidFolder)
         sys().closeFolder(lock_);
     lock_ = platform::kInvalidFolder;

@@ -19,6 +19,7 @@ public:
         std::string path; // folder and name, for the log
         platform::FileHandle handle = platform::kInvalidFile;
         platform::FileIdentity id;
+        bool marked = false;             // carries the pass's mark
         std::size_t directAlignment = 0; // 0: buffered writes
     };
 
@@ -32,20 +33,23 @@ public:
     PassFiles(const PassFiles&) = delete;
     PassFiles& operator=(const PassFiles&) = delete;
 
-    // Locks the drive at driveRoot and pins folder (which must lie on it). False with the
-    // refusal's lines when another fill holds the drive or the folder is not on it.
-    bool pin(const std::string& driveRoot, const std::string& folder, const std::string& driveLetter,
-             Refusal& refusal);
+    // Locks the drive at driveRoot and pins folder, which must lie below it on its volume and be
+    // reached without a link. False with the refusal's lines when another fill holds the drive
+    // or the folder is not on it.
+    [[nodiscard]] bool pin(const std::string& driveRoot, const std::string& folder,
+                           const std::string& driveLetter, Refusal& refusal);
     // Writes the record of the files the pass is about to make (names in the pinned folder).
-    bool plan(const std::vector<std::string>& names, Refusal& refusal);
+    [[nodiscard]] bool plan(const std::vector<std::string>& names, Refusal& refusal);
     // Makes the next planned file new; an existing entry of that name is never opened.
-    bool create(const std::string& name, platform::Error& err);
+    [[nodiscard]] bool create(const std::string& name, platform::Error& err);
     // Records the identities of the files made, then lifts the drive's write reserve.
-    bool commit(Refusal& refusal);
+    [[nodiscard]] bool commit(Refusal& refusal);
 
     std::vector<File>& files() { return files_; }
     const std::string& folderPath() const { return folderPath_; }
     platform::FolderHandle folder() const { return folder_; }
+    // The pass's mark, set on everything it makes.
+    const std::string& mark() const { return record_.mark(); }
     bool stillMounted() const;
 
     // Flushes and closes every file, writes the volume's journal home, deletes the files (in the
@@ -55,8 +59,9 @@ public:
     void finish(std::vector<std::string>& lines);
     bool finished() const { return finished_; }
     // The folder of a step that runs after finish() (the file records) goes into the record
-    // first, and tells whether it is gone again; the drive stays locked until the pass lets go.
-    void planStepFolder(const std::string& path);
+    // first (false when it could not: then the step must not run), and tells whether it is gone
+    // again; the drive stays locked until the pass lets go.
+    [[nodiscard]] bool planStepFolder();
     void stepFolderGone(bool gone);
     // Removes the record when nothing it names is left, and unlocks the drive (the destructor
     // does it too).
@@ -68,6 +73,7 @@ private:
     void release();
 
     platform::FolderHandle lock_ = platform::kInvalidFolder;
+    platform::FolderHandle root_ = platform::kInvalidFolder;
     platform::FolderHandle folder_ = platform::kInvalidFolder;
     std::string folderPath_;
     std::vector<File> files_;

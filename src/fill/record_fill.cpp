@@ -8,8 +8,8 @@ using platform::sys;
 
 namespace {
 
-std::string recordFolder(const std::string& folder) {
-    return folder + kRecordFolderName + platform::kPathSeparator;
+std::string stepFolderBelow() {
+    return std::string(kRecordFolderName) + platform::kPathSeparator;
 }
 
 // Short names leave the most room in the record for the pattern.
@@ -20,12 +20,9 @@ std::string recordFileName(std::int64_t n) {
 // The step's folder, opened for the files in it; closed with the object.
 class PinnedFolder {
 public:
-    PinnedFolder(const std::string& path, platform::Error& err)
-        : handle_(sys().openFillFolder(path, "", err)) {}
-    ~PinnedFolder() {
-        if (ok())
-            sys().closeFolder(handle_);
-    }
+    PinnedFolder(platform::FolderHandle fill, platform::Error& err)
+        : handle_(sys().openSubfolder(fill, stepFolderBelow(), err)) {}
+    ~PinnedFolder() { sys().closeFolder(handle_); }
     PinnedFolder(const PinnedFolder&) = delete;
     PinnedFolder& operator=(const PinnedFolder&) = delete;
     bool ok() const { return handle_ != platform::kInvalidFolder; }
@@ -70,7 +67,8 @@ bool CanTakeFileRecords(const std::string& folder) {
     return KeepsDataInFileRecords(sys().fileSystemType(folder)) && sys().fileRecordGauge(folder, gauge, err);
 }
 
-RecordFillResult TakeFreeFileRecords(const std::string& folder, const std::uint8_t* pattern,
+RecordFillResult TakeFreeFileRecords(platform::FolderHandle fill, const std::string& folder,
+                                     const std::string& mark, const std::uint8_t* pattern,
                                      std::size_t recordBytes, const std::function<bool()>& stopRequested) {
     RecordFillResult result;
     std::int64_t gauge = 0;
@@ -81,13 +79,16 @@ RecordFillResult TakeFreeFileRecords(const std::string& folder, const std::uint8
         result.error = {};
         return result;
     }
-    const std::string records = recordFolder(folder);
-    if (!sys().createFolder(records, result.error))
+    if (!sys().createFillFolder(fill, kRecordFolderName, result.error))
         return result;
     result.folderMade = true;
-    const PinnedFolder pinned(records, result.error);
+    const PinnedFolder pinned(fill, result.error);
     if (!pinned.ok())
         return result;
+    // The mark proves the folder the pass's own to a clean-up after a kill (ntfs-3g shows every
+    // file as everyone's, so no mode can).
+    platform::Error markErr;
+    (void)sys().setMark(pinned.get(), mark, markErr);
     while (result.files < kMaxRecordFiles && !(stopRequested && stopRequested())) {
         bool made = false;
         const bool whole = makeRecordFile(pinned, recordFileName(result.files + 1), pattern, recordBytes,
@@ -108,11 +109,10 @@ RecordFillResult TakeFreeFileRecords(const std::string& folder, const std::uint8
     return result;
 }
 
-std::int64_t RemoveRecordFiles(const std::string& folder, std::int64_t files, platform::Error& err) {
-    const std::string records = recordFolder(folder);
+std::int64_t RemoveRecordFiles(platform::FolderHandle fill, std::int64_t files, platform::Error& err) {
     std::int64_t failed = 0;
     {
-        const PinnedFolder pinned(records, err);
+        const PinnedFolder pinned(fill, err);
         if (!pinned.ok())
             return files;
         for (std::int64_t n = 1; n <= files; ++n) {
@@ -122,7 +122,8 @@ std::int64_t RemoveRecordFiles(const std::string& folder, std::int64_t files, pl
         }
     }
     platform::Error one;
-    if (!sys().removeFolder(records, one) && failed == 0 && err.code == platform::kErrorSuccess)
+    if (!sys().removeFillFolder(fill, kRecordFolderName, one) && failed == 0 &&
+        err.code == platform::kErrorSuccess)
         err = one;
     return failed;
 }

@@ -37,16 +37,19 @@ bool KeepsDataInFileRecords(const std::string& fileSystemType);
 // shows when its table of records grows (Platform::fileRecordGauge).
 bool CanTakeFileRecords(const std::string& folder);
 
-// Makes the folder kRecordFolderName in `folder` (which ends in the separator) and files of
-// `recordBytes` bytes of `pattern` in it, one by one, until the volume's record gauge shows that
-// the table takes new records, stopRequested() answers true, or a file cannot be made (a full
-// disk among others). An existing folder of that name is not used (code 183): it is not ours to
-// fill. Skipped where CanTakeFileRecords says no.
-RecordFillResult TakeFreeFileRecords(const std::string& folder, const std::uint8_t* pattern,
+// Makes the folder kRecordFolderName in the pinned fill folder `fill` (whose path is `folder`,
+// ending in the separator), sets the pass's `mark` on it, and makes files of `recordBytes` bytes
+// of `pattern` in it, one by one, until the volume's record gauge shows that the table takes new
+// records, stopRequested() answers true, or a file cannot be made (a full disk among others). An
+// existing entry of that name is not used (code 183): it is not ours to fill. Skipped where
+// CanTakeFileRecords says no.
+RecordFillResult TakeFreeFileRecords(platform::FolderHandle fill, const std::string& folder,
+                                     const std::string& mark, const std::uint8_t* pattern,
                                      std::size_t recordBytes, const std::function<bool()>& stopRequested);
 
-// Deletes the files the step made (names "<n>.tmp", n = 1..files) and then their folder.
-// Returns the number of files that could not be deleted; err holds the first failure.
-std::int64_t RemoveRecordFiles(const std::string& folder, std::int64_t files, platform::Error& err);
+// Deletes the files the step made in the pinned fill folder (names "<n>.tmp", n = 1..files) and
+// then their folder. Returns the number of files that could not be deleted; err holds the first
+// failure.
+std::int64_t RemoveRecordFiles(platform::FolderHandle fill, std::int64_t files, platform::Error& err);
 
 } // namespace spylerom::fill

@@ -178,10 +178,43 @@ public:
     // One fill per drive: a lock on the volume at driveRoot that the system drops when its holder
     // dies. Code 33 (lock violation) when another process holds it. Released by closeFolder.
     virtual FolderHandle lockDrive(const std::string& driveRoot, Error& err) = 0;
-    // This process, in a form that tells it apart from a later one of the same number.
+    // This process, in a form that tells it apart from a later one of the same number (for the
+    // crash record's reader; liveness is the drive lock's).
     virtual std::string processIdentity() const = 0;
-    // Whether the process an identity names still runs.
-    virtual bool processAlive(const std::string& identity) const = 0;
+    // Opens the folder at `relative` (names joined by the separator, ending in one; empty: the
+    // base itself) below a pinned folder, one name at a time, never through a link and never
+    // onto another volume. Pinned like openFillFolder's, against the base's drive.
+    virtual FolderHandle openSubfolder(FolderHandle base, const std::string& relative, Error& err) = 0;
+    // The volume and number of a pinned folder (size, birth and privacy are not filled in).
+    virtual bool folderIdentity(FolderHandle folder, FileIdentity& id) const = 0;
+    // Makes the new folder `name` in a pinned folder, its owner's alone; an existing entry of
+    // that name is never used (code 183).
+    virtual bool createFillFolder(FolderHandle folder, const std::string& name, Error& err) = 0;
+    // Removes the empty folder `name` in a pinned folder, never through a link.
+    virtual bool removeFillFolder(FolderHandle folder, const std::string& name, Error& err) = 0;
+    // The folders where the volume `volume` (a FileIdentity::volume) is mounted at its root now,
+    // `hint` first when it is one of them. Empty when it is mounted nowhere this process sees.
+    virtual std::vector<std::string> rootsOfVolume(std::uint64_t volume, const std::string& hint) const = 0;
+
+    // --- The pass's mark and its record --------------------------------------------------------
+    // A mark the pass sets on what it makes (an extended attribute; an alternate data stream on
+    // Windows), so that a later reader can prove a file its own whatever reused its number.
+    // handle is an open fill file or a pinned folder. False where the file system keeps none.
+    virtual bool setMark(std::intptr_t handle, const std::string& mark, Error& err) = 0;
+    // The mark on the entry `name` of a pinned folder, not followed through a link; empty when none.
+    virtual std::string markOf(FolderHandle folder, const std::string& name) const = 0;
+    // A fresh random token of 32 hex digits.
+    virtual std::string randomToken() const = 0;
+    // The folder of this account's crash records, ending in the separator, made (owner only)
+    // where missing: the system's own for root or an administrator (systemWide), the account's
+    // own state folder otherwise; never one that the environment or settings choose. False with
+    // err when it cannot be made or could be written by another account anywhere along its path.
+    virtual bool recordFolder(std::string& folder, bool& systemWide, Error& err) = 0;
+    // Reads a file that only this account (or the system) can have written: a regular file,
+    // opened without following a link and without waiting, writable by nobody else, of at most
+    // maxBytes. False with the reason in err otherwise.
+    virtual bool readOwnFile(const std::string& path, std::int64_t maxBytes, std::string& bytes,
+                             Error& err) const = 0;
 
     // Turns direct (unbuffered) writes on for an open fill file where its file system takes
     // them, and returns the alignment that buffer addresses, file offsets and lengths must then
@@ -203,19 +236,21 @@ public:
     // --- The volume around a fill ----------------------------------------------------------
     // Blocks a file system holds back from ordinary writes (ext4's reserved clusters, about 2 %;
     // the xfs reserve pool) may hold deleted data that no fill reaches. writeReserveToken reads
-    // what a lift would change and returns the self-describing token that puts it back
-    // ("ext4:<mount>:<mount point>=<clusters>", "xfs:<mount>:<mount point>=<blocks>"); empty
-    // when nothing is held back or the caller has no right to change it. The token is meant to be
-    // recorded before liftWriteReserve(token) gives the blocks to ordinary writes (false when
-    // refused). restoreWriteReserve(token) puts the reserve back, and does nothing when the
-    // token's volume is no longer mounted or was mounted anew (the kernel then set it itself).
-    virtual std::string writeReserveToken(const std::string& folder) = 0;
-    virtual bool liftWriteReserve(const std::string& token) = 0;
-    virtual void restoreWriteReserve(const std::string& token) = 0;
-    // Makes everything written to the volume that holds folder reach its home on the device,
-    // the file system's journal included (on ext4 a block freed before the journal wrote it home
+    // what a lift of the pinned folder's volume would change and returns the self-describing
+    // token that puts it back ("ext4:<major>:<minor>:<instance>=<clusters>", likewise "xfs:");
+    // empty when nothing is held back or the caller has no right to change it. The token is
+    // meant to be recorded before liftWriteReserve gives the blocks to ordinary writes (false when
+    // refused). restoreWriteReserve puts the reserve back on that volume wherever it is mounted
+    // (through `through` where given, a pinned folder on it), never above what the kernel itself
+    // sets for the volume, and does nothing (false) when the volume is gone or was mounted anew
+    // (the kernel then set it itself).
+    virtual std::string writeReserveToken(FolderHandle folder) = 0;
+    virtual bool liftWriteReserve(const std::string& token, FolderHandle through) = 0;
+    virtual bool restoreWriteReserve(const std::string& token, FolderHandle through) = 0;
+    // Makes everything written to the pinned folder's volume reach its home on the device, the
+    // file system's journal included (on ext4 a block freed before the journal wrote it home
     // keeps its old content). False only when the volume refused the flush.
-    virtual bool settleVolume(const std::string& folder, Error& err) = 0;
+    virtual bool settleVolume(FolderHandle folder, Error& err) = 0;
     // The file-system type of the volume that holds folder, in lower case ("ext4", "xfs",
     // "btrfs", "ntfs", "exfat", "vfat", ...); a FUSE volume on a block device gives the type on
     // the device. Empty when unknown.

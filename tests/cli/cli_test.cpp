@@ -7,10 +7,14 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <thread>
@@ -29,10 +33,20 @@ struct Result {
     std::string err;
 };
 
+// Where the programs a test starts keep their crash records: as root, /var/lib/spylerom, which
+// each program sees in a mount namespace of its own as the test's folder (so tests that run at
+// the same time never clean up after each other). Empty: the account's own folder.
+std::string gRecords;
+
+struct Spawn {
+    bool pidNamespace = false; // in a process-id namespace of its own, as in a container
+    std::string folder;        // the working folder; empty: the test's
+};
+
 // Starts spylerom-cli with args; onErrLine sees standard error as it comes, line by line.
 class Cli {
 public:
-    explicit Cli(const std::vector<std::string>& args) {
+    explicit Cli(const std::vector<std::string>& args, Spawn how = {}) {
         int out[2], err[2];
         if (pipe(out) != 0 || pipe(err) != 0)
             throw std::runtime_error("pipe");
@@ -42,13 +56,24 @@ public:
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         posix_spawn_file_actions_addclose(&actions, err[0]);
-        std::vector<std::string> all{SPYLEROM_CLI_PATH};
+        if (!how.folder.empty())
+            posix_spawn_file_actions_addchdir_np(&actions, how.folder.c_str());
+        std::vector<std::string> all;
+        if (!gRecords.empty()) {
+            all = {"/usr/bin/unshare", "--mount", "--propagation", "slave"};
+            if (how.pidNamespace)
+                all.insert(all.end(), {"--pid", "--fork", "--mount-proc", "--kill-child"});
+            all.insert(all.end(), {"--", "/bin/sh", "-c",
+                                   "mount --bind \"$0\" /var/lib/spylerom && exec \"$@\"", gRecords});
+        }
+        all.push_back(SPYLEROM_CLI_PATH);
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (auto& a : all)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, SPYLEROM_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0)
+        pidNamespace_ = how.pidNamespace && !gRecords.empty();
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
             throw std::runtime_error("spawn");
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
@@ -58,7 +83,8 @@ public:
     }
 
     // Reads both pipes until the program ends; calls onErr with every chunk of standard error.
-    Result wait(const std::function<void(const std::string&)>& onErr = {}) {
+    // Without reap the ended program stays a zombie until the object goes.
+    Result wait(const std::function<void(const std::string&)>& onErr = {}, bool reap = true) {
         Result r;
         pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
         int open = 2;
@@ -86,18 +112,35 @@ public:
                 }
             }
         }
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (reap)
+            r.status = reapStatus();
         return r;
     }
+    int reapStatus() {
+        int status = 0;
+        if (reaped_ || waitpid(pid_, &status, 0) != pid_)
+            return -1;
+        reaped_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    ~Cli() { reapStatus(); }
+    Cli(const Cli&) = delete;
+    Cli& operator=(const Cli&) = delete;
 
     void signal(int sig) const { kill(pid_, sig); }
+    // Signals the program itself, also where it runs in a namespace of its own under unshare.
+    void signalProgram(int sig) const {
+        std::ifstream children("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/children");
+        pid_t child = 0;
+        kill(pidNamespace_ && (children >> child) ? child : pid_, sig);
+    }
     // Stops reading standard error and closes its pipe (from an onErr callback).
     void closeErr() { errClosed_ = true; }
 
 private:
     bool errClosed_ = false;
+    bool reaped_ = false;
+    bool pidNamespace_ = false;
     pid_t pid_ = -1;
     int out_ = -1;
     int err_ = -1;
@@ -147,7 +190,12 @@ protected:
     void SetUp() override {
         env_.set("APPDATA", appData_.path());
         env_.set("SYSTEMDRIVE", "C:");
+        if (geteuid() == 0 && std::filesystem::exists("/usr/bin/unshare")) {
+            std::filesystem::create_directories("/var/lib/spylerom");
+            gRecords = records_.path();
+        }
     }
+    void TearDown() override { gRecords.clear(); }
     // Logging on for the runs that fill.
     void enableLog() {
         std::filesystem::create_directories(appData_.file("Solvarek/etc"));
@@ -157,6 +205,7 @@ protected:
 
     test::EnvGuard env_;
     TempDir appData_;
+    TempDir records_;
 };
 
 struct BadInput {
@@ -390,26 +439,43 @@ INSTANTIATE_TEST_SUITE_P(Signals, CliEndSignalTest,
 
 // SIGKILL (the OOM killer, a power cut) gives the program no say: the next start undoes what
 // the killed run left, from its record.
-class CliKilledTest : public CliDiskTest {
+class CliKilledTest : public CliDiskTest, public ::testing::WithParamInterface<bool> {
 protected:
     test::LoopImage::Options imageOptions() const override { return {.sizeMiB = 512}; }
 };
 
-TEST_F(CliKilledTest, TheNextStartDeletesTheKilledRunsFileAndRestoresTheReserve) {
+// The killed run's file, named as the next start's clean-up names it.
+std::string killedRunsFile(const std::string& mountPoint) {
+    return mountPoint + "/spylerom-1.tmp";
+}
+
+// Kills a fill of mountPoint once it has begun writing; false when it ended first. With reap
+// false the killed process stays a zombie for as long as `cli` lives.
+bool killMidFill(Cli& cli, bool reap, Result& r) {
+    bool killed = false;
+    r = cli.wait(
+        [&](const std::string& err) {
+            if (!killed && err.find(" left\n") != std::string::npos) {
+                killed = true;
+                cli.signal(SIGKILL);
+            }
+        },
+        reap);
+    return killed;
+}
+
+// The run killed by SIGKILL, reaped by its parent or not yet (a zombie holds no lock).
+TEST_P(CliKilledTest, TheNextStartDeletesTheKilledRunsFileAndRestoresTheReserve) {
     test::run("sync");
     const std::uint64_t freeBefore = freeBytes(image_->mountPoint());
     const std::string reserveBefore = reservedClusters(image_->mountPoint());
     ASSERT_NE(reserveBefore, "0") << "ext4 holds a reserve back, which the fill lifts";
     Cli cli({"--block-size", "512", image_->mountPoint()});
-    bool killed = false;
-    const Result r = cli.wait([&](const std::string& err) {
-        if (!killed && err.find(" left\n") != std::string::npos) {
-            killed = true;
-            cli.signal(SIGKILL);
-        }
-    });
-    ASSERT_TRUE(killed) << r.err;
-    EXPECT_EQ(r.status, 128 + SIGKILL);
+    Result r;
+    ASSERT_TRUE(killMidFill(cli, GetParam(), r)) << r.err;
+    if (GetParam()) {
+        EXPECT_EQ(r.status, 128 + SIGKILL);
+    }
     ASSERT_TRUE(leftovers()) << "a killed run leaves its file";
     EXPECT_EQ(reservedClusters(image_->mountPoint()), "0") << "and the lifted reserve";
 
@@ -421,8 +487,241 @@ TEST_F(CliKilledTest, TheNextStartDeletesTheKilledRunsFileAndRestoresTheReserve)
     EXPECT_FALSE(leftovers());
     test::run("sync");
     EXPECT_EQ(freeBytes(image_->mountPoint()), freeBefore);
-    EXPECT_EQ(reservedClusters(image_->mountPoint()), reserveBefore) << "the value from before the killed run";
+    EXPECT_EQ(reservedClusters(image_->mountPoint()), reserveBefore)
+        << "the value from before the killed run";
+    if (!gRecords.empty()) {
+        EXPECT_TRUE(folderEmpty(gRecords)) << "the record is gone with what it named";
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Reaped, CliKilledTest, ::testing::Bool(),
+                         [](const auto& p) { return std::string(p.param ? "Reaped" : "Zombie"); });
+
+// What root may believe. The cases below need root (mounts, namespaces, other owners); a
+// machine without root skips them with the loop images.
+class CliTrustTest : public CliDiskTest {
+protected:
+    void SetUp() override {
+        CliDiskTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        if (gRecords.empty())
+            GTEST_SKIP() << "needs root and unshare";
+        // A second drive, for the run that comes after.
+        other_ = std::make_unique<test::LoopImage>(test::LoopImage::Options{});
+        ASSERT_TRUE(other_->ok()) << other_->error();
+    }
+    // The ext4 device numbers and mount instance of a mount point, as a reserve token has them.
+    std::string tokenHead(const std::string& mountPoint) const {
+        const std::string device = firstLineOf("findmnt -no SOURCE '" + mountPoint + "'");
+        const std::string numbers = firstLineOf("stat -L -c '%t:%T' '" + device + "'");
+        const auto colon = numbers.find(':');
+        const std::string majorMinor = std::to_string(std::stoul(numbers.substr(0, colon), nullptr, 16)) +
+                                       ":" +
+                                       std::to_string(std::stoul(numbers.substr(colon + 1), nullptr, 16));
+        const std::string instance =
+            firstLineOf("stat -c %i /sys/fs/ext4/" + std::filesystem::path(device).filename().string());
+        return "ext4:" + majorMinor + ":" + instance;
+    }
+    // A record as a pass writes it, naming file `name` in the image's root and a raised reserve.
+    std::string forgedRecord(const std::string& name) const {
+        // The volume as the program names it: the file system's id, as the kernel gives it.
+        struct statfs fs {};
+        std::uint64_t volume = 0;
+        if (statfs(image_->mountPoint().c_str(), &fs) == 0)
+            std::memcpy(&volume, &fs.f_fsid, sizeof volume);
+        return "spylerom-fill 2\nprocess=1:1:x\nmark=0123456789abcdef0123456789abcdef\ndrive=" +
+               image_->mountPoint() + "/\nvolume=" + std::to_string(volume) +
+               "\nfolder=\nreserve=" + tokenHead(image_->mountPoint()) + "=60000\nplan=" + name + "\n";
+    }
+    std::string recordFile(const std::string& folder) const {
+        return folder + "/spylerom-fill-0123456789abcdef0123456789abcdef.rec";
+    }
+    test::LoopImage::Options imageOptions() const override { return {.sizeMiB = 512}; }
+    std::unique_ptr<test::LoopImage> other_;
+};
+
+// Records anyone but root could have written: never read, whatever they say, and named.
+struct ForgedRecord {
+    const char* name;
+    // Puts the record text where this case keeps it; returns the words the refusal must show
+    // (empty: the record is simply not where root looks).
+    std::function<std::string(CliTrustTest&, const std::string& text, const std::string& recordPath)> place;
+};
+
+class CliForgedRecordTest : public CliTrustTest, public ::testing::WithParamInterface<ForgedRecord> {
+public:
+    std::string appDataFile(const std::string& rel) const { return appData_.file(rel); }
+    std::string recordsFolder() const { return gRecords; }
+    std::string workFolder() const { return work_.path(); }
+    TempDir work_;
+};
+
+TEST_P(CliForgedRecordTest, IsNeverActedOnAndTheUsersFilesAndReservesStay) {
+    const std::string secret = image_->mountPoint() + "/spylerom-7.tmp";
+    test::writeText(secret, "root's secret");
+    ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
+    const std::string reserveBefore = reservedClusters(image_->mountPoint());
+    const std::string text = forgedRecord("spylerom-7.tmp");
+    const std::string refusal = GetParam().place(*this, text, recordFile(recordsFolder()));
+
+    Cli cli({"--block-size", "65536", other_->mountPoint()}, Spawn{false, work_.path()});
+    const Result r = cli.wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("Rydder opp"), std::string::npos) << r.err;
+    EXPECT_EQ(test::readText(secret), "root's secret");
+    EXPECT_EQ(reservedClusters(image_->mountPoint()), reserveBefore);
+    if (!refusal.empty()) {
+        EXPECT_NE(r.err.find("spylerom-cli: HINT: Fyllingsloggen /var/lib/spylerom/spylerom-fill-"
+                             "0123456789abcdef0123456789abcdef.rec er ikke brukt: " +
+                             refusal),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, CliForgedRecordTest,
+    ::testing::Values(
+        ForgedRecord{"InTheUsersDataFolder",
+                     [](CliTrustTest& fixture, const std::string& text, const std::string&) {
+                         auto& self = static_cast<CliForgedRecordTest&>(fixture);
+                         std::filesystem::create_directories(self.appDataFile("Solvarek/data"));
+                         test::writeText(self.appDataFile("Solvarek/data/spylerom-fill-1.rec"), text);
+                         return std::string();
+                     }},
+        ForgedRecord{"InADataFolderTheWorkingFoldersSettingsName",
+                     [](CliTrustTest& fixture, const std::string& text, const std::string&) {
+                         auto& self = static_cast<CliForgedRecordTest&>(fixture);
+                         const std::string data = self.workFolder() + "/data/";
+                         std::filesystem::create_directories(data);
+                         test::writeText(data + "spylerom-fill-1.rec", text);
+                         test::writeText(self.workFolder() + "/solvarek.ini",
+                                         "[FOLDERS]\r\ndata_folder=" + data + "\r\n");
+                         return std::string();
+                     }},
+        ForgedRecord{"OwnedByAnotherAccount",
+                     [](CliTrustTest&, const std::string& text, const std::string& path) {
+                         test::writeText(path, text);
+                         EXPECT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+                         return std::string("den eies av en annen konto eller kan endres av andre");
+                     }},
+        ForgedRecord{"WritableByOthers",
+                     [](CliTrustTest&, const std::string& text, const std::string& path) {
+                         test::writeText(path, text);
+                         EXPECT_EQ(::chmod(path.c_str(), 0666), 0);
+                         return std::string("den eies av en annen konto eller kan endres av andre");
+                     }},
+        ForgedRecord{"ALink",
+                     [](CliTrustTest& fixture, const std::string& text, const std::string& path) {
+                         auto& self = static_cast<CliForgedRecordTest&>(fixture);
+                         test::writeText(self.workFolder() + "/real.rec", text);
+                         std::filesystem::create_symlink(self.workFolder() + "/real.rec", path);
+                         return std::string("den er en lenke");
+                     }},
+        ForgedRecord{"AFifo",
+                     [](CliTrustTest&, const std::string&, const std::string& path) {
+                         EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+                         return std::string("den er ikke en vanlig fil");
+                     }},
+        ForgedRecord{"Huge",
+                     [](CliTrustTest&, const std::string& text, const std::string& path) {
+                         test::writeText(path, text + std::string(100u << 20, '\n'));
+                         return std::string("den er for stor til å være en fyllingslogg");
+                     }},
+        ForgedRecord{"NamingAFileOfAnotherName",
+                     [](CliTrustTest&, const std::string& text, const std::string& path) {
+                         std::string bent = text;
+                         bent.replace(bent.find("plan=spylerom-7.tmp"), 19, "plan=../etc/passwd");
+                         test::writeText(path, bent);
+                         return std::string("den er ikke en hel fyllingslogg");
+                     }}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// A record in root's own folder that names a file the run never marked: the name is the run's,
+// the file is not, and it stays (told), whatever reused its name or number.
+TEST_F(CliTrustTest, AFileWithoutTheRunsMarkStaysAndIsNamed) {
+    const std::string secret = image_->mountPoint() + "/spylerom-7.tmp";
+    test::writeText(secret, "the user's own");
+    test::writeText(recordFile(gRecords), forgedRecord("spylerom-7.tmp"));
+    ASSERT_EQ(::chmod(recordFile(gRecords).c_str(), 0600), 0);
+    const std::string reserveBefore = reservedClusters(image_->mountPoint());
+
+    const Result r = runCli({"--block-size", "65536", other_->mountPoint()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(test::readText(secret), "the user's own");
+    EXPECT_NE(r.err.find("Rydder opp etter en avbrutt fylling: 0 filer slettet, 1 reserver satt tilbake"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("not deleted, cannot be proven a fill file: " + secret), std::string::npos) << r.err;
+    EXPECT_EQ(reservedClusters(image_->mountPoint()), reserveBefore)
+        << "put back, never raised above the kernel's";
+}
+
+// A fill that lives on in another process-id namespace (a container) holds its drive: a fill of
+// another drive, in this namespace or one of its own, leaves it alone.
+class CliLivingRunTest : public CliTrustTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CliLivingRunTest, KeepsItsFilesAndReserveWhileAnotherFillStarts) {
+    const std::string reserveBefore = reservedClusters(image_->mountPoint());
+    Cli living({"--block-size", "512", image_->mountPoint()}, Spawn{true, ""});
+    bool checked = false;
+    const Result r = living.wait([&](const std::string& err) {
+        if (checked || err.find(" left\n") == std::string::npos)
+            return;
+        checked = true;
+        // Held where it stands, the run lives on with its files open and its drive locked.
+        living.signalProgram(SIGSTOP);
+        Cli other({"--block-size", "65536", other_->mountPoint()}, Spawn{GetParam(), ""});
+        const Result second = other.wait();
+        EXPECT_EQ(second.status, 0) << second.err;
+        EXPECT_EQ(second.err.find("Rydder opp"), std::string::npos) << second.err;
+        EXPECT_TRUE(std::filesystem::exists(killedRunsFile(image_->mountPoint()))) << "the living run's file";
+        EXPECT_EQ(reservedClusters(image_->mountPoint()), "0") << "still lifted for the living run";
+        living.signalProgram(SIGCONT);
+    });
+    ASSERT_TRUE(checked) << r.err;
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(leftovers());
+    EXPECT_EQ(reservedClusters(image_->mountPoint()), reserveBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Namespaces, CliLivingRunTest, ::testing::Bool(), [](const auto& p) {
+    return std::string(p.param ? "BothInNamespacesOfTheirOwn" : "TheOtherInTheHostNamespace");
+});
+
+// The killed run's drive is no longer where it was (unmounted lazily, or covered by another
+// mount), but its volume is still mounted elsewhere: the clean-up finds it there.
+class CliMovedVolumeTest : public CliTrustTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CliMovedVolumeTest, TheNextStartCleansUpTheVolumeWhereverItIsStillMounted) {
+    const std::string reserveBefore = reservedClusters(image_->mountPoint());
+    Cli cli({"--block-size", "512", image_->mountPoint()});
+    Result r;
+    ASSERT_TRUE(killMidFill(cli, true, r)) << r.err;
+    ASSERT_TRUE(leftovers());
+    TempDir elsewhere;
+    ASSERT_EQ(test::run("mount --bind '" + image_->mountPoint() + "' '" + elsewhere.path() + "'"), 0);
+    const bool lazy = GetParam();
+    ASSERT_EQ(test::run(lazy ? "umount -l '" + image_->mountPoint() + "'"
+                             : "mount -t tmpfs -o size=1m cover '" + image_->mountPoint() + "'"),
+              0);
+
+    const Result again = runCli({"--block-size", "65536", other_->mountPoint()});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.err.find("Rydder opp etter en avbrutt fylling: 1 filer slettet, 1 reserver satt tilbake"),
+              std::string::npos)
+        << again.err;
+    EXPECT_FALSE(std::filesystem::exists(killedRunsFile(elsewhere.path())));
+    EXPECT_EQ(reservedClusters(elsewhere.path()), reserveBefore);
+    if (!lazy)
+        test::run("umount '" + image_->mountPoint() + "'");
+    test::run("umount '" + elsewhere.path() + "'");
+    ASSERT_TRUE(image_->mount()) << "put back for the image's own clean-up";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, CliMovedVolumeTest, ::testing::Bool(),
+                         [](const auto& p) { return std::string(p.param ? "LazyUnmount" : "OverMount"); });
 
 TEST_F(CliDiskTest, AReaderOfTheOutputThatGoesAwayEndsOnlyThePrinting) {
     // As `spylerom-cli D: 2>&1 | head -c 10`: the pipe closes after the first few bytes.

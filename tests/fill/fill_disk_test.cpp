@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -53,6 +55,7 @@ protected:
         env_.set("APPDATA", appData_.path());
         env_.set("SYSTEMDRIVE", "C:");
         platform_.mapDrive('T', image_->mountPoint());
+        platform_.setRecordFolder(records_.path());
         platform::setPlatform(&platform_);
         frame::ResetLogState();
         frame::logState().LogEnabled = true;
@@ -87,6 +90,7 @@ protected:
 
     test::EnvGuard env_;
     test::TempDir appData_;
+    test::TempDir records_;
     std::unique_ptr<LoopImage> image_;
     platform::PosixPlatform platform_;
     RecordingWindow window_;
@@ -203,10 +207,12 @@ TEST_F(FillDiskTest, AVolumeUnmountedDuringThePassStopsItAndDeletesNothingElsewh
     engine_.Spyleromen();
 
     ASSERT_TRUE(unmounted);
-    EXPECT_EQ(logCount("FEIL: Stasjonen " + window_.drive + " er ikke lenger montert, fyllingen er stoppet"), 1);
+    EXPECT_EQ(logCount("FEIL: Stasjonen " + window_.drive + " er ikke lenger montert, fyllingen er stoppet"),
+              1);
     EXPECT_EQ(logCount("STOPP: "), 1);
     EXPECT_EQ(engine_.troubledPasses(), 1);
-    EXPECT_EQ(test::readText(mount + "/spylerom-1.tmp"), "the user's own") << "nothing deleted on another volume";
+    EXPECT_EQ(test::readText(mount + "/spylerom-1.tmp"), "the user's own")
+        << "nothing deleted on another volume";
     ASSERT_EQ(::unlink((mount + "/spylerom-1.tmp").c_str()), 0);
 
     // The volume itself, mounted again: the fill's file went with the pass, the space is back.
@@ -250,6 +256,7 @@ TEST_F(FillDiskTest, UnwritableRootGivesAccessDenied) {
     ASSERT_EQ(::chmod(std::filesystem::path(image_->mountPoint()).parent_path().c_str(), 0711), 0);
     ASSERT_EQ(::chmod(image_->mountPoint().c_str(), 0755), 0);
     ASSERT_EQ(::chmod(appData_.path().c_str(), 0777), 0); // the user's own folders are the user's
+    ASSERT_EQ(::chown(records_.path().c_str(), 65534, 65534), 0);
     {
         AsUser nobody(65534);
         ASSERT_TRUE(nobody.ok());
@@ -260,6 +267,50 @@ TEST_F(FillDiskTest, UnwritableRootGivesAccessDenied) {
     EXPECT_EQ(logCount("FEILNR: 5 Ikke tilgang til fil/mappe"), 1);
     EXPECT_TRUE(leftoverTemporaryFiles().empty());
 }
+
+// Root acts on what a crash record says, so a pass keeps its record only where no other account
+// can write: otherwise it makes nothing at all.
+struct RecordFolderCase {
+    const char* name;
+    std::function<void(const std::string& folder)> spoil;
+};
+
+class RecordFolderTest : public FillDiskTest, public ::testing::WithParamInterface<RecordFolderCase> {};
+
+TEST_P(RecordFolderTest, ThatAnotherAccountCouldWriteStopsThePassBeforeItMakesAnything) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "changing owners needs root";
+    const std::string folder = records_.file("records");
+    std::filesystem::create_directory(folder);
+    GetParam().spoil(folder);
+    platform_.setRecordFolder(folder + "/");
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+    EXPECT_EQ(logCount("FEIL: Kan ikke skrive " + folder + "/, ingen filer er laget"), 1) << logCount("FEIL");
+    EXPECT_EQ(logCount("Oppretter "), 0);
+    EXPECT_TRUE(leftoverTemporaryFiles().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(folder)) << "no record written there";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, RecordFolderTest,
+    ::testing::Values(
+        RecordFolderCase{"OwnedByAnotherAccount",
+                         [](const std::string& f) { ASSERT_EQ(::chown(f.c_str(), 65534, 65534), 0); }},
+        RecordFolderCase{"WritableByOthers",
+                         [](const std::string& f) { ASSERT_EQ(::chmod(f.c_str(), 0777), 0); }},
+        RecordFolderCase{"WritableByItsGroup",
+                         [](const std::string& f) { ASSERT_EQ(::chmod(f.c_str(), 0770), 0); }},
+        RecordFolderCase{"AParentOthersMayWrite",
+                         [](const std::string& f) {
+                             ASSERT_EQ(::chmod(std::filesystem::path(f).parent_path().c_str(), 0777), 0);
+                         }},
+        RecordFolderCase{"ALink",
+                         [](const std::string& f) {
+                             std::filesystem::rename(f, f + ".real");
+                             std::filesystem::create_directory_symlink(f + ".real", f);
+                         }}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(FillDiskTest, DriveThatIsGoneIsNotFilledThroughItsMountPoint) {
     // The drive's volume is gone; its mount point is now a plain folder of the root disk.

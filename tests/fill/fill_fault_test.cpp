@@ -86,7 +86,10 @@ public:
         calls.push_back("close " + std::to_string(file));
         return test::NativePlatform::closeFile(file, err);
     }
-    void restoreWriteReserve(const std::string& token) override { restoredReserves.push_back(token); }
+    bool restoreWriteReserve(const std::string& token, platform::FolderHandle) override {
+        restoredReserves.push_back(token);
+        return true;
+    }
     bool deleteFillFile(platform::FolderHandle folder, const std::string& name,
                         platform::Error& err) override {
         calls.push_back("delete " + name);
@@ -110,6 +113,7 @@ protected:
         env_.set("APPDATA", appData_.path());
         env_.set("SYSTEMDRIVE", "C:");
         platform_.mapDrive('T', drive_.path());
+        platform_.setRecordFolder(records_.path());
         platform::setPlatform(&platform_);
         frame::ResetLogState();
         frame::logState().LogEnabled = true;
@@ -143,9 +147,22 @@ protected:
     }
     std::string fileName(int i) const { return drive_.file("spylerom-" + std::to_string(i) + ".tmp"); }
 
+    // The one record this test's runs left.
+    std::string recordPath() const {
+        std::vector<platform::FolderEntry> entries;
+        platform::Error err;
+        std::string found;
+        if (platform_.listFolder(records_.path(), entries, err))
+            for (const auto& e : entries)
+                if (e.name.rfind("spylerom-fill-", 0) == 0)
+                    found = records_.file(e.name);
+        return found;
+    }
+
     test::EnvGuard env_;
     TempDir appData_;
     TempDir drive_;
+    TempDir records_;
     FaultPlatform platform_;
     RecordingWindow window_;
     FillEngine engine_{window_};
@@ -456,10 +473,22 @@ TEST_F(FillFaultTest, AFileThatCannotBeDeletedIsToldAndStaysInTheRecord) {
     EXPECT_TRUE(logged("FEILNR: 5 Ikke tilgang til fil/mappe"));
     EXPECT_EQ(engine_.troubledPasses(), 1);
     ASSERT_TRUE(test::exists(fileName(1)));
+    ASSERT_FALSE(recordPath().empty()) << "the record keeps the file for the next clean-up";
 
+    // While a run holds the drive, its record is its own business.
     platform_.failDelete = false;
-    EXPECT_TRUE(RecoverAbandonedFills().empty()) << "the run that made it still lives: it is not abandoned";
+    platform::Error err;
+    const platform::FolderHandle held = platform_.lockDrive(drive_.path() + "/", err);
+    ASSERT_NE(held, platform::kInvalidFolder);
+    EXPECT_TRUE(RecoverAbandonedFills().empty()) << "a drive that is locked has a living run";
     EXPECT_TRUE(test::exists(fileName(1)));
+    platform_.closeFolder(held);
+
+    // Let go, the next clean-up tries again, where the file carries the pass's mark or birth.
+    const auto recovered = RecoverAbandonedFills();
+    ASSERT_EQ(recovered.size(), 1u);
+    EXPECT_TRUE(recovered[0].complete);
+    EXPECT_TRUE(recordPath().empty());
 }
 
 // A run that was killed: its record names its files and its reserve. The next start deletes
@@ -472,66 +501,64 @@ TEST_F(FillFaultTest, AKilledRunIsUndoneAtTheNextStart) {
     platform_.failDelete = false;
     ASSERT_TRUE(test::exists(fileName(1)));
 
-    const char sep = platform::kPathSeparator;
-    const std::string data = appData_.file("Solvarek") + sep + "data" + sep;
-    std::vector<platform::FolderEntry> entries;
-    platform::Error err;
-    ASSERT_TRUE(platform_.listFolder(data, entries, err));
-    std::string recordName;
-    for (const auto& e : entries)
-        if (e.name.rfind("spylerom-fill-", 0) == 0)
-            recordName = e.name;
-    ASSERT_FALSE(recordName.empty());
-    // The run is gone: its record now names a process that no longer lives.
+    const std::string path = recordPath();
+    ASSERT_FALSE(path.empty());
     FillRecord record;
     std::string text;
-    ASSERT_TRUE(platform_.readFile(data + recordName, text, err));
+    platform::Error err;
+    ASSERT_TRUE(platform_.readFile(path, text, err));
     ASSERT_TRUE(record.parse(text));
-    const std::string dead = "4000000000:1:gone";
-    text.replace(text.find(record.owner()), record.owner().size(), dead);
+    ASSERT_EQ(record.files().size(), 1u);
+    const bool provable = record.files()[0].marked || record.files()[0].id.birthNs != 0;
     text += "reserve=test-reserve=7\n";
     // A user's file now stands where the run had planned another file, and one at a name it
     // had made and identified: neither may go.
     test::writeText(fileName(2), "the user's own");
     test::writeText(fileName(3), "also the user's");
-    text += "plan=" + fileName(2) + "\n";
-    text += "file=1:2:3:" + fileName(3) + "\n";
+    text += "plan=spylerom-2.tmp\n";
+    text += "file=1:2:3:1:spylerom-3.tmp\n";
     // A file-record step it was in: its small files go, a file of the user's in the folder stays.
+    const char sep = platform::kPathSeparator;
     const std::string stepFolder = drive_.file("spylerom-poster") + sep;
     ASSERT_TRUE(platform_.createFolder(stepFolder, err));
     const platform::FileHandle step = test::createFillFileAt(platform_, stepFolder + "1.tmp", err);
     ASSERT_NE(step, platform::kInvalidFile);
     std::size_t written = 0;
     const std::string recordBytes(kRecordFileBytes, '\0');
-    ASSERT_TRUE(platform_.test::NativePlatform::writeFile(step, recordBytes.data(), recordBytes.size(), written, err));
+    ASSERT_TRUE(platform_.test::NativePlatform::writeFile(step, recordBytes.data(), recordBytes.size(),
+                                                          written, err));
     ASSERT_TRUE(platform_.closeFile(step, err));
     test::writeText(stepFolder + "notes.txt", "the user's");
-    text += "folder=" + stepFolder + "\n";
-    // Where the system cannot show the file to be the user's own and private (Wine), it is not
-    // proven, and stays.
-    platform::FileIdentity stepId;
+    text += "step=spylerom-poster\n";
+    // The step marks its folder; where the file system keeps no marks, nothing proves it ours.
     const platform::FolderHandle stepHandle = platform_.openFillFolder(stepFolder, "", err);
     ASSERT_NE(stepHandle, platform::kInvalidFolder);
-    ASSERT_TRUE(platform_.identifyFile(stepHandle, "1.tmp", stepId));
+    const int stepDeleted = platform_.setMark(stepHandle, record.mark(), err) ? 1 : 0;
     platform_.closeFolder(stepHandle);
-    const int stepDeleted = stepId.privateFile ? 1 : 0;
-    ASSERT_TRUE(platform_.replaceFile(data + recordName, text, err));
+    ASSERT_TRUE(platform_.replaceFile(path, text, err));
+    std::string folder;
+    bool systemWide = false;
+    ASSERT_TRUE(platform_.recordFolder(folder, systemWide, err));
 
     const auto recovered = RecoverAbandonedFills();
     ASSERT_EQ(recovered.size(), 1u);
-    EXPECT_EQ(recovered[0].filesDeleted, 1 + stepDeleted);
+    const int deleted = (provable ? 1 : 0) + stepDeleted;
+    EXPECT_EQ(recovered[0].filesDeleted, deleted);
     EXPECT_EQ(test::exists(stepFolder + "1.tmp"), stepDeleted == 0);
     EXPECT_EQ(test::readText(stepFolder + "notes.txt"), "the user's");
-    EXPECT_EQ(recovered[0].reservesRestored, 1);
     EXPECT_TRUE(recovered[0].complete);
-    EXPECT_FALSE(test::exists(fileName(1)));
+    EXPECT_EQ(test::exists(fileName(1)), !provable);
     EXPECT_EQ(test::readText(fileName(2)), "the user's own");
     EXPECT_EQ(test::readText(fileName(3)), "also the user's");
-    EXPECT_EQ(platform_.restoredReserves, std::vector<std::string>{"test-reserve=7"});
-    EXPECT_TRUE(logged("Rydder opp etter en avbrutt fylling: " + std::to_string(1 + stepDeleted) +
-                       " filer slettet, 1 reserver satt tilbake"));
-    EXPECT_EQ(countStartingWith("ADVARSEL: "), 3) << "two files and the step's folder, which holds the user's";
-    EXPECT_FALSE(test::exists(data + recordName));
+    // Only a record that no other account can write may put a reserve back.
+    const int restored = systemWide ? 1 : 0;
+    EXPECT_EQ(recovered[0].reservesRestored, restored);
+    EXPECT_EQ(platform_.restoredReserves.size(), static_cast<std::size_t>(restored));
+    EXPECT_TRUE(logged("Rydder opp etter en avbrutt fylling: " + std::to_string(deleted) +
+                       " filer slettet, " + std::to_string(restored) + " reserver satt tilbake"));
+    EXPECT_EQ(countStartingWith("ADVARSEL: "), provable ? 3 : 4)
+        << "two files and the step's folder, which holds the user's";
+    EXPECT_TRUE(recordPath().empty());
     EXPECT_TRUE(RecoverAbandonedFills().empty()) << "undone once";
 }
 

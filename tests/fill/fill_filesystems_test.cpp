@@ -106,6 +106,24 @@ bool setXfsPool(const std::string& mountPoint, std::uint64_t blocks) {
     return rc == 0;
 }
 
+// A mount's root folder, pinned as a pass pins its folder.
+class PinnedRoot {
+public:
+    PinnedRoot(platform::Platform& p, const std::string& mountPoint) : p_(p) {
+        platform::Error err;
+        handle_ = p_.openFillFolder(mountPoint + "/", "", err);
+        EXPECT_NE(handle_, platform::kInvalidFolder) << err.message;
+    }
+    ~PinnedRoot() { p_.closeFolder(handle_); }
+    PinnedRoot(const PinnedRoot&) = delete;
+    PinnedRoot& operator=(const PinnedRoot&) = delete;
+    platform::FolderHandle get() const { return handle_; }
+
+private:
+    platform::Platform& p_;
+    platform::FolderHandle handle_ = platform::kInvalidFolder;
+};
+
 struct Volume {
     std::string fsType;
     std::uint64_t sizeMiB;
@@ -123,6 +141,7 @@ protected:
         env_.set("APPDATA", appData_.path());
         env_.set("SYSTEMDRIVE", "C:");
         platform_.mapDrive('T', image_->mountPoint() + "/");
+        platform_.setRecordFolder(records_.path());
         platform::setPlatform(&platform_);
         frame::ResetLogState();
         frame::logState().LogEnabled = true;
@@ -170,6 +189,7 @@ protected:
 
     test::EnvGuard env_;
     test::TempDir appData_;
+    test::TempDir records_;
     std::unique_ptr<LoopImage> image_;
     platform::PosixPlatform platform_;
     RecordingWindow window_;
@@ -314,9 +334,10 @@ TEST_F(FilesystemFill, RecordStepTakesFreedRecordsAndRemovesItsFiles) {
     for (int i = 0; i < 300; ++i)
         std::filesystem::remove(mount() + "/n" + std::to_string(i));
     const std::vector<std::uint8_t> pattern(kRecordFileBytes, 0xFF);
+    const PinnedRoot root(platform_, mount());
 
     const RecordFillResult result =
-        TakeFreeFileRecords(mount() + "/", pattern.data(), pattern.size(), nullptr);
+        TakeFreeFileRecords(root.get(), mount() + "/", "mark", pattern.data(), pattern.size(), nullptr);
     EXPECT_FALSE(result.skipped);
     EXPECT_TRUE(result.tookAll);
     EXPECT_EQ(result.error.code, 0u) << result.error.message;
@@ -325,7 +346,7 @@ TEST_F(FilesystemFill, RecordStepTakesFreedRecordsAndRemovesItsFiles) {
     EXPECT_EQ(std::filesystem::file_size(mount() + "/spylerom-poster/1.tmp"), kRecordFileBytes);
 
     platform::Error err;
-    EXPECT_EQ(RemoveRecordFiles(mount() + "/", result.files, err), 0);
+    EXPECT_EQ(RemoveRecordFiles(root.get(), result.files, err), 0);
     EXPECT_EQ(err.code, 0u) << err.message;
     EXPECT_FALSE(std::filesystem::exists(mount() + "/spylerom-poster"));
 }
@@ -339,19 +360,20 @@ TEST_F(FilesystemFill, RecordStepStopsWhenAskedAndLeavesAForeignFolderAlone) {
     for (int i = 0; i < 300; ++i)
         std::filesystem::remove(mount() + "/n" + std::to_string(i));
     const std::vector<std::uint8_t> pattern(kRecordFileBytes, 0);
+    const PinnedRoot root(platform_, mount());
     int asked = 0;
-    const RecordFillResult stopped =
-        TakeFreeFileRecords(mount() + "/", pattern.data(), pattern.size(), [&] { return ++asked > 10; });
+    const RecordFillResult stopped = TakeFreeFileRecords(root.get(), mount() + "/", "mark", pattern.data(),
+                                                         pattern.size(), [&] { return ++asked > 10; });
     EXPECT_EQ(stopped.files, 10);
     EXPECT_FALSE(stopped.tookAll);
     platform::Error err;
-    EXPECT_EQ(RemoveRecordFiles(mount() + "/", stopped.files, err), 0);
+    EXPECT_EQ(RemoveRecordFiles(root.get(), stopped.files, err), 0);
 
     // A folder of that name that the step did not make is not filled.
     ASSERT_TRUE(std::filesystem::create_directory(mount() + "/spylerom-poster"));
     test::writeText(mount() + "/spylerom-poster/1.tmp", "user's own");
     const RecordFillResult refused =
-        TakeFreeFileRecords(mount() + "/", pattern.data(), pattern.size(), nullptr);
+        TakeFreeFileRecords(root.get(), mount() + "/", "mark", pattern.data(), pattern.size(), nullptr);
     EXPECT_EQ(refused.files, 0);
     EXPECT_EQ(refused.error.code, platform::kErrorAlreadyExists);
     EXPECT_EQ(test::readText(mount() + "/spylerom-poster/1.tmp"), "user's own");
@@ -362,8 +384,9 @@ TEST_F(FilesystemFill, RecordStepIsSkippedWhereRecordsHoldNoData) {
     if (IsSkipped() || HasFatalFailure())
         return;
     const std::vector<std::uint8_t> pattern(kRecordFileBytes, 0);
+    const PinnedRoot root(platform_, mount());
     const RecordFillResult result =
-        TakeFreeFileRecords(mount() + "/", pattern.data(), pattern.size(), nullptr);
+        TakeFreeFileRecords(root.get(), mount() + "/", "mark", pattern.data(), pattern.size(), nullptr);
     EXPECT_TRUE(result.skipped);
     EXPECT_EQ(result.files, 0);
     EXPECT_FALSE(std::filesystem::exists(mount() + "/spylerom-poster"));
@@ -406,30 +429,6 @@ TEST_F(FilesystemFill, XfsPoolIsRestoredAfterStop) {
     EXPECT_TRUE(leftovers().empty());
 }
 
-TEST_F(FilesystemFill, XfsTokenRestoresItsOwnMountOnly) {
-    start({"xfs", 320});
-    if (IsSkipped() || HasFatalFailure())
-        return;
-    const long long before = xfsPool(mount());
-    const std::string token = platform_.writeReserveToken(mount() + "/");
-    ASSERT_EQ(token.rfind("xfs:", 0), 0u) << token;
-    EXPECT_NE(token.find(":" + mount() + "=" + std::to_string(before)), std::string::npos) << token;
-    ASSERT_TRUE(platform_.liftWriteReserve(token));
-    EXPECT_EQ(xfsPool(mount()), 0);
-    platform_.restoreWriteReserve(token);
-    EXPECT_EQ(xfsPool(mount()), before);
-
-    // Mounted anew, the volume's pool is the kernel's again: an old token leaves it alone.
-    ASSERT_TRUE(platform_.liftWriteReserve(token));
-    ASSERT_TRUE(image_->unmount());
-    platform_.restoreWriteReserve(token); // the volume is gone: nothing to do, nothing to break
-    ASSERT_TRUE(image_->mount());
-    ASSERT_TRUE(setXfsPool(mount(), 100));
-    EXPECT_FALSE(platform_.liftWriteReserve(token));
-    platform_.restoreWriteReserve(token);
-    EXPECT_EQ(xfsPool(mount()), 100);
-}
-
 // The sysfs file of ext4's reserved clusters of the volume mounted at mountPoint.
 std::string ext4ReserveFile(const std::string& mountPoint) {
     platform::MountFacts facts;
@@ -438,33 +437,80 @@ std::string ext4ReserveFile(const std::string& mountPoint) {
     return "/sys/fs/ext4/" + std::filesystem::path(facts.source).filename().string() + "/reserved_clusters";
 }
 
-TEST_F(FilesystemFill, Ext4TokenRestoresItsOwnMountOnly) {
-    start({"ext4", 160});
+// A reserve token is the volume's, not its mount point's: it reaches the volume through a
+// pinned folder or any other mount of it, but never a volume mounted anew (whose reserve the
+// kernel set itself), and never sets more than the kernel would.
+struct TokenCase {
+    const char* kind;
+    std::uint64_t sizeMiB;
+};
+
+class ReserveToken : public FilesystemFill, public ::testing::WithParamInterface<TokenCase> {
+protected:
+    bool xfs() const { return std::string(GetParam().kind) == "xfs"; }
+    // The reserve as the kernel shows it, and set by hand.
+    long long reserve() const { return xfs() ? xfsPool(mount()) : std::stoll(test::readText(ext4File_)); }
+    void setReserve(long long value) {
+        if (xfs())
+            ASSERT_TRUE(setXfsPool(mount(), static_cast<std::uint64_t>(value)));
+        else
+            std::ofstream(ext4File_) << value;
+    }
+    std::string ext4File_;
+};
+
+TEST_P(ReserveToken, RestoresItsOwnVolumeWhereverItIsMountedAndNeverRaisesIt) {
+    start({GetParam().kind, GetParam().sizeMiB});
     if (IsSkipped() || HasFatalFailure())
         return;
-    const std::string token = platform_.writeReserveToken(mount() + "/");
-    ASSERT_EQ(token.rfind("ext4:", 0), 0u) << token;
-    EXPECT_NE(token.find(":" + mount() + "="), std::string::npos) << token;
-    const std::string file = ext4ReserveFile(mount());
-    const std::string before = test::readText(file);
-    ASSERT_NE(before, "0\n");
-    ASSERT_TRUE(platform_.liftWriteReserve(token));
-    EXPECT_EQ(test::readText(file), "0\n");
-    platform_.restoreWriteReserve(token);
-    EXPECT_EQ(test::readText(file), before);
+    ext4File_ = ext4ReserveFile(mount());
+    const long long before = reserve();
+    ASSERT_GT(before, 0) << "the volume holds blocks back";
+    std::string token;
+    {
+        const PinnedRoot root(platform_, mount());
+        token = platform_.writeReserveToken(root.get());
+        ASSERT_EQ(token.rfind(std::string(GetParam().kind) + ":", 0), 0u) << token;
+        EXPECT_NE(token.find("=" + std::to_string(before)), std::string::npos) << token;
+        ASSERT_TRUE(platform_.liftWriteReserve(token, root.get()));
+        EXPECT_EQ(reserve(), 0);
+        EXPECT_TRUE(platform_.restoreWriteReserve(token, root.get()));
+        EXPECT_EQ(reserve(), before);
+    }
+
+    // The mount point covered by another mount, the volume still mounted elsewhere (a bind
+    // mount): the restore finds the volume, not what is mounted at its old place now.
+    test::TempDir elsewhere;
+    ASSERT_EQ(test::run("mount --bind '" + mount() + "' '" + elsewhere.path() + "'"), 0);
+    ASSERT_TRUE(platform_.liftWriteReserve(token, platform::kInvalidFolder));
+    ASSERT_EQ(test::run("mount -t tmpfs -o size=1m cover '" + mount() + "'"), 0);
+    EXPECT_TRUE(platform_.restoreWriteReserve(token, platform::kInvalidFolder));
+    ASSERT_EQ(test::run("umount '" + mount() + "'"), 0);
+    EXPECT_EQ(reserve(), before);
+
+    // A token forged to raise the reserve is cut to what the kernel itself sets.
+    const std::string raised = token.substr(0, token.rfind('=') + 1) + "60000";
+    ASSERT_TRUE(platform_.liftWriteReserve(token, platform::kInvalidFolder));
+    EXPECT_TRUE(platform_.restoreWriteReserve(raised, platform::kInvalidFolder));
+    EXPECT_EQ(reserve(), before) << "the kernel's own value, never more";
+    ASSERT_EQ(test::run("umount '" + elsewhere.path() + "'"), 0);
 
     // Mounted anew, the kernel set the volume's reserve itself: an old token leaves it alone.
-    ASSERT_TRUE(platform_.liftWriteReserve(token));
+    ASSERT_TRUE(platform_.liftWriteReserve(token, platform::kInvalidFolder));
     ASSERT_TRUE(image_->unmount());
-    platform_.restoreWriteReserve(token); // the volume is gone: nothing to do, nothing to break
+    EXPECT_FALSE(platform_.restoreWriteReserve(token, platform::kInvalidFolder)) << "the volume is gone";
     ASSERT_TRUE(image_->mount());
-    const std::string remounted = ext4ReserveFile(mount());
-    std::ofstream(remounted) << 7;
-    ASSERT_EQ(test::readText(remounted), "7\n");
-    EXPECT_FALSE(platform_.liftWriteReserve(token));
-    platform_.restoreWriteReserve(token);
-    EXPECT_EQ(test::readText(remounted), "7\n") << "a token never reaches a volume mounted anew";
+    ext4File_ = ext4ReserveFile(mount());
+    setReserve(7);
+    ASSERT_EQ(reserve(), 7);
+    EXPECT_FALSE(platform_.liftWriteReserve(token, platform::kInvalidFolder));
+    EXPECT_FALSE(platform_.restoreWriteReserve(token, platform::kInvalidFolder));
+    EXPECT_EQ(reserve(), 7) << "a token never reaches a volume mounted anew";
 }
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ReserveToken,
+                         ::testing::Values(TokenCase{"xfs", 320}, TokenCase{"ext4", 160}),
+                         [](const auto& p) { return std::string(p.param.kind); });
 
 } // namespace
 } // namespace spylerom::fill

@@ -193,7 +193,10 @@ TEST_P(DiskKinds, MountedDiskIsADriveWithItsType) {
         EXPECT_EQ(err.code, kErrorNotSupported);
     }
     // Settling a volume is harmless everywhere.
-    EXPECT_TRUE(p.settleVolume(image.mountPoint() + "/", err)) << err.message;
+    const FolderHandle root = p.openFillFolder(image.mountPoint() + "/", "", err);
+    ASSERT_NE(root, kInvalidFolder) << err.message;
+    EXPECT_TRUE(p.settleVolume(root, err)) << err.message;
+    p.closeFolder(root);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DiskKinds, ::testing::Values("ext4", "ntfs", "exfat"),
@@ -305,24 +308,6 @@ TEST(Files, OneDriveLockAtATime) {
     const FolderHandle again = p.lockDrive(dir.path(), err);
     EXPECT_NE(again, kInvalidFolder) << "released with its holder";
     p.closeFolder(again);
-}
-
-TEST(Files, ProcessIdentityTellsALiveProcessFromAGoneOne) {
-    PosixPlatform p;
-    const std::string me = p.processIdentity();
-    EXPECT_TRUE(p.processAlive(me));
-    const pid_t child = fork();
-    if (child == 0)
-        _exit(0);
-    ASSERT_GT(child, 0);
-    // The child's identity while it lives, then after it is reaped.
-    const std::string pid = std::to_string(child);
-    std::string identity = me;
-    identity.replace(0, me.find(':'), pid);
-    waitpid(child, nullptr, 0);
-    EXPECT_FALSE(p.processAlive(identity));
-    EXPECT_FALSE(p.processAlive("not an identity"));
-    EXPECT_FALSE(p.processAlive(me.substr(0, me.rfind(':')) + ":another-boot"));
 }
 
 TEST(Drives, APinnedFolderMustLieOnItsDrive) {

@@ -290,9 +290,11 @@ TEST_P(FullDisk, ShrinkingPiecesTakeTheLastBlocks) {
     Volume volume(GetParam().kind, 48);
     ASSERT_TRUE(volume.ok());
     PosixPlatform p;
-    const std::string reserve = p.writeReserveToken(volume.file(""));
-    ASSERT_TRUE(reserve.empty() || p.liftWriteReserve(reserve));
     Error err;
+    const FolderHandle root = p.openFillFolder(volume.file(""), "", err);
+    ASSERT_NE(root, kInvalidFolder) << err.message;
+    const std::string reserve = p.writeReserveToken(root);
+    ASSERT_TRUE(reserve.empty() || p.liftWriteReserve(reserve, root));
     const std::string path = volume.file("spylerom-1.tmp");
     FileHandle file = test::createFillFileAt(p, path, err);
     ASSERT_NE(file, kInvalidFile) << err.message;
@@ -325,7 +327,8 @@ TEST_P(FullDisk, ShrinkingPiecesTakeTheLastBlocks) {
     test::run("dd if=/dev/zero of='" + volume.file("dd.fill") +
               "' bs=4096 conv=fsync status=none 2>/dev/null");
     const std::uint64_t ddLeft = volume.freeBlocks();
-    p.restoreWriteReserve(reserve);
+    (void)p.restoreWriteReserve(reserve, root);
+    p.closeFolder(root);
 
     EXPECT_GT(total, 30ull << 20);
     EXPECT_LE(left, std::max<std::uint64_t>(1, ddLeft)) << "dd left " << ddLeft << " blocks";

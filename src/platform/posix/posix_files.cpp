@@ -184,13 +184,18 @@ bool PosixPlatform::replaceFile(const std::string& path, std::string_view bytes,
         return mask;
     }();
     struct stat st {};
-    if (stat(path.c_str(), &st) == 0)
+    const bool existed = stat(path.c_str(), &st) == 0;
+    if (existed)
         mode = st.st_mode & 07777;
     std::string temporary = path + ".XXXXXX";
     const int fd = mkstemp(temporary.data());
     if (fd < 0)
         return fail(err, errno);
-    const bool ok = writeAll(fd, bytes) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    // Root writing a user's file (a settings file in the user's working folder) leaves it the
+    // user's: the new file takes the old one's owner along with its permissions.
+    const bool owned = !existed || geteuid() != 0 || (st.st_uid == 0 && st.st_gid == 0) ||
+                       fchown(fd, st.st_uid, st.st_gid) == 0;
+    const bool ok = owned && writeAll(fd, bytes) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
     const int saved = errno;
     if (::close(fd) != 0 || !ok) {
         ::unlink(temporary.c_str());

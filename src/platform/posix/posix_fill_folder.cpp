@@ -21,6 +21,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <sys/random.h>
+#include <sys/xattr.h>
+
 #ifndef STATX_MNT_ID
 #define STATX_MNT_ID 0x00001000U
 #endif
@@ -78,16 +81,21 @@ bool mountedAt(std::uint64_t mountId, const std::string& target) {
     return found;
 }
 
-bool identify(int fd, FileIdentity& id) {
-    struct statx sx {};
-    if (statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0 || !S_ISREG(sx.stx_mode))
-        return false;
+// The volume a descriptor lies on: the file system's own id, or where it gives none (FUSE among
+// others) the device number.
+std::uint64_t volumeOf(int fd, dev_t device) {
     struct statfs fs {};
     std::uint64_t fsid = 0;
     if (fstatfs(fd, &fs) == 0)
         std::memcpy(&fsid, &fs.f_fsid, std::min(sizeof fsid, sizeof fs.f_fsid));
-    // Some file systems (FUSE among them) give no id of their own; the device number stands in.
-    id.volume = fsid != 0 ? fsid : makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    return fsid != 0 ? fsid : device;
+}
+
+bool identify(int fd, FileIdentity& id) {
+    struct statx sx {};
+    if (statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0 || !S_ISREG(sx.stx_mode))
+        return false;
+    id.volume = volumeOf(fd, makedev(sx.stx_dev_major, sx.stx_dev_minor));
     id.file = sx.stx_ino;
     id.birthNs = (sx.stx_mask & STATX_BTIME)
                      ? static_cast<std::int64_t>(sx.stx_btime.tv_sec) * 1000000000 + sx.stx_btime.tv_nsec
@@ -95,6 +103,37 @@ bool identify(int fd, FileIdentity& id) {
     id.size = static_cast<std::int64_t>(sx.stx_size);
     id.privateFile = (sx.stx_mode & 07777) == 0600 && sx.stx_uid == geteuid();
     return true;
+}
+
+constexpr const char* kMarkAttribute = "user.spylerom.mark";
+
+Pinned pinnedOf(FolderHandle folder, bool& found) {
+    const std::lock_guard lock(pinnedMutex());
+    const auto it = pinnedFolders().find(static_cast<int>(folder));
+    found = it != pinnedFolders().end();
+    return found ? it->second : Pinned{};
+}
+
+void pin(int fd, const Pinned& pinned) {
+    const std::lock_guard lock(pinnedMutex());
+    pinnedFolders()[fd] = pinned;
+}
+
+// The names of a relative folder path ("a/b/"), or false for one that could leave its base.
+bool namesOf(const std::string& relative, std::vector<std::string>& names) {
+    std::size_t start = 0;
+    while (start < relative.size()) {
+        std::size_t end = relative.find('/', start);
+        if (end == std::string::npos)
+            end = relative.size();
+        const std::string name = relative.substr(start, end - start);
+        if (name == "..")
+            return false;
+        if (!name.empty() && name != ".")
+            names.push_back(name);
+        start = end + 1;
+    }
+    return relative.empty() || relative.front() != '/';
 }
 
 std::string readFirstLine(const std::string& path) {
@@ -163,9 +202,159 @@ FolderHandle PosixPlatform::openFillFolder(const std::string& folder, const std:
         }
         pinned.root = target;
     }
-    const std::lock_guard lock(pinnedMutex());
-    pinnedFolders()[fd] = pinned;
+    pin(fd, pinned);
     return fd;
+}
+
+FolderHandle PosixPlatform::openSubfolder(FolderHandle base, const std::string& relative, Error& err) {
+    bool found = false;
+    const Pinned pinned = pinnedOf(base, found);
+    std::vector<std::string> names;
+    struct stat baseSt {};
+    if (!found || fstat(static_cast<int>(base), &baseSt) != 0) {
+        err = errorFromErrno(EBADF);
+        return kInvalidFolder;
+    }
+    if (!namesOf(relative, names)) {
+        err = errorFromErrno(EINVAL);
+        return kInvalidFolder;
+    }
+    int fd = fcntl(static_cast<int>(base), F_DUPFD_CLOEXEC, 0);
+    for (const auto& name : names) {
+        if (fd < 0)
+            break;
+        // O_NOFOLLOW: a link on the way is refused, never followed.
+        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int saved = errno;
+        ::close(fd);
+        fd = next;
+        struct stat st {};
+        if (fd < 0) {
+            err = errorFromErrno(saved);
+            if (saved == ENOENT)
+                err.code = kErrorPathNotFound;
+            return kInvalidFolder;
+        }
+        if (fstat(fd, &st) != 0 || st.st_dev != baseSt.st_dev) {
+            ::close(fd);
+            err = errorFromErrno(EXDEV); // another volume mounted on the way
+            return kInvalidFolder;
+        }
+    }
+    if (fd < 0) {
+        err = errorFromErrno(errno);
+        return kInvalidFolder;
+    }
+    pin(fd, pinned);
+    return fd;
+}
+
+bool PosixPlatform::folderIdentity(FolderHandle folder, FileIdentity& id) const {
+    struct stat st {};
+    if (fstat(static_cast<int>(folder), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    id.volume = volumeOf(static_cast<int>(folder), st.st_dev);
+    id.file = st.st_ino;
+    return true;
+}
+
+bool PosixPlatform::createFillFolder(FolderHandle folder, const std::string& name, Error& err) {
+    if (::mkdirat(static_cast<int>(folder), name.c_str(), 0700) == 0)
+        return true;
+    err = errorFromErrno(errno);
+    if (errno == EEXIST)
+        err.code = kErrorAlreadyExists;
+    return false;
+}
+
+bool PosixPlatform::removeFillFolder(FolderHandle folder, const std::string& name, Error& err) {
+    // A link of that name is not a folder: AT_REMOVEDIR refuses it rather than follow it.
+    if (::unlinkat(static_cast<int>(folder), name.c_str(), AT_REMOVEDIR) == 0)
+        return true;
+    err = errorFromErrno(errno);
+    return false;
+}
+
+std::vector<std::string> PosixPlatform::rootsOfVolume(std::uint64_t volume, const std::string& hint) const {
+    std::vector<std::string> roots;
+    const auto onVolume = [volume](const std::string& root) {
+        const int fd = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        struct stat st {};
+        const bool same = fd >= 0 && fstat(fd, &st) == 0 && volumeOf(fd, st.st_dev) == volume;
+        if (fd >= 0)
+            ::close(fd);
+        return same;
+    };
+    if (!hint.empty() && onVolume(hint))
+        roots.push_back(withTrailingSeparator(hint));
+    // Elsewhere only whole volumes on devices: a share could keep a query waiting for its server.
+    libmnt_table* table = mnt_new_table_from_file("/proc/self/mountinfo");
+    if (!table)
+        return roots;
+    libmnt_iter* iter = mnt_new_iter(MNT_ITER_FORWARD);
+    libmnt_fs* fs = nullptr;
+    while (mnt_table_next_fs(table, iter, &fs) == 0) {
+        const char* target = mnt_fs_get_target(fs);
+        const char* source = mnt_fs_get_source(fs);
+        const char* root = mnt_fs_get_root(fs);
+        if (!target || !source || std::string_view(source).rfind("/dev/", 0) != 0 || !root ||
+            std::string_view(root) != "/")
+            continue;
+        const std::string candidate = withTrailingSeparator(target);
+        if (std::find(roots.begin(), roots.end(), candidate) == roots.end() && onVolume(target))
+            roots.push_back(candidate);
+    }
+    mnt_free_iter(iter);
+    mnt_unref_table(table);
+    for (const auto& [letter, mapped] : mappedDrives_)
+        if (std::find(roots.begin(), roots.end(), mapped) == roots.end() && onVolume(mapped))
+            roots.push_back(mapped);
+    return roots;
+}
+
+bool PosixPlatform::setMark(std::intptr_t handle, const std::string& mark, Error& err) {
+    if (fsetxattr(static_cast<int>(handle), kMarkAttribute, mark.data(), mark.size(), 0) == 0)
+        return true;
+    err = errorFromErrno(errno);
+    return false;
+}
+
+std::string PosixPlatform::markOf(FolderHandle folder, const std::string& name) const {
+    const int fd = ::openat(static_cast<int>(folder), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::string mark;
+    struct stat st {};
+    // A path descriptor has no attribute calls of its own; its /proc name reaches the file
+    // itself, and only a file or a folder is asked (never a link, a device or a FIFO).
+    if (fstat(fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
+        char value[64] = {};
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        const ssize_t size = getxattr(self.c_str(), kMarkAttribute, value, sizeof value);
+        if (size > 0)
+            mark.assign(value, static_cast<std::size_t>(size));
+    }
+    ::close(fd);
+    return mark;
+}
+
+std::string PosixPlatform::randomToken() const {
+    unsigned char bytes[16] = {};
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n > 0)
+            got += static_cast<std::size_t>(n);
+        else if (errno != EINTR)
+            std::abort(); // no randomness: nothing may be proven with a mark that others can guess
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string token;
+    for (const unsigned char b : bytes) {
+        token += kHex[b >> 4];
+        token += kHex[b & 15];
+    }
+    return token;
 }
 
 bool PosixPlatform::fillFolderStillMounted(FolderHandle folder) const {
@@ -259,21 +448,6 @@ FolderHandle PosixPlatform::lockDrive(const std::string& driveRoot, Error& err) 
 std::string PosixPlatform::processIdentity() const {
     const std::string pid = std::to_string(getpid());
     return pid + ":" + startTimeOf(pid) + ":" + readFirstLine("/proc/sys/kernel/random/boot_id");
-}
-
-bool PosixPlatform::processAlive(const std::string& identity) const {
-    const auto first = identity.find(':');
-    const auto second = identity.find(':', first == std::string::npos ? first : first + 1);
-    if (first == std::string::npos || second == std::string::npos)
-        return false;
-    const std::string pid = identity.substr(0, first);
-    const std::string start = identity.substr(first + 1, second - first - 1);
-    const std::string boot = identity.substr(second + 1);
-    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    if (boot != readFirstLine("/proc/sys/kernel/random/boot_id"))
-        return false; // the machine has started since: every process of then is gone
-    return !start.empty() && startTimeOf(pid) == start;
 }
 
 } // namespace spylerom::platform

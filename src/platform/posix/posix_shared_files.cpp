@@ -1,5 +1,6 @@
 // Files that are read in part or that several processes append to at once (the log): bounded
 // reads, and appending under flock with the file's rotation.
+#include "platform/posix/descriptor.h"
 #include "platform/posix/posix_platform.h"
 
 #include <algorithm>
@@ -20,28 +21,6 @@ bool fail(Error& err, int code) {
     err = errorFromErrno(code);
     return false;
 }
-
-// Closes a descriptor when it goes out of scope; the lock it holds goes with it.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now; false (errno set) when the close fails.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {

@@ -1,5 +1,6 @@
 // The volume that holds a folder: its mount, its file-system type, the flush of its journal and
 // the gauge of its file-record table. What to do with them is the fill's business.
+#include "platform/posix/descriptor.h"
 #include "platform/posix/posix_platform.h"
 
 #include <algorithm>
@@ -10,11 +11,13 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <libmount/libmount.h>
+#include <linux/magic.h>
 #include <linux/types.h>
 #include <memory>
 #include <mutex>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -67,21 +70,6 @@ bool isFuse(const MountFacts& mount) {
     return mount.type == "fuseblk" || mount.type.rfind("fuseblk.", 0) == 0 || mount.type == "fuse" ||
            mount.type.rfind("fuse.", 0) == 0;
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 } // namespace
 
@@ -147,19 +135,26 @@ std::string volumeTypeOf(const MountFacts& mount) {
     return type;
 }
 
-bool PosixPlatform::settleVolume(const std::string& folder, Error& err) {
-    const Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0 || syncfs(dir.get()) != 0) {
-        err = errorFromErrno(errno);
+bool PosixPlatform::settleVolume(FolderHandle folder, Error& err) {
+    // Through the pinned folder: after a lazy unmount or under a mount laid over it, a path would
+    // reach whatever is mounted there now, never the pass's own volume.
+    // Opened anew through it: syncfs reports what went wrong since its descriptor was opened,
+    // and the pass's own descriptor would show the full disk its writes met long ago.
+    const Descriptor dir(folder == kInvalidFolder
+                             ? -1
+                             : ::openat(static_cast<int>(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const int fd = dir.get();
+    if (fd < 0 || syncfs(fd) != 0) {
+        err = errorFromErrno(folder == kInvalidFolder ? EBADF : errno);
         return false;
     }
-    MountFacts mount;
-    if (mountOfFolder(folder, mount) && volumeTypeOf(mount) == "ext4") {
+    struct statfs fs {};
+    if (fstatfs(fd, &fs) == 0 && fs.f_type == EXT4_SUPER_MAGIC) {
         // A block freed after the journal took it but before the journal wrote it home (an
         // extent-tree block of a deleted fill file) would keep its old content: write it home now.
         // Without the right (CAP_SYS_ADMIN) or on an older kernel the sync above is what there is.
         __u32 flags = 0;
-        (void)ioctl(dir.get(), EXT4_IOC_CHECKPOINT, &flags);
+        (void)ioctl(fd, EXT4_IOC_CHECKPOINT, &flags);
     }
     return true;
 }

@@ -10,6 +10,7 @@
 
 #include <aclapi.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -48,10 +49,11 @@ std::map<FolderHandle, Pinned>& pinnedFolders() {
 // source as a pinned folder's, so the two compare alike on any file system).
 bool volumeSerialOf(const std::string& folder, DWORD& serial) {
     const std::wstring wide = widen(withTrailingSeparator(folder));
-    const HANDLE handle = wide.empty() ? INVALID_HANDLE_VALUE
-                                       : CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
-                                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle = wide.empty()
+                              ? INVALID_HANDLE_VALUE
+                              : CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION info{};
@@ -262,22 +264,123 @@ std::string Win32Platform::processIdentity() const {
     return std::to_string(GetCurrentProcessId()) + ":" + processCreation(GetCurrentProcess());
 }
 
-bool Win32Platform::processAlive(const std::string& identity) const {
-    const auto colon = identity.find(':');
-    if (colon == std::string::npos || colon == 0 ||
-        identity.substr(0, colon).find_first_not_of("0123456789") != std::string::npos || colon > 10)
+FolderHandle Win32Platform::openSubfolder(FolderHandle base, const std::string& relative, Error& err) {
+    Pinned pinned;
+    {
+        const std::lock_guard lock(pinnedMutex());
+        const auto it = pinnedFolders().find(base);
+        if (it == pinnedFolders().end()) {
+            err = errorFromWin32(ERROR_INVALID_HANDLE);
+            return kInvalidFolder;
+        }
+        pinned = it->second;
+    }
+    BY_HANDLE_FILE_INFORMATION baseInfo{};
+    if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(base), &baseInfo)) {
+        err = lastError();
+        return kInvalidFolder;
+    }
+    // One name at a time, each held open (without delete sharing) until the next is open, so no
+    // step can be swapped for a link meanwhile; a reparse point (a link, a junction, a mounted
+    // volume) is refused, never followed.
+    HANDLE held = INVALID_HANDLE_VALUE;
+    std::string path = pinned.folder;
+    std::size_t start = 0;
+    while (start < relative.size()) {
+        std::size_t end = relative.find_first_of("\\/", start);
+        if (end == std::string::npos)
+            end = relative.size();
+        const std::string name = relative.substr(start, end - start);
+        start = end + 1;
+        if (name.empty() || name == ".")
+            continue;
+        if (name == "..") {
+            if (held != INVALID_HANDLE_VALUE)
+                CloseHandle(held);
+            err = errorFromWin32(ERROR_INVALID_PARAMETER);
+            return kInvalidFolder;
+        }
+        path += name + kPathSeparator;
+        const HANDLE next = CreateFileW(widen(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        held = next;
+        if (held == INVALID_HANDLE_VALUE) {
+            err = lastError();
+            if (err.code == ERROR_FILE_NOT_FOUND)
+                err = errorFromWin32(ERROR_PATH_NOT_FOUND);
+            return kInvalidFolder;
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(held, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            info.dwVolumeSerialNumber != baseInfo.dwVolumeSerialNumber) {
+            CloseHandle(held);
+            err = errorFromWin32((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                                     ? ERROR_CANT_RESOLVE_FILENAME
+                                     : ERROR_NOT_SAME_DEVICE);
+            return kInvalidFolder;
+        }
+    }
+    if (held == INVALID_HANDLE_VALUE) {
+        held = CreateFileW(widen(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (held == INVALID_HANDLE_VALUE) {
+            err = lastError();
+            return kInvalidFolder;
+        }
+    }
+    pinned.folder = path;
+    const auto result = reinterpret_cast<FolderHandle>(held);
+    const std::lock_guard lock(pinnedMutex());
+    pinnedFolders()[result] = pinned;
+    return result;
+}
+
+bool Win32Platform::folderIdentity(FolderHandle folder, FileIdentity& id) const {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(folder), &info) ||
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
-    const unsigned long long pid = std::stoull(identity.substr(0, colon));
-    if (pid > MAXDWORD)
-        return false;
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
-    if (!process)
-        return false;
-    DWORD code = 0;
-    const bool alive = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE &&
-                       processCreation(process) == identity.substr(colon + 1);
-    CloseHandle(process);
-    return alive;
+    id.volume = info.dwVolumeSerialNumber;
+    id.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+bool Win32Platform::createFillFolder(FolderHandle folder, const std::string& name, Error& err) {
+    const std::wstring wide = widen(pinnedPath(folder, name));
+    if (wide.empty())
+        return fail(err, ERROR_PATH_NOT_FOUND);
+    OwnerOnlySecurity security;
+    return CreateDirectoryW(wide.c_str(), security.get()) || fail(err);
+}
+
+bool Win32Platform::removeFillFolder(FolderHandle folder, const std::string& name, Error& err) {
+    const std::wstring wide = widen(pinnedPath(folder, name));
+    if (wide.empty())
+        return fail(err, ERROR_PATH_NOT_FOUND);
+    // A junction of that name would be removed as a link, but it is no folder of the pass's.
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return fail(err, ERROR_CANT_RESOLVE_FILENAME);
+    return RemoveDirectoryW(wide.c_str()) || fail(err);
+}
+
+std::vector<std::string> Win32Platform::rootsOfVolume(std::uint64_t volume, const std::string& hint) const {
+    std::vector<std::string> roots;
+    const auto add = [&](const std::string& root) {
+        DWORD serial = 0;
+        if (!root.empty() && volumeSerialOf(root, serial) && serial == volume &&
+            std::find(roots.begin(), roots.end(), withTrailingSeparator(root)) == roots.end())
+            roots.push_back(withTrailingSeparator(root));
+    };
+    add(hint);
+    for (const auto& drive : drives())
+        add(drive.root);
+    return roots;
 }
 
 } // namespace spylerom::platform

@@ -56,7 +56,17 @@ public:
     bool deleteFillFile(FolderHandle folder, const std::string& name, Error& err) override;
     FolderHandle lockDrive(const std::string& driveRoot, Error& err) override;
     std::string processIdentity() const override;
-    bool processAlive(const std::string& identity) const override;
+    FolderHandle openSubfolder(FolderHandle base, const std::string& relative, Error& err) override;
+    bool folderIdentity(FolderHandle folder, FileIdentity& id) const override;
+    bool createFillFolder(FolderHandle folder, const std::string& name, Error& err) override;
+    bool removeFillFolder(FolderHandle folder, const std::string& name, Error& err) override;
+    std::vector<std::string> rootsOfVolume(std::uint64_t volume, const std::string& hint) const override;
+    bool setMark(std::intptr_t handle, const std::string& mark, Error& err) override;
+    std::string markOf(FolderHandle folder, const std::string& name) const override;
+    std::string randomToken() const override;
+    bool recordFolder(std::string& folder, bool& systemWide, Error& err) override;
+    bool readOwnFile(const std::string& path, std::int64_t maxBytes, std::string& bytes,
+                     Error& err) const override;
     // Opens the file anew with FILE_FLAG_NO_BUFFERING and hands that handle back; the buffered
     // one is kept for the writes that cannot go direct, and closeFile closes both.
     std::size_t enableDirectWrites(FileHandle& file) override;
@@ -65,10 +75,10 @@ public:
     bool flushFile(FileHandle file, Error& err) override;
     bool closeFile(FileHandle file, Error& err) override;
     // Windows file systems hold nothing back from a file write: nothing to lift.
-    std::string writeReserveToken(const std::string& folder) override;
-    bool liftWriteReserve(const std::string& token) override;
-    void restoreWriteReserve(const std::string& token) override;
-    bool settleVolume(const std::string& folder, Error& err) override;
+    std::string writeReserveToken(FolderHandle folder) override;
+    bool liftWriteReserve(const std::string& token, FolderHandle through) override;
+    bool restoreWriteReserve(const std::string& token, FolderHandle through) override;
+    bool settleVolume(FolderHandle folder, Error& err) override;
     std::string fileSystemType(const std::string& folder) const override;
     bool fileRecordGauge(const std::string& folder, std::int64_t& gauge, Error& err) const override;
 
@@ -110,6 +120,9 @@ public:
     // Tests give a drive letter to a folder of their own; an empty root removes the mapping.
     // A mapped letter replaces any drive of that letter, and paths under the folder lie on it.
     void mapDrive(char letter, const std::string& root);
+    // Tests keep their crash records in a folder of their own (which must pass the same checks);
+    // empty puts the account's own folder back.
+    void setRecordFolder(const std::string& folder) { recordFolder_ = folder; }
 
     // The text the drive list shows for a drive: the letter and ":", then for fixed, CD and RAM
     // drives a blank and the upper-case volume label in brackets, for network drives a blank
@@ -127,6 +140,7 @@ private:
     mutable std::mutex directMutex_; // the writer thread and the closing thread share the map
     std::map<FileHandle, DirectFile> directFiles_;
     std::map<char, std::string> mappedDrives_;
+    std::string recordFolder_;
 };
 
 } // namespace spylerom::platform

@@ -42,20 +42,31 @@ HANDLE openFolder(const std::string& folder) {
 
 } // namespace
 
-std::string Win32Platform::writeReserveToken(const std::string&) {
+std::string Win32Platform::writeReserveToken(FolderHandle) {
     return {};
 }
 
-bool Win32Platform::liftWriteReserve(const std::string&) {
+bool Win32Platform::liftWriteReserve(const std::string&, FolderHandle) {
     return false;
 }
 
-void Win32Platform::restoreWriteReserve(const std::string&) {}
+bool Win32Platform::restoreWriteReserve(const std::string&, FolderHandle) {
+    return false;
+}
 
-bool Win32Platform::settleVolume(const std::string& folder, Error& err) {
+bool Win32Platform::settleVolume(FolderHandle folder, Error& err) {
     // Flushing a whole volume writes its metadata home; it takes an administrator's handle on
-    // "\\.\X:". Without one, the flushes of the single files are what there is.
-    const std::wstring root = volumeRootOf(folder);
+    // "\\.\X:". Without one, the flushes of the single files are what there is. The volume is
+    // the pinned folder's own: a pinned folder cannot be moved or removed while held.
+    wchar_t path[MAX_PATH + 1] = {};
+    const DWORD length = GetFinalPathNameByHandleW(reinterpret_cast<HANDLE>(folder), path, MAX_PATH + 1,
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length > MAX_PATH)
+        return true;
+    std::wstring full(path, length);
+    if (full.rfind(L"\\\\?\\", 0) == 0)
+        full.erase(0, 4);
+    const std::wstring root = volumeRootOf(narrow(full));
     if (root.size() != 3 || root[1] != L':')
         return true;
     const std::wstring device = L"\\\\.\\" + root.substr(0, 2);
