@@ -223,6 +223,10 @@ void FillEngine::refresh(std::int64_t startFreeMB) {
     else if (s.WritingStopped)
         passPercent = 100.0; // nothing was free: the pass is done once the drive refuses
     showProgress(passPercent);
+    // Free space above the start (another program deleted files, a volume went away and its
+    // mount point shows the disk below) would read as a negative share, and more than all
+    // space taken as over a hundred.
+    passPercent = std::clamp(passPercent, 0.0, 100.0);
     window_.repaintAndProcessEvents();
 }
 
