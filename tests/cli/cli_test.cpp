@@ -29,10 +29,11 @@ struct Result {
     std::string err;
 };
 
-// Starts spylerom-cli with args; onErrLine sees standard error as it comes, line by line.
+// Starts spylerom-cli with args; onErrLine sees standard error as it comes, line by line. A
+// file-size limit other than 0 is set on it (prlimit), as `ulimit -f` or LimitFSIZE would.
 class Cli {
 public:
-    explicit Cli(const std::vector<std::string>& args) {
+    explicit Cli(const std::vector<std::string>& args, std::uint64_t fileSizeLimit = 0) {
         int out[2], err[2];
         if (pipe(out) != 0 || pipe(err) != 0)
             throw std::runtime_error("pipe");
@@ -42,13 +43,16 @@ public:
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         posix_spawn_file_actions_addclose(&actions, err[0]);
-        std::vector<std::string> all{SPYLEROM_CLI_PATH};
+        std::vector<std::string> all;
+        if (fileSizeLimit > 0)
+            all = {"prlimit", "--fsize=" + std::to_string(fileSizeLimit), "--"};
+        all.push_back(SPYLEROM_CLI_PATH);
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (auto& a : all)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, SPYLEROM_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0)
+        if (posix_spawnp(&pid_, argv.front(), &actions, nullptr, argv.data(), environ) != 0)
             throw std::runtime_error("spawn");
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
@@ -345,6 +349,31 @@ TEST_F(CliDiskTest, ReadOnlyDriveExitsWithOne) {
 
 // Every way a user ends the program from outside: a closed terminal, Ctrl+\ (quit), kill, Ctrl+C.
 struct EndSignal {
+TEST_F(CliDiskTest, AFileSizeLimitEndsThePassAsAFullDiskAndCleansUp) {
+    // ulimit -f (a unit's LimitFSIZE) below the free space: the file meets the limit long before
+    // the disk is full. The signal the limit sends must not end the program with its file left.
+    test::run("sync");
+    const std::uint64_t freeBefore = freeBytes(image_->mountPoint());
+    const std::string reserveBefore = reservedClusters(image_->mountPoint());
+    ASSERT_NE(reserveBefore, "0") << "ext4 holds a reserve back, which the fill lifts";
+    constexpr std::uint64_t kLimit = 16u << 20;
+    ASSERT_GT(freeBefore, 4 * kLimit);
+    const Result r = Cli({"--fill", "en", image_->mountPoint()}, kLimit).wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(leftovers());
+    test::run("sync");
+    EXPECT_EQ(freeBytes(image_->mountPoint()), freeBefore);
+    EXPECT_EQ(reservedClusters(image_->mountPoint()), reserveBefore) << "the lifted reserve is back";
+    const std::string text = log();
+    EXPECT_NE(text.find("Lukker fil nr 1"), std::string::npos) << text;
+    EXPECT_NE(text.find("Sletter fil nr. 1"), std::string::npos);
+    EXPECT_NE(text.find("STOPP: "), std::string::npos);
+    EXPECT_EQ(text.find("FEIL"), std::string::npos) << "a file that takes no more is the pass's end";
+    // The run ended where the limit is, not at a full disk.
+    EXPECT_NE(text.find("STOPP: "), std::string::npos);
+    EXPECT_NE(text.find(", 16 MB på "), std::string::npos) << text;
+}
+
     const char* name;
     int number;
 };
