@@ -197,7 +197,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"BlockSizeNotAChoice", {"--block-size", "1000", "C"}, "block size must be one of"},
         BadInput{"BlockSizeMissing", {"--block-size"}, "option --block-size needs a value"},
         BadInput{"NoDrive", {}, "no drive given"}, BadInput{"LetterWithoutDrive", {"Q:"}, "no drive 'Q:'"},
-        BadInput{"MissingPath", {"/no/such/folder/at/all"}, "no drive '/no/such/folder/at/all'"},
+        BadInput{"MissingPath",
+                 {"/no/such/folder/at/all"},
+                 "'/no/such/folder/at/all' does not exist; it would lie on drive C: [/]"},
         BadInput{"TwoDrives", {"C", "D"}, "only one drive"}),
     badInputName);
 
@@ -347,8 +349,6 @@ TEST_F(CliDiskTest, ReadOnlyDriveExitsWithOne) {
     EXPECT_NE(text.find("FEILNR: 19 Disketten er skriverbeskyttet"), std::string::npos) << text;
 }
 
-// Every way a user ends the program from outside: a closed terminal, Ctrl+\ (quit), kill, Ctrl+C.
-struct EndSignal {
 TEST_F(CliDiskTest, AFileSizeLimitEndsThePassAsAFullDiskAndCleansUp) {
     // ulimit -f (a unit's LimitFSIZE) below the free space: the file meets the limit long before
     // the disk is full. The signal the limit sends must not end the program with its file left.
@@ -374,6 +374,8 @@ TEST_F(CliDiskTest, AFileSizeLimitEndsThePassAsAFullDiskAndCleansUp) {
     EXPECT_NE(text.find(", 16 MB på "), std::string::npos) << text;
 }
 
+// Every way a user ends the program from outside: a closed terminal, Ctrl+\ (quit), kill, Ctrl+C.
+struct EndSignal {
     const char* name;
     int number;
 };
@@ -528,6 +530,93 @@ TEST_P(CliNotADriveTest, IsRefusedNamingItsTypeAndTheDriveThatHoldsIt) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CliNotADriveTest,
                          ::testing::Values(NotADrive{"Tmpfs", "tmpfs"}, NotADrive{"Proc", "proc"}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// A path that is not a drive's root names the drive it lies on, which is never filled for it:
+// a mount point whose mount failed is a plain folder of the disk below.
+struct BelowRoot {
+    const char* name;
+    bool onImage; // below a loop image's root, else below the system disk's
+    bool exists;  // an empty folder, else a path that does not exist
+};
+
+class CliBelowRootTest : public CliTest, public ::testing::WithParamInterface<BelowRoot> {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        if (GetParam().onImage) {
+            std::string why;
+            if (!test::LoopImage::available(&why))
+                GTEST_SKIP() << why;
+            image_ = std::make_unique<test::LoopImage>();
+            ASSERT_TRUE(image_->ok()) << image_->error();
+            root_ = image_->mountPoint();
+            base_ = root_;
+        } else {
+            root_ = "/";
+            // Where /tmp is a file system of its own (tmpfs), a folder of the root disk's own.
+            if (firstLineOf("findmnt -no TARGET -T " + std::filesystem::temp_directory_path().string()) !=
+                "/")
+                env_.set("TMPDIR", "/var/tmp");
+            systemDiskFolder_ = std::make_unique<TempDir>();
+            base_ = systemDiskFolder_->path();
+            ASSERT_EQ(firstLineOf("findmnt -no TARGET -T '" + base_ + "'"), "/")
+                << "the test's folder must lie on the system disk itself";
+        }
+        path_ = base_ + "/usb";
+        if (GetParam().exists)
+            std::filesystem::create_directory(path_);
+        // The drive's letter, as the program lists it.
+        const Result list = runCli({"--list-drives"});
+        const std::string item = " [" + root_ + "]  ";
+        const auto at = list.out.find(item);
+        ASSERT_NE(at, std::string::npos) << list.out;
+        letter_ = list.out.substr(list.out.rfind('\n', at) + 1, 2);
+    }
+
+    std::unique_ptr<test::LoopImage> image_;
+    std::unique_ptr<TempDir> systemDiskFolder_;
+    std::string root_;
+    std::string base_;
+    std::string path_;
+    std::string letter_;
+};
+
+TEST_P(CliBelowRootTest, IsRefusedNamingTheDriveAndTheArgumentsThatFillIt) {
+    bool filling = false;
+    // Should it ever start, it is stopped at once, and a file-size limit keeps its files small.
+    Cli cli({"--fill", "en", path_}, 1u << 20);
+    const Result r = cli.wait([&](const std::string& err) {
+        if (!filling && err.find("spylerom-cli: filling ") != std::string::npos) {
+            filling = true;
+            cli.signal(SIGKILL);
+        }
+    });
+    EXPECT_FALSE(filling) << r.err;
+    EXPECT_EQ(r.status, 2) << r.err;
+    const std::string lies = GetParam().exists ? "' is not the root of a drive; it lies on drive "
+                                               : "' does not exist; it would lie on drive ";
+    EXPECT_NE(r.err.find("spylerom-cli: '" + path_ + lies + letter_ + " [" + root_ + "]"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("give " + letter_ + " or " + root_ + "\n"), std::string::npos) << r.err;
+    EXPECT_TRUE(folderEmpty(appData_.path())) << "no log, no settings, no fill files";
+    EXPECT_EQ(std::filesystem::exists(path_), GetParam().exists);
+    if (GetParam().exists) {
+        EXPECT_TRUE(folderEmpty(path_)) << "nothing written there";
+    }
+    if (image_) {
+        EXPECT_TRUE(folderEmpty(path_) &&
+                    std::distance(std::filesystem::directory_iterator(root_),
+                                  std::filesystem::directory_iterator()) == (GetParam().exists ? 2 : 1))
+            << "the image holds its lost+found and the test's folder only";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, CliBelowRootTest,
+                         ::testing::Values(BelowRoot{"FolderOnAnImage", true, true},
+                                           BelowRoot{"MissingOnAnImage", true, false},
+                                           BelowRoot{"EmptyFolderOnTheSystemDisk", false, true},
+                                           BelowRoot{"MissingOnTheSystemDisk", false, false}),
                          [](const auto& p) { return std::string(p.param.name); });
 
 } // namespace
