@@ -252,7 +252,7 @@ TEST_P(CreationFailureTest, TwoLinesIdleWindowAndEarlierFilesRemoved) {
 INSTANTIATE_TEST_SUITE_P(Codes, CreationFailureTest,
                          ::testing::Values(CreationCase{EACCES, "5 Ikke tilgang til fil/mappe"},
                                            CreationCase{EROFS, "19 Disketten er skriverbeskyttet"},
-                                           CreationCase{ENOSPC, "112 "},
+                                           CreationCase{ENOSPC, "112 Det er ikke nok ledig plass på disken"},
                                            CreationCase{EIO, "1117 " + test::nativeError(EIO).message}));
 
 TEST_F(FillFaultTest, EveryRepetitionMeetsAnUncreatableFileAgain) {
