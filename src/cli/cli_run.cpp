@@ -9,7 +9,9 @@
 #include "platform/platform.h"
 
 #include <cctype>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <unistd.h>
 
 namespace spylerom::cli {
@@ -40,15 +42,71 @@ std::string itemTextOf(char letter) {
     return {};
 }
 
-// The drive list's text of the drive that DRIVE names: a letter, or a path on a drive. A path
-// on a file system that is no drive (a tmpfs, /proc, a folder of another volume mounted into
-// the tree) names none: problem then says which file system it is and which drive holds it.
+// A path of ours (UTF-8) as the file system library takes it on either system.
+std::filesystem::path fsPath(const std::string& path) {
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+// The two arguments that name drive `letter`: its letter and its root as a user types it.
+std::string argumentsFor(char letter) {
+    std::string root = sys().driveRoot(letter);
+    if (root.size() > 1 && root.back() == '/')
+        root.pop_back();
+    return std::string(1, letter) + ": or " + root;
+}
+
+// Whether path is the drive's root: as the list shows it (with or without its last separator),
+// or another name of the same folder.
+bool isRootOf(const std::string& path, char letter) {
+    const auto trimmed = [](std::string text) {
+        while (text.size() > 1 && (text.back() == '/' || text.back() == '\\'))
+            text.pop_back();
+        return text;
+    };
+    const std::string root = sys().driveRoot(letter);
+    if (trimmed(path) == trimmed(root))
+        return true;
+    std::error_code error;
+    return std::filesystem::equivalent(fsPath(path), fsPath(root), error);
+}
+
+// The drive a path that does not exist would lie on: that of its nearest folder that does, when
+// that folder lies on the drive's own file system; 0 when there is none.
+char driveOfMissingPath(const std::string& path) {
+    std::filesystem::path at = fsPath(path).parent_path();
+    for (int depth = 0; depth < 256 && !at.empty(); ++depth, at = at.parent_path()) {
+        const std::u8string text = at.u8string();
+        const std::string folder(text.begin(), text.end());
+        const char letter = sys().driveOfPath(folder);
+        if (letter != 0) {
+            platform::MountedVolume volume;
+            platform::Error error;
+            const bool onTheDrive = sys().volumeOfPath(folder, volume, error) &&
+                                    volume.mountPoint.size() <= sys().driveRoot(letter).size();
+            return onTheDrive ? letter : 0;
+        }
+        if (at == at.parent_path())
+            break;
+    }
+    return 0;
+}
+
+// The drive list's text of the drive that DRIVE names: a letter, or the root of a drive. Any
+// other path names none, and problem says why: a path below a drive's root (a mount point with
+// nothing mounted on it is one) would fill the drive it lies on, which the user did not name; a
+// path on a file system that is no drive (a tmpfs, /proc, a folder of another volume mounted
+// into the tree) is told with its type and the drive that holds it.
 std::string driveTextFor(const std::string& drive, std::string& problem) {
     if (letterForm(drive))
         return itemTextOf(static_cast<char>(std::toupper(static_cast<unsigned char>(drive[0]))));
     const char letter = sys().driveOfPath(drive);
-    if (letter == 0)
+    if (letter == 0) {
+        const char wouldBe = driveOfMissingPath(drive);
+        if (wouldBe != 0 && !itemTextOf(wouldBe).empty())
+            problem = "'" + drive + "' does not exist; it would lie on drive " + itemTextOf(wouldBe) +
+                      ", which is filled only when named: give " + argumentsFor(wouldBe);
         return {};
+    }
     const std::string itemText = itemTextOf(letter);
     platform::MountedVolume volume;
     platform::Error error;
@@ -61,6 +119,11 @@ std::string driveTextFor(const std::string& drive, std::string& problem) {
         problem = "'" + drive + "' lies on a " + (volume.type.empty() ? "file system" : volume.type) +
                   " file system mounted at " + mountPoint +
                   ", which is not a drive; the drive that holds it is " + itemText + " (see --list-drives)";
+        return {};
+    }
+    if (!itemText.empty() && !isRootOf(drive, letter)) {
+        problem = "'" + drive + "' is not the root of a drive; it lies on drive " + itemText +
+                  ", which is filled only when named: give " + argumentsFor(letter);
         return {};
     }
     return itemText;

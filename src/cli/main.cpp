@@ -52,7 +52,9 @@ extern "C" void onEndRequest(int signal) {
 }
 
 // A closed terminal (HUP), Ctrl+\ (QUIT), kill (TERM) and Ctrl+C (INT) all stop the fill
-// cleanly. A reader of the output that went away (PIPE) only ends the printing.
+// cleanly. A reader of the output that went away (PIPE) only ends the printing. A file-size
+// limit (ulimit -f, a unit's LimitFSIZE) must not kill the fill with its files on the disk
+// (XFSZ): ignored, a write past it fails with EFBIG, which ends the pass as a full disk does.
 void installSignalHandlers() {
     struct sigaction action {};
     action.sa_handler = onEndRequest;
@@ -62,7 +64,8 @@ void installSignalHandlers() {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
-    sigaction(SIGPIPE, &ignore, nullptr);
+    for (const int signal : {SIGPIPE, SIGXFSZ})
+        sigaction(signal, &ignore, nullptr);
 }
 #endif
 

@@ -15,6 +15,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <vector>
@@ -47,10 +48,13 @@ struct LivePass {
     WriterProgress* progress = nullptr;
     FillWriter* writer = nullptr;
     PassFiles* files = nullptr;
+    // Logs what the clean-up did and the pass's STOPP line; the log is saved after this hook.
+    std::function<void()> logEnd;
 };
 
 LivePass& livePass() {
-    static LivePass pass;
+    // Never destroyed: the exit hook that reads it runs among the statics' destructors.
+    static LivePass& pass = *new LivePass;
     return pass;
 }
 
@@ -62,25 +66,32 @@ extern "C" void cleanUpLivePassAtExit() {
         live.writer->allowCleanUp();
         live.writer->join(); // the writer's own clean-up flushes, closes and deletes the files
         live.files->letGo(); // nothing is left for the record to name
+        if (live.logEnd)
+            live.logEnd();
     }
 }
 
 // Registers the pass that runs for as long as it lives.
 class LivePassScope {
 public:
-    LivePassScope(WriterProgress& progress, FillWriter& writer, PassFiles& files) {
+    // Registered after the log's own exit hook (the program starts the log first), so it runs
+    // before that hook saves the log.
+    LivePassScope(WriterProgress& progress, FillWriter& writer, PassFiles& files,
+                  std::function<void()> logEnd) {
         static const bool registered = std::atexit(cleanUpLivePassAtExit) == 0;
         (void)registered;
         const std::lock_guard lock(livePass().mutex);
         livePass().progress = &progress;
         livePass().writer = &writer;
         livePass().files = &files;
+        livePass().logEnd = std::move(logEnd);
     }
     ~LivePassScope() {
         const std::lock_guard lock(livePass().mutex);
         livePass().progress = nullptr;
         livePass().writer = nullptr;
         livePass().files = nullptr;
+        livePass().logEnd = nullptr;
     }
     LivePassScope(const LivePassScope&) = delete;
     LivePassScope& operator=(const LivePassScope&) = delete;
@@ -89,6 +100,15 @@ public:
 void logLines(const std::vector<std::string>& lines) {
     for (const auto& line : lines)
         WriteLog(line);
+}
+
+// The pass's last line: what it wrote, in how long.
+void logStop(const std::string& driveText) {
+    const FillState& s = fillState();
+    const double seconds = s.ElapsedSeconds;
+    const long double speed = seconds > 0 ? s.BytesWritten / seconds / 1024 : 0;
+    WriteLog("STOPP: " + driveText + ", " + FormatNumber(s.BytesWritten / kMB, 100, 0) + " MB på " +
+             FormatNumber(seconds, 100, 0) + " sekund, " + FormatNumber(speed, 100, 0) + " KB/sec");
 }
 
 } // namespace
@@ -203,6 +223,10 @@ bool FillEngine::openFiles(PassFiles& files, char letter) {
 
 void FillEngine::showProgress(double passPercent) {
     FillState& s = fillState();
+    // Free space above the start (another program deleted files, a volume went away and its
+    // mount point shows the disk below) would read as a negative share, and more than all
+    // space taken as over a hundred.
+    passPercent = std::clamp(passPercent, 0.0, 100.0);
     const int passBar = static_cast<int>(std::clamp<long long>(RoundHalfEven(passPercent), 0, 100));
     window_.setPassBar(passBar);
     const int totalBar = std::clamp(TotalBarFor(passBar, s.CurrentRepetition, s.Repetitions), 0, 100);
@@ -242,7 +266,14 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
     WriterProgress progress;
     std::vector<std::string> cleanUpLines;
     FillWriter writer(std::move(handles), std::move(streams), progress, [&] { files.finish(cleanUpLines); });
-    const LivePassScope live(progress, writer, files);
+    // A process that ends under the pass (exit() from a toolkit whose display is gone) never
+    // comes back here: the exit hook logs what the clean-up did and the STOPP line instead.
+    const std::string driveText = window_.driveText();
+    const LivePassScope live(progress, writer, files, [&cleanUpLines, driveText] {
+        logLines(cleanUpLines);
+        cleanUpLines.clear();
+        logStop(driveText); // with the counts of the last refresh
+    });
     const std::int64_t startMs = sys().monotonicMilliseconds();
     writer.start();
 
@@ -431,10 +462,7 @@ void FillEngine::StartknappClick() {
         writeAndCleanUp(files, startFreeMB, randomFill);
     }
 
-    const double seconds = s.ElapsedSeconds;
-    const long double speed = seconds > 0 ? s.BytesWritten / seconds / 1024 : 0;
-    WriteLog("STOPP: " + driveText + ", " + FormatNumber(s.BytesWritten / kMB, 100, 0) + " MB på " +
-             FormatNumber(seconds, 100, 0) + " sekund, " + FormatNumber(speed, 100, 0) + " KB/sec");
+    logStop(driveText);
     window_.setWaitNoticeVisible(false);
     window_.setPointer(Pointer::Normal);
 }

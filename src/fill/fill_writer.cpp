@@ -22,9 +22,13 @@ AlignedBuffer pieceBuffer() {
     return buffer;
 }
 
+// A file that takes no more ends the writes as a full disk does. ERROR_FILE_TOO_LARGE is the
+// file system's limit on a file (FAT's 4 GiB) or the process's own (ulimit -f, EFBIG): every
+// file of the pass meets it at the same size, so once one is refused the others get their turn
+// in this cycle and the pass ends "full", its files cleaned up as always. Going on with the
+// files that still take data would only add cycles that each end in the same refusal.
 bool isFullDrive(platform::ErrorCode code) {
-    return code == platform::kErrorDiskFull ||
-           code == 223 /* ERROR_FILE_TOO_LARGE: the file system's limit */;
+    return code == platform::kErrorDiskFull || code == platform::kErrorFileTooLarge;
 }
 
 } // namespace

@@ -122,7 +122,7 @@ constexpr std::array<std::string_view, 217> kTexts = {
     "",                                                   // 109
     "",                                                   // 110
     "",                                                   // 111
-    "",                                                   // 112
+    "Det er ikke nok ledig plass på disken",              // 112
     "",                                                   // 113
     "",                                                   // 114
     "",                                                   // 115
@@ -155,7 +155,7 @@ constexpr std::array<std::string_view, 217> kTexts = {
     "",                                                   // 142
     "",                                                   // 143
     "",                                                   // 144
-    "",                                                   // 145
+    "Mappen er ikke tom",                                 // 145
     "",                                                   // 146
     "",                                                   // 147
     "",                                                   // 148
@@ -193,7 +193,7 @@ constexpr std::array<std::string_view, 217> kTexts = {
     "",                                                   // 180
     "",                                                   // 181
     "",                                                   // 182
-    "",                                                   // 183
+    "Kan ikke opprette en fil som finnes fra før",        // 183
     "",                                                   // 184
     "",                                                   // 185
     "",                                                   // 186

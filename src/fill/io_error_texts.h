@@ -5,7 +5,7 @@
 
 namespace spylerom::fill {
 
-// The text of code 1..216 (empty for the codes that have none, such as 112); empty outside.
+// The text of code 1..216 (empty for the codes the program never meets); empty outside.
 std::string IoErrorTexts(unsigned code);
 
 } // namespace spylerom::fill

@@ -41,6 +41,8 @@ std::string gRecords;
 struct Spawn {
     bool pidNamespace = false; // in a process-id namespace of its own, as in a container
     std::string folder;        // the working folder; empty: the test's
+    // A file-size limit other than 0 is set on it (prlimit), as `ulimit -f` or LimitFSIZE would.
+    std::uint64_t fileSizeLimit = 0;
 };
 
 // Starts spylerom-cli with args; onErrLine sees standard error as it comes, line by line.
@@ -66,6 +68,8 @@ public:
             all.insert(all.end(), {"--", "/bin/sh", "-c",
                                    "mount --bind \"$0\" /var/lib/spylerom && exec \"$@\"", gRecords});
         }
+        if (how.fileSizeLimit > 0)
+            all.insert(all.end(), {"/usr/bin/prlimit", "--fsize=" + std::to_string(how.fileSizeLimit), "--"});
         all.push_back(SPYLEROM_CLI_PATH);
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -130,7 +134,8 @@ public:
     void signal(int sig) const { kill(pid_, sig); }
     // Signals the program itself, also where it runs in a namespace of its own under unshare.
     void signalProgram(int sig) const {
-        std::ifstream children("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/children");
+        std::ifstream children("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(pid_) +
+                               "/children");
         pid_t child = 0;
         kill(pidNamespace_ && (children >> child) ? child : pid_, sig);
     }
@@ -231,19 +236,22 @@ TEST_P(CliBadInput, OneLineAUsageHintExit2AndNoFiles) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliBadInput,
-    ::testing::Values(
-        BadInput{"UnknownOption", {"--frobnicate", "C"}, "unknown option '--frobnicate'"},
-        BadInput{"UnknownFill", {"--fill", "halv", "C"}, "unknown fill 'halv'"},
-        BadInput{"ZeroRepetitions",
-                 {"--repetitions", "0", "C"},
-                 "repetitions must be a whole number from 1 to 10"},
-        BadInput{"ElevenRepetitions", {"--repetitions", "11", "C"}, "repetitions must be"},
-        BadInput{"RepetitionsNotANumber", {"--repetitions", "x", "C"}, "repetitions must be"},
-        BadInput{"BlockSizeNotAChoice", {"--block-size", "1000", "C"}, "block size must be one of"},
-        BadInput{"BlockSizeMissing", {"--block-size"}, "option --block-size needs a value"},
-        BadInput{"NoDrive", {}, "no drive given"}, BadInput{"LetterWithoutDrive", {"Q:"}, "no drive 'Q:'"},
-        BadInput{"MissingPath", {"/no/such/folder/at/all"}, "no drive '/no/such/folder/at/all'"},
-        BadInput{"TwoDrives", {"C", "D"}, "only one drive"}),
+    ::testing::Values(BadInput{"UnknownOption", {"--frobnicate", "C"}, "unknown option '--frobnicate'"},
+                      BadInput{"UnknownFill", {"--fill", "halv", "C"}, "unknown fill 'halv'"},
+                      BadInput{"ZeroRepetitions",
+                               {"--repetitions", "0", "C"},
+                               "repetitions must be a whole number from 1 to 10"},
+                      BadInput{"ElevenRepetitions", {"--repetitions", "11", "C"}, "repetitions must be"},
+                      BadInput{"RepetitionsNotANumber", {"--repetitions", "x", "C"}, "repetitions must be"},
+                      BadInput{
+                          "BlockSizeNotAChoice", {"--block-size", "1000", "C"}, "block size must be one of"},
+                      BadInput{"BlockSizeMissing", {"--block-size"}, "option --block-size needs a value"},
+                      BadInput{"NoDrive", {}, "no drive given"},
+                      BadInput{"LetterWithoutDrive", {"Q:"}, "no drive 'Q:'"},
+                      BadInput{"MissingPath",
+                               {"/no/such/folder/at/all"},
+                               "'/no/such/folder/at/all' does not exist; it would lie on drive C: [/]"},
+                      BadInput{"TwoDrives", {"C", "D"}, "only one drive"}),
     badInputName);
 
 TEST_F(CliTest, HelpVersionAndDriveListWriteNothing) {
@@ -390,6 +398,33 @@ TEST_F(CliDiskTest, ReadOnlyDriveExitsWithOne) {
     EXPECT_EQ(r.status, 1);
     const std::string text = log();
     EXPECT_NE(text.find("FEILNR: 19 Disketten er skriverbeskyttet"), std::string::npos) << text;
+}
+
+TEST_F(CliDiskTest, AFileSizeLimitEndsThePassAsAFullDiskAndCleansUp) {
+    // ulimit -f (a unit's LimitFSIZE) below the free space: the file meets the limit long before
+    // the disk is full. The signal the limit sends must not end the program with its file left.
+    test::run("sync");
+    const std::uint64_t freeBefore = freeBytes(image_->mountPoint());
+    const std::string reserveBefore = reservedClusters(image_->mountPoint());
+    ASSERT_NE(reserveBefore, "0") << "ext4 holds a reserve back, which the fill lifts";
+    constexpr std::uint64_t kLimit = 16u << 20;
+    ASSERT_GT(freeBefore, 4 * kLimit);
+    const Result r = Cli({"--fill", "en", image_->mountPoint()},
+                         Spawn{.pidNamespace = false, .folder = {}, .fileSizeLimit = kLimit})
+                         .wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(leftovers());
+    test::run("sync");
+    EXPECT_EQ(freeBytes(image_->mountPoint()), freeBefore);
+    EXPECT_EQ(reservedClusters(image_->mountPoint()), reserveBefore) << "the lifted reserve is back";
+    const std::string text = log();
+    EXPECT_NE(text.find("Lukker fil nr 1"), std::string::npos) << text;
+    EXPECT_NE(text.find("Sletter fil nr. 1"), std::string::npos);
+    EXPECT_NE(text.find("STOPP: "), std::string::npos);
+    EXPECT_EQ(text.find("FEIL"), std::string::npos) << "a file that takes no more is the pass's end";
+    // The run ended where the limit is, not at a full disk.
+    EXPECT_NE(text.find("STOPP: "), std::string::npos);
+    EXPECT_NE(text.find(", 16 MB på "), std::string::npos) << text;
 }
 
 // Every way a user ends the program from outside: a closed terminal, Ctrl+\ (quit), kill, Ctrl+C.
@@ -565,7 +600,8 @@ TEST_P(CliForgedRecordTest, IsNeverActedOnAndTheUsersFilesAndReservesStay) {
     const std::string text = forgedRecord("spylerom-7.tmp");
     const std::string refusal = GetParam().place(*this, text, recordFile(recordsFolder()));
 
-    Cli cli({"--block-size", "65536", other_->mountPoint()}, Spawn{false, work_.path()});
+    Cli cli({"--block-size", "65536", other_->mountPoint()},
+            Spawn{.pidNamespace = false, .folder = work_.path(), .fileSizeLimit = 0});
     const Result r = cli.wait();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("Rydder opp"), std::string::npos) << r.err;
@@ -664,7 +700,8 @@ class CliLivingRunTest : public CliTrustTest, public ::testing::WithParamInterfa
 
 TEST_P(CliLivingRunTest, KeepsItsFilesAndReserveWhileAnotherFillStarts) {
     const std::string reserveBefore = reservedClusters(image_->mountPoint());
-    Cli living({"--block-size", "512", image_->mountPoint()}, Spawn{true, ""});
+    Cli living({"--block-size", "512", image_->mountPoint()},
+               Spawn{.pidNamespace = true, .folder = {}, .fileSizeLimit = 0});
     bool checked = false;
     const Result r = living.wait([&](const std::string& err) {
         if (checked || err.find(" left\n") == std::string::npos)
@@ -672,7 +709,8 @@ TEST_P(CliLivingRunTest, KeepsItsFilesAndReserveWhileAnotherFillStarts) {
         checked = true;
         // Held where it stands, the run lives on with its files open and its drive locked.
         living.signalProgram(SIGSTOP);
-        Cli other({"--block-size", "65536", other_->mountPoint()}, Spawn{GetParam(), ""});
+        Cli other({"--block-size", "65536", other_->mountPoint()},
+                  Spawn{.pidNamespace = GetParam(), .folder = {}, .fileSizeLimit = 0});
         const Result second = other.wait();
         EXPECT_EQ(second.status, 0) << second.err;
         EXPECT_EQ(second.err.find("Rydder opp"), std::string::npos) << second.err;
@@ -798,6 +836,93 @@ TEST_P(CliNotADriveTest, IsRefusedNamingItsTypeAndTheDriveThatHoldsIt) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CliNotADriveTest,
                          ::testing::Values(NotADrive{"Tmpfs", "tmpfs"}, NotADrive{"Proc", "proc"}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// A path that is not a drive's root names the drive it lies on, which is never filled for it:
+// a mount point whose mount failed is a plain folder of the disk below.
+struct BelowRoot {
+    const char* name;
+    bool onImage; // below a loop image's root, else below the system disk's
+    bool exists;  // an empty folder, else a path that does not exist
+};
+
+class CliBelowRootTest : public CliTest, public ::testing::WithParamInterface<BelowRoot> {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        if (GetParam().onImage) {
+            std::string why;
+            if (!test::LoopImage::available(&why))
+                GTEST_SKIP() << why;
+            image_ = std::make_unique<test::LoopImage>();
+            ASSERT_TRUE(image_->ok()) << image_->error();
+            root_ = image_->mountPoint();
+            base_ = root_;
+        } else {
+            root_ = "/";
+            // Where /tmp is a file system of its own (tmpfs), a folder of the root disk's own.
+            if (firstLineOf("findmnt -no TARGET -T " + std::filesystem::temp_directory_path().string()) !=
+                "/")
+                env_.set("TMPDIR", "/var/tmp");
+            systemDiskFolder_ = std::make_unique<TempDir>();
+            base_ = systemDiskFolder_->path();
+            ASSERT_EQ(firstLineOf("findmnt -no TARGET -T '" + base_ + "'"), "/")
+                << "the test's folder must lie on the system disk itself";
+        }
+        path_ = base_ + "/usb";
+        if (GetParam().exists)
+            std::filesystem::create_directory(path_);
+    }
+
+    std::unique_ptr<test::LoopImage> image_;
+    std::unique_ptr<TempDir> systemDiskFolder_;
+    std::string root_;
+    std::string base_;
+    std::string path_;
+};
+
+TEST_P(CliBelowRootTest, IsRefusedNamingTheDriveAndTheArgumentsThatFillIt) {
+    bool filling = false;
+    // Should it ever start, it is stopped at once, and a file-size limit keeps its files small.
+    Cli cli({"--fill", "en", path_}, Spawn{.pidNamespace = false, .folder = {}, .fileSizeLimit = 1u << 20});
+    const Result r = cli.wait([&](const std::string& err) {
+        if (!filling && err.find("spylerom-cli: filling ") != std::string::npos) {
+            filling = true;
+            cli.signal(SIGKILL);
+        }
+    });
+    EXPECT_FALSE(filling) << r.err;
+    EXPECT_EQ(r.status, 2) << r.err;
+    const std::string lies = GetParam().exists ? "' is not the root of a drive; it lies on drive "
+                                               : "' does not exist; it would lie on drive ";
+    // The letter of the drive, named twice; an image's letter follows the mounts of the moment.
+    const std::string head = "spylerom-cli: '" + path_ + lies;
+    const auto at = r.err.find(head);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string letter = r.err.substr(at + head.size(), 2);
+    if (!image_) {
+        EXPECT_EQ(letter, "C:");
+    }
+    EXPECT_EQ(r.err.compare(at + head.size() + 2, root_.size() + 3, " [" + root_ + "]"), 0) << r.err;
+    EXPECT_NE(r.err.find("give " + letter + " or " + root_ + "\n"), std::string::npos) << r.err;
+    EXPECT_TRUE(folderEmpty(appData_.path())) << "no log, no settings, no fill files";
+    EXPECT_EQ(std::filesystem::exists(path_), GetParam().exists);
+    if (GetParam().exists) {
+        EXPECT_TRUE(folderEmpty(path_)) << "nothing written there";
+    }
+    if (image_) {
+        EXPECT_TRUE(folderEmpty(path_) &&
+                    std::distance(std::filesystem::directory_iterator(root_),
+                                  std::filesystem::directory_iterator()) == (GetParam().exists ? 2 : 1))
+            << "the image holds its lost+found and the test's folder only";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, CliBelowRootTest,
+                         ::testing::Values(BelowRoot{"FolderOnAnImage", true, true},
+                                           BelowRoot{"MissingOnAnImage", true, false},
+                                           BelowRoot{"EmptyFolderOnTheSystemDisk", false, true},
+                                           BelowRoot{"MissingOnTheSystemDisk", false, false}),
                          [](const auto& p) { return std::string(p.param.name); });
 
 } // namespace

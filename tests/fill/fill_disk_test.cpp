@@ -237,6 +237,29 @@ TEST_F(FillDiskTest, ReadOnlyMountGivesTheTwoCreationLines) {
     EXPECT_EQ(engine_.failedPasses(), 1);
 }
 
+TEST_F(FillDiskTest, NoFreeInodeGivesDiskFullWithItsText) {
+    // Space left but no inode for a file: creation fails with ENOSPC (a full xfs does the same).
+    image_ = std::make_unique<LoopImage>(LoopImage::Options{.mkfsOptions = "-N 16"});
+    ASSERT_TRUE(image_->ok()) << image_->error();
+    platform_.mapDrive('T', image_->mountPoint());
+    window_.drive = "T: [" + image_->mountPoint() + "]";
+    int made = 0;
+    for (; made < 100000; ++made) {
+        std::ofstream file(image_->mountPoint() + "/inode-" + std::to_string(made));
+        if (!file)
+            break;
+    }
+    ASSERT_LT(made, 100000) << "the inodes never ran out";
+    ASSERT_GT(freeBytes(), 64 << 20) << "the blocks are free";
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+
+    EXPECT_EQ(logCount("FEIL: UNDER OPPRETTELSE AV FILEN " + image_->mountPoint() + "/spylerom-1.tmp"), 1);
+    EXPECT_EQ(logCount("FEILNR: 112 Det er ikke nok ledig plass på disken"), 1);
+    EXPECT_EQ(engine_.failedPasses(), 1);
+    EXPECT_TRUE(leftoverTemporaryFiles().empty());
+}
+
 // Runs the scope as another user, so the root folder's permissions apply.
 class AsUser {
 public:

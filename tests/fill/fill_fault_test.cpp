@@ -36,6 +36,7 @@ constexpr std::int64_t kMB = 1024 * 1024;
 class FaultPlatform : public test::NativePlatform {
 public:
     std::int64_t freeBytes = 100 * kMB;
+    std::atomic<std::int64_t> freedElsewhere{0}; // space freed beside the writes, as by a lost volume
     std::int64_t totalBytes = 200 * kMB;
     std::int64_t writeBudget = 0; // bytes accepted before the drive is "full"
     int failCreationAt = 0;       // 1-based creation to refuse; 0: none
@@ -48,7 +49,7 @@ public:
     std::vector<std::string> restoredReserves;
 
     bool diskSpace(const std::string&, platform::DiskSpace& out, platform::Error&) const override {
-        out.freeToCaller = freeBytes;
+        out.freeToCaller = freeBytes + freedElsewhere;
         out.total = totalBytes;
         return true;
     }
@@ -268,7 +269,7 @@ TEST_P(CreationFailureTest, TwoLinesIdleWindowAndEarlierFilesRemoved) {
 INSTANTIATE_TEST_SUITE_P(Codes, CreationFailureTest,
                          ::testing::Values(CreationCase{EACCES, "5 Ikke tilgang til fil/mappe"},
                                            CreationCase{EROFS, "19 Disketten er skriverbeskyttet"},
-                                           CreationCase{ENOSPC, "112 "},
+                                           CreationCase{ENOSPC, "112 Det er ikke nok ledig plass på disken"},
                                            CreationCase{EIO, "1117 " + test::nativeError(EIO).message}));
 
 TEST_F(FillFaultTest, EveryRepetitionMeetsAnUncreatableFileAgain) {
@@ -416,6 +417,39 @@ TEST_F(FillFaultTest, StopEndsTheRunAndStartWaitsForTheCleanUp) {
     EXPECT_FALSE(window_.startNotice);
     EXPECT_FALSE(test::exists(fileName(1)));
     EXPECT_FALSE(engine_.runActive());
+}
+
+TEST_F(FillFaultTest, MoreFreeThanAtTheStartShowsNoNegativeShare) {
+    // A volume that went away shows the disk below its mount point, with more free than the
+    // pass began with; so does a program that deletes files meanwhile.
+    platform_.writeBudget = std::int64_t{1} << 40;
+    platform_.writeDelayMs = 20;
+    std::size_t grownFrom = 0; // the first progress text shown after the space grew
+    window_.onEvents = [&](int cycle) {
+        if (cycle == 2) {
+            platform_.freedElsewhere = 5000 * kMB;
+            grownFrom = window_.progressTexts.size();
+        }
+        if (cycle == 6)
+            engine_.StoppKnappClick();
+    };
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+
+    ASSERT_GE(window_.cycles, 6);
+    ASSERT_GT(window_.progressTexts.size(), grownFrom);
+    for (std::size_t i = 0; i < window_.progressTexts.size(); ++i) {
+        const std::string& text = window_.progressTexts[i];
+        EXPECT_EQ(text.find('-'), std::string::npos) << text;
+        if (i >= grownFrom) {
+            EXPECT_EQ(text.rfind("  0.0 % ferdig, 0 % av total ", 0), 0u) << text;
+        }
+    }
+    for (const int bar : window_.passBars) {
+        EXPECT_GE(bar, 0);
+        EXPECT_LE(bar, 100);
+    }
+    EXPECT_FALSE(test::exists(fileName(1)));
 }
 
 TEST_F(FillFaultTest, TheWindowIsServedWhileAWriteTakesLong) {

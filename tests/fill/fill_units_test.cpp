@@ -4,6 +4,12 @@
 #include "fill/fill_random.h"
 #include "fill/format_number.h"
 #include "fill/io_error_texts.h"
+#include "fill/pass_files.h"
+#include "platform/platform.h"
+
+#ifndef _WIN32
+#include "platform/posix/posix_platform.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -305,11 +311,43 @@ TEST(IoErrorTexts, Table) {
     EXPECT_EQ(IoErrorTexts(79), "UDOKUMENTERT DOSFEIL, 4Fh");
     EXPECT_EQ(IoErrorTexts(91), "UDOKUMENTERT DOSFEIL, 61h");
     EXPECT_EQ(IoErrorTexts(99), "UDOKUMENTERT DOSFEIL, 69h");
-    EXPECT_EQ(IoErrorTexts(112), "");
+    EXPECT_EQ(IoErrorTexts(112), "Det er ikke nok ledig plass på disken");
     EXPECT_EQ(IoErrorTexts(216), "GENERELL BESKYTTELSE FEIL");
     EXPECT_EQ(IoErrorTexts(0), "");
     EXPECT_EQ(IoErrorTexts(217), "");
 }
+
+// The text of a "FEILNR: " line, after its code.
+std::string textOfErrorLine(const platform::Error& err) {
+    const std::string line = ErrorNumberLine(err);
+    const std::string head = "FEILNR: " + std::to_string(err.code) + " ";
+    return line.rfind(head, 0) == 0 ? line.substr(head.size()) : std::string();
+}
+
+TEST(IoErrorTexts, EveryCodeThePlatformNamesHasItsText) {
+    using namespace platform;
+    for (const ErrorCode code :
+         {kErrorFileNotFound, kErrorPathNotFound, kErrorTooManyOpenFiles, kErrorAccessDenied,
+          kErrorNotEnoughMemory, kErrorWriteProtect, kErrorNotSameDevice, kErrorNotReady,
+          kErrorSharingViolation, kErrorLockViolation, kErrorNotSupported, kErrorFileExists,
+          kErrorInvalidParameter, kErrorDiskFull, kErrorDirNotEmpty, kErrorAlreadyExists,
+          kErrorFilenameTooLong}) {
+        Error err;
+        err.code = code;
+        EXPECT_NE(textOfErrorLine(err), "") << "code " << code;
+    }
+}
+
+#ifndef _WIN32
+TEST(IoErrorTexts, EveryErrnoTheSystemCanGiveReadsWithAText) {
+    // Whatever errno a call fails with, its FEILNR line says something: the table's text where
+    // the code is the table's, the system's own message above it.
+    for (int errnoValue = 1; errnoValue < 134; ++errnoValue) {
+        const platform::Error err = platform::errorFromErrno(errnoValue);
+        EXPECT_NE(textOfErrorLine(err), "") << "errno " << errnoValue << " (code " << err.code << ")";
+    }
+}
+#endif
 
 } // namespace
 } // namespace spylerom::fill

@@ -177,6 +177,16 @@ TEST_F(DisplayTest, TheDisplayGoneDuringAFillStillSavesTheLog) {
     EXPECT_NE(saved.find("START: Z: ["), std::string::npos) << saved;
     EXPECT_NE(saved.find("FEIL: Programmet ble avsluttet uten at vinduet ble lukket"), std::string::npos)
         << saved;
+    // What the exit path's clean-up did is in the log, before the program's last word.
+    const auto closed = saved.find("Lukker fil nr 1");
+    const auto deleted = saved.find("Sletter fil nr. 1");
+    const auto stopped = saved.find("STOPP: Z: [");
+    ASSERT_NE(closed, std::string::npos) << saved;
+    ASSERT_NE(deleted, std::string::npos) << saved;
+    ASSERT_NE(stopped, std::string::npos) << saved;
+    EXPECT_LT(closed, deleted);
+    EXPECT_LT(deleted, stopped);
+    EXPECT_LT(stopped, saved.find("FEIL: Programmet ble avsluttet uten at vinduet ble lukket"));
 }
 
 } // namespace

@@ -147,6 +147,23 @@ TEST_F(ProgramTest, AvsluttEndsTheProgramAndSavesTheLog) {
     EXPECT_TRUE(exists(logFile())) << "SaveLog writes the log file at the end";
 }
 
+TEST_F(ProgramTest, AFileSizeLimitsSignalDoesNotEndTheProgram) {
+    // What a write past `ulimit -f` sends: ignored, so the write fails instead (EFBIG) and a fill
+    // ends as at a full disk, cleaned up.
+    bool survived = false;
+    const int code = run({.shown = [&](ProgramWindows& windows) {
+        TSpyleRomForm* form = windows.SpyleRomForm.get();
+        std::raise(SIGXFSZ);
+        survived = true;
+        QTimer::singleShot(0, form, [form] { form->findChild<QAction*>("Avslytt1")->trigger(); });
+    }});
+    EXPECT_TRUE(survived);
+    EXPECT_EQ(code, 0);
+    struct sigaction after {};
+    ASSERT_EQ(sigaction(SIGXFSZ, nullptr, &after), 0);
+    EXPECT_EQ(after.sa_handler, SIG_DFL) << "the handling from before the program is back";
+}
+
 TEST_F(ProgramTest, StartsAndEndsInOrderLogFrameWindowsLoopWindowsFrameLog) {
     const std::string settings = writeSettings("LogToFile=1\r\nVerboseLogging=1\r\n");
     const int code = run({.shown = [&](ProgramWindows& windows) {

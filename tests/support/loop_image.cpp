@@ -145,7 +145,7 @@ LoopImage::LoopImage(Options options) : options_(std::move(options)) {
         error_ = "truncate failed";
         return;
     }
-    if (run(makeCommand(options_) + " '" + imagePath_ + "'" + quiet) != 0) {
+    if (run(makeCommand(options_) + " " + options_.mkfsOptions + " '" + imagePath_ + "'" + quiet) != 0) {
         error_ = "mkfs." + options_.fsType + " failed";
         return;
     }

@@ -23,6 +23,8 @@ public:
         // empty lets mount find the type. Options such as "data=journal" go after "loop".
         std::string mountType = {};
         std::string mountOptions = {};
+        // More options for mkfs, such as "-N 16" for an ext4 with few inodes.
+        std::string mkfsOptions = {};
     };
 
     // The variable that makes a machine without root or a loop device a failure of every test

@@ -23,6 +23,7 @@ int g_pipe[2] = {-1, -1};
 std::atomic<int> g_firstSignal{0};
 std::array<struct sigaction, kEndSignals.size()> g_previous{};
 struct sigaction g_previousPipe {};
+struct sigaction g_previousFileSize {};
 
 extern "C" void onEndSignal(int signal) {
     const int savedErrno = errno;
@@ -59,6 +60,10 @@ EndRequests::EndRequests(std::function<void()> onRequest) : onRequest_(std::move
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, &g_previousPipe);
+    // A file-size limit (ulimit -f, LimitFSIZE) would end the process in the middle of a fill,
+    // its files and lifted reserve left behind; ignored, a write past it fails with EFBIG,
+    // which the fill takes as a full disk.
+    sigaction(SIGXFSZ, &ignore, &g_previousFileSize);
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -66,6 +71,7 @@ EndRequests::~EndRequests() {
     if (QCoreApplication* app = QCoreApplication::instance())
         app->removeNativeEventFilter(this);
     sigaction(SIGPIPE, &g_previousPipe, nullptr);
+    sigaction(SIGXFSZ, &g_previousFileSize, nullptr);
     if (g_pipe[0] < 0)
         return;
     for (std::size_t i = 0; i < kEndSignals.size(); ++i)

@@ -18,8 +18,9 @@ namespace spylerom::mainwindow {
 
 class EndRequests : public QObject, private QAbstractNativeEventFilter {
 public:
-    // Installs the handlers (and ignores SIGPIPE: a closed standard error must not end a
-    // fill). onRequest runs in the message loop, once for each batch of requests.
+    // Installs the handlers (and ignores SIGPIPE and SIGXFSZ: neither a closed standard error
+    // nor a file-size limit may end a fill). onRequest runs in the message loop, once for each batch of
+    // requests.
     explicit EndRequests(std::function<void()> onRequest);
     // Puts the earlier handlers back.
     ~EndRequests() override;

@@ -117,6 +117,9 @@ public:
                 direct_->alignment = 0; // took the flag but not the write: buffered from now on
                 continue;
             }
+            // Anything else ends the call; EFBIG (past the file-size limit, with SIGXFSZ
+            // ignored) as well: no retry makes the file take more, and the caller takes it as
+            // a full disk.
             if (failure != ENOSPC || !retryAfterFull(retry, direct))
                 break;
         }
