@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds the core, spylerom-cli.exe and the core tests for Windows (MinGW-w64) into
 # build-win32 and runs the tests through Wine, the FTP tests against Linux FTP servers that a
-# launcher started here hands out. As root it also loop-mounts a small ext4 image
-# of its own and gives it a drive letter in the Wine prefix, for the tests that fill a drive.
+# launcher started here hands out. As root it also loop-mounts a small ext4 image of its own and
+# gives it a drive letter in the Wine prefix, for the tests that fill a drive.
+#   test-win32.sh [CTEST ARGUMENTS...]   e.g. -R print: the printing tests alone
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-win32"
@@ -108,16 +109,21 @@ rm -f "$ftp_ports"
 export SPYLEROM_FTP_LAUNCHER_PORT
 
 # The system's printer, as Wine sees it through CUPS: a cups-pdf queue of a private cupsd (root
-# only), whose PDFs tests/printing/win32_print_check.sh reads back.
+# only), whose PDFs tests/printing/win32_print_check.sh and win32_print_run.sh read back. Without
+# it those tests skip, or fail under SPYLEROM_REQUIRE_PRINTER=1 (scripts/test.sh, CI).
+unset SPYLEROM_WIN32_PRINT_DIR
 if [ "$(id -u)" = 0 ]; then
     cups_dir=$(mktemp -d /tmp/spylerom-win32-cups-XXXXXX)
     if socket=$(bash "$root/tests/printing/cups_fixture.sh" start "$cups_dir" spylerom_win32); then
         lpadmin -h "$socket" -d spylerom_win32
         export CUPS_SERVER="$socket"
         export SPYLEROM_WIN32_PRINT_DIR="$cups_dir/out"
+        echo "test-win32: printer queue spylerom_win32 on $socket"
     else
-        echo "test-win32: no printer queue; the printing test through Wine is skipped" >&2
+        echo "test-win32: no printer queue; the printing tests through Wine cannot print" >&2
     fi
+else
+    echo "test-win32: not root; no printer queue, the printing tests through Wine cannot print" >&2
 fi
 
 "$wineserver" -p
@@ -127,4 +133,4 @@ cd "$build"
 # Now and then a Wine process ends at its start, before the test program prints a line (seen
 # once in some thousand starts, with two running at once); such a test is run once more. A test
 # that fails for real fails both times.
-ctest --output-on-failure --timeout 300 -j 2 --repeat until-pass:2
+ctest --output-on-failure --timeout 300 -j 2 --repeat until-pass:2 "$@"

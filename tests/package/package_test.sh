@@ -3,14 +3,23 @@
 # machine, runs the installed programs and checks the installed menu entry, metainfo, icons,
 # manual pages and bash completion, then purges the package again.
 #   package_test.sh BUILD_FOLDER [CPACK]
-# Needs root (dpkg). Exit status 77 (skipped) where it cannot run without changing what the
-# machine already had: not root, or a spylerom package installed before.
+# Needs root (dpkg): exit status 77 (skipped) for a user without, or 1 (failed) under
+# SPYLEROM_REQUIRE_PACKAGE=1, which scripts/test.sh (CI) sets. A spylerom package the machine had
+# is kept: copied with dpkg-repack into $saved_dir, purged for the test, and installed again
+# afterwards, even when the test fails (or, where the test was killed, by its next run). The
+# whole test holds /tmp/spylerom-dpkg.lock, so no other test of the kind (another build's, another
+# work tree's) installs or purges the package at the same time.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 cpack=${2:-cpack} # the CPack of the CMake that configured the build
 app_id=no.solvarek.spylerom
+saved_dir=/var/tmp/spylerom-package-test # the machine's own spylerom package, while the test runs
 
 skip() {
+    if [[ -n ${SPYLEROM_REQUIRE_PACKAGE:-} && $SPYLEROM_REQUIRE_PACKAGE != 0 ]]; then
+        echo "package_test: FAILED: SPYLEROM_REQUIRE_PACKAGE is set, but $*: the package would go untested" >&2
+        exit 1
+    fi
     echo "package_test: skipped: $*"
     exit 77
 }
@@ -20,25 +29,87 @@ fail() {
 }
 
 ((EUID == 0)) || skip "installing a package needs root"
-for tool in "$cpack" dpkg dpkg-deb lintian desktop-file-validate appstreamcli man xvfb-run xdotool; do
+for tool in "$cpack" dpkg dpkg-deb dpkg-repack lintian desktop-file-validate appstreamcli man xvfb-run xdotool flock; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup.sh installs it)"
 done
-if dpkg-query -W -f='${Status}' spylerom 2>/dev/null | grep -q 'installed'; then
-    skip "a spylerom package is installed already; this test would replace and purge it"
+
+exec 9>/tmp/spylerom-dpkg.lock
+flock -w 900 9 || fail "another test has held /tmp/spylerom-dpkg.lock for 15 minutes"
+
+# apt waits for the package database's lock where another install holds it.
+apt_get() {
+    DEBIAN_FRONTEND=noninteractive apt-get -y -o DPkg::Lock::Timeout=300 "$@"
+}
+package_status() {
+    dpkg-query -W -f='${Status}' spylerom 2>/dev/null || true
+}
+
+# Installs the machine's own package from $saved_dir again, in place of any spylerom installed
+# now, with its mark as installed automatically where apt had one; then drops the copy.
+restore_saved() {
+    local deb
+    deb=$(ls "$saved_dir"/spylerom_*.deb)
+    echo "package_test: installing the machine's own package again: $deb"
+    case $(package_status) in
+        "" | *not-installed) ;;
+        *) apt_get purge spylerom >/dev/null || return 1 ;;
+    esac
+    apt_get install "$deb" >"$saved_dir/restore.log" 2>&1 || { cat "$saved_dir/restore.log"; return 1; }
+    [[ $(package_status) == "install ok installed" ]] || return 1
+    if [[ -e $saved_dir/auto ]]; then
+        apt-mark auto spylerom >/dev/null || return 1
+    fi
+    rm -rf "$saved_dir"
+}
+
+# A copy left by a run that was killed before it could put the package back.
+if compgen -G "$saved_dir/spylerom_*.deb" >/dev/null; then
+    echo "package_test: an earlier run left the machine's own package aside"
+    restore_saved || fail "could not install $saved_dir/spylerom_*.deb again"
 fi
+rm -rf "$saved_dir"
+
+saved=0
+installed=0
+cleanup() {
+    local status=$?
+    if ((installed)); then
+        apt_get purge spylerom >/dev/null || echo "package_test: could not purge spylerom" >&2
+    fi
+    [[ -z ${scratch:-} ]] || rm -rf "$scratch"
+    if ((saved)); then
+        if restore_saved; then
+            echo "package_test: the machine's own spylerom package is installed again"
+        else
+            echo "package_test: FAILED: could not install the machine's own package again; it is in $saved_dir" >&2
+            status=1
+        fi
+    fi
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT # a timeout's kill still purges, puts the machine's package back and cleans up
+
+case $(package_status) in
+    "" | "unknown ok not-installed" | "deinstall ok not-installed" | "purge ok not-installed") ;;
+    "install ok installed")
+        # dpkg-repack builds a package of the files as installed, conffiles as they are now.
+        mkdir -m 755 "$saved_dir"
+        (cd "$saved_dir" && dpkg-repack spylerom >repack.log 2>&1) ||
+            { cat "$saved_dir/repack.log"; rm -rf "$saved_dir"; fail "dpkg-repack spylerom"; }
+        chmod 644 "$saved_dir"/spylerom_*.deb # apt reads the package as its own user
+        if apt-mark showauto spylerom | grep -qx spylerom; then
+            touch "$saved_dir/auto"
+        fi
+        saved=1
+        echo "package_test: the machine's own spylerom package ($(dpkg-query -W -f='${Version}' spylerom)) is kept in $saved_dir during the test"
+        apt_get purge spylerom >/dev/null || fail "could not purge the machine's own spylerom package"
+        ;;
+    *) fail "spylerom is in the state '$(package_status)'; this test would purge it: put it right by hand first" ;;
+esac
 
 scratch=$(mktemp -d)
 chmod 755 "$scratch" # apt reads the package as its own user
-installed=0
-cleanup() {
-    if ((installed)); then
-        DEBIAN_FRONTEND=noninteractive apt-get -y -o DPkg::Lock::Timeout=300 purge spylerom >/dev/null ||
-            echo "package_test: could not purge spylerom" >&2
-    fi
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-trap 'exit 143' TERM INT # a timeout's kill still purges and cleans up
 
 echo "== cpack"
 (cd "$scratch" && "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/cpack" >cpack.log 2>&1) ||
@@ -57,11 +128,7 @@ echo "== lintian"
 lintian --fail-on error,warning --info "$deb" || fail "lintian reports errors or warnings"
 
 echo "== apt-get install"
-# apt waits for the package database's lock where another install holds it. The package must
-# install with what the machine has: nothing else may come with it.
-apt_get() {
-    DEBIAN_FRONTEND=noninteractive apt-get -y -o DPkg::Lock::Timeout=300 "$@"
-}
+# The package must install with what the machine has: nothing else may come with it.
 plan=$(apt_get --simulate install "$deb") || { echo "$plan"; fail "the package cannot be installed"; }
 if [[ $(grep -c '^Inst ' <<<"$plan") != 1 ]] || ! grep -q '^Inst spylerom ' <<<"$plan"; then
     echo "$plan"

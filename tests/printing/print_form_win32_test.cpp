@@ -12,6 +12,7 @@
 #include "printing/recording_surface.h"
 #include "printing/test_page.h"
 #include "printing/win32ui/print_form.h"
+#include "support/printer_required.h"
 #include "support/recording_frame_ui.h"
 #include "support/win32_window_test.h"
 
@@ -462,8 +463,11 @@ protected:
     void SetUp() override {
         Win32FormTest::SetUp();
         const char* out = std::getenv("SPYLEROM_WIN32_PRINT_OUT");
-        if (!out || !*out)
+        if (!out || !*out) {
+            if (spylerom::test::printerRequired())
+                FAIL() << "SPYLEROM_REQUIRE_PRINTER is set, but no printer queue was handed over";
             GTEST_SKIP() << "no printer queue of the test's own (tests/printing/win32_print_run.sh)";
+        }
         out_ = out;
     }
     std::string out_;

@@ -2,23 +2,22 @@
 # The test page printed by the Windows build (under Wine) on the system's printer, which
 # scripts/test-win32.sh makes a cups-pdf queue of a private cupsd: one job named after its title,
 # one page, and the green title bar in the page's top right half (a raster check of the PDF).
-#   win32_print_check.sh WINE PRINTING_TESTS_EXE
-# Exit status 77 (skipped) when no such queue was set up (SPYLEROM_WIN32_PRINT_DIR: its PDFs).
+#   win32_print_check.sh WINE PRINTING_TESTS_EXE GTEST_FILTER
+# Exit status 77 (skipped) when no such queue was set up (SPYLEROM_WIN32_PRINT_DIR: its PDFs) or the
+# test skipped itself; 1 (failed) instead under SPYLEROM_REQUIRE_PRINTER=1 (win32_print_queue.sh).
 set -euo pipefail
 wine=$1
 exe=$2
-dir=${SPYLEROM_WIN32_PRINT_DIR:-}
-if [ -z "$dir" ]; then
-    echo "no printer queue of the test's own (scripts/test-win32.sh makes one as root)"
-    exit 77
-fi
-# shellcheck source=print_queue_idle.sh
-. "$(dirname "$0")/print_queue_idle.sh"
+filter=$3
+# shellcheck source=win32_print_queue.sh
+. "$(dirname "$0")/win32_print_queue.sh"
+need_print_queue
+dir=$print_dir
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 wait_for_idle_queue "$dir"
 ls "$dir" | sort >"$work/before"
-SPYLEROM_WIN32_PRINT_OUT="Z:${dir//\//\\}" "$wine" "$exe" --gtest_filter='*PrintsAsOneJob*'
+run_print_tests "$wine" "$exe" "$filter"
 wait_for_idle_queue "$dir"
 ls "$dir" | sort >"$work/after"
 mapfile -t added < <(comm -13 "$work/before" "$work/after" | grep '\.pdf$')
