@@ -23,13 +23,14 @@ std::string duration(std::int64_t seconds) {
 }
 
 std::string reserveStep(const fill::FillPlan& plan) {
-    const std::string pool = plan.fileSystem == "xfs" ? "the xfs reserve pool" : "ext4's reserved clusters";
+    const std::string pool =
+        plan.fileSystem == "xfs" ? "the xfs reserve pool" : "ext4's pool of reserved clusters";
     switch (plan.reserve) {
     case fill::FillPlan::Reserve::Lifted:
-        return "lift " + pool + " for the pass and put them back afterwards (this process may change them)";
+        return "lift " + pool + " for the pass and put it back afterwards (this process may change it)";
     case fill::FillPlan::Reserve::OutOfReach:
         return "not lifted: " + pool +
-               " can be changed by root only, so the blocks they hold back stay unwiped";
+               " can be changed by root only, so the blocks it holds back stay unwiped";
     case fill::FillPlan::Reserve::None:
         break;
     }
