@@ -64,6 +64,10 @@ std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std
             options.listDrives = true;
         } else if (arg == "-v" || arg == "--verbose") {
             options.verbose = true;
+        } else if (arg == "--dry-run" || arg == "-n") {
+            options.dryRun = true;
+        } else if (arg == "--json") {
+            options.json = true;
         } else if (isOption(arg, "--fill")) {
             if (!takeValue(args, i, "--fill", value, problem))
                 return std::nullopt;
@@ -133,6 +137,10 @@ std::string usageText() {
            "  --block-size B       bytes per write: 512, 1024, 2048, 4096, 8192, 16384, 32768 or 65536\n"
            "                       (default 65536, which writes blocks of 65537 bytes)\n"
            "  --list-drives        list the drives with their free and total MB\n"
+           "  -n, --dry-run        tell what a run would do (drive, files, steps, time) and write\n"
+           "                       nothing: no file, no log, no settings\n"
+           "      --json           progress and the result as JSON objects, one a line, on\n"
+           "                       standard output (fields: see the manual page)\n"
            "  -v, --verbose        print every log line as it is taken\n"
            "                       (lines are taken when LogToFile=1 in solvarek.ini, as for\n"
            "                       the window program)\n"

@@ -12,6 +12,8 @@ struct CliOptions {
     bool version = false;
     bool listDrives = false;
     bool verbose = false;
+    bool dryRun = false; // tell what a run would do, and write nothing
+    bool json = false;   // progress and the result as JSON lines on standard output
     int fillIndex = 0;   // 0 null, 1 en, 2 tilfeldig
     int repetitions = 1; // 1..10
     int blockIndex = 7;  // index into kBlockChoices

@@ -2,14 +2,18 @@
 
 #include "cli_options.h"
 #include "console_window.h"
+#include "dry_run.h"
 #include "fill/fill_engine.h"
 #include "fill/fill_record.h"
+#include "fill/reserve_reach.h"
 #include "frame/startup.h"
 #include "frame/textfil.h"
+#include "json_report.h"
 #include "platform/platform.h"
 
 #include <cctype>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <unistd.h>
@@ -155,6 +159,12 @@ void announceDrive(ConsoleOutput& console, const std::string& driveText) {
                                  ? std::to_string(space.freeToCaller / 1024 / 1024) + " MB free"
                                  : "free space unknown";
     console.line("spylerom-cli: filling " + driveText + ", " + free);
+    // What this run cannot reach without root, as the window's start notice tells it.
+    const std::string pool = fill::ReserveOutOfReach(root);
+    if (!pool.empty()) {
+        frame::WriteLog(fill::ReserveHintLine(driveText, pool));
+        console.line("spylerom-cli: " + fill::ReserveNoteForConsole(root, pool));
+    }
 }
 
 } // namespace
@@ -180,17 +190,25 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
     if (driveText.empty())
         return usageError(err, problem.empty() ? "no drive '" + options->drive + "' (see --list-drives)"
                                                : problem);
+    if (options->dryRun)
+        return printDryRun(*options, driveText, out);
 
     // Everything above only reads; from here on the frame's files are made and written, in the
     // window program's order: log, frame start-up, the work, frame shut-down, log saved.
     ConsoleOutput console(err);
+    ConsoleOutput standardOutput(out);
+    std::optional<JsonReport> json;
+    if (options->json)
+        json.emplace(standardOutput, driveText);
     auto& log = frame::logState();
     frame::InitLog();
     // Failures reach the user with logging off too; -v shows every line the log takes.
     const bool verbose = options->verbose;
     int failureLines = 0;
-    frame::setLogObserver([&console, &failureLines, verbose](const frame::LogEvent& e) {
+    frame::setLogObserver([&console, &failureLines, &json, verbose](const frame::LogEvent& e) {
         const bool failure = isFailureLine(e.message);
+        if (json)
+            json->logMessage(e.message);
         failureLines += failure ? 1 : 0;
         if (verbose && e.taken)
             console.line(e.line);
@@ -209,11 +227,15 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
                          isatty(fileno(err)) != 0);
     fill::FillEngine engine(window);
     window.attach(&engine);
+    window.reportTo(json ? &*json : nullptr);
     engine.TrackBar1Change();
     engine.StasjonChange(true);
     const int failuresBefore = failureLines;
     if (ConsoleWindow::endSignal() == 0) {
         announceDrive(console, driveText);
+        if (json)
+            json->start(options->fillIndex, kBlockChoices[static_cast<std::size_t>(options->blockIndex)],
+                        options->repetitions);
         engine.Spyleromen();
     }
     const bool fillFailed = engine.failedPasses() > 0 || failureLines > failuresBefore;
@@ -225,9 +247,12 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
     if (!frame::SaveLog(saveError))
         console.line("spylerom-cli: cannot write the log file " + log.LogFileName + ": " + saveError.message);
 
-    if (ConsoleWindow::endSignal() != 0)
-        return kExitSignalBase + ConsoleWindow::endSignal();
-    return fillFailed ? kExitFailed : kExitOk;
+    const int status = ConsoleWindow::endSignal() != 0 ? kExitSignalBase + ConsoleWindow::endSignal()
+                       : fillFailed                    ? kExitFailed
+                                                       : kExitOk;
+    if (json)
+        json->end(status, ConsoleWindow::endSignal());
+    return status;
 }
 
 } // namespace spylerom::cli

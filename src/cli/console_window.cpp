@@ -102,6 +102,10 @@ std::string ConsoleWindow::timeLeft() const {
 }
 
 void ConsoleWindow::draw() {
+    if (json_) {
+        json_->progress(passBar_, totalBar_);
+        return;
+    }
     if (out_.lost())
         return;
     if (terminal_) {

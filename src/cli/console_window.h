@@ -7,6 +7,7 @@
 #include "console_output.h"
 #include "fill/fill_engine.h"
 #include "fill/fill_window.h"
+#include "json_report.h"
 
 #include <atomic>
 #include <cstdint>
@@ -21,6 +22,8 @@ public:
 
     // The engine to stop when a signal has been seen.
     void attach(fill::FillEngine* engine) { engine_ = engine; }
+    // With --json the progress goes there instead of to the terminal.
+    void reportTo(JsonReport* json) { json_ = json; }
     // Notes a signal that asks the program to end; safe in a signal handler. The first one
     // noted is the one the exit status reports.
     static void noteEndSignal(int signal);
@@ -60,6 +63,7 @@ private:
     ConsoleOutput& out_;
     bool terminal_;
     fill::FillEngine* engine_ = nullptr;
+    JsonReport* json_ = nullptr;
     bool stopped_ = false;
     int passBar_ = 0;
     int totalBar_ = 0;

@@ -102,7 +102,7 @@ void mkdirsafe(const std::string& path) {
         WriteLog("FEIL: [mkdirsafe:" + std::to_string(err.code) + "] kan ikke opprette mappen " + path);
 }
 
-void CreateFolderTree() {
+void CreateFolderTree(TreeFolders which) {
     const std::string bin = ProgramFolder();
     SetFolderPath("doc", sys().fullPath(bin + ".." + kPathSeparator + "doc"));
     const std::string base = MakerFolder();
@@ -110,7 +110,8 @@ void CreateFolderTree() {
         createWithParents(base);
     for (const char* name : kTree) {
         const std::string path = base + logicalPath(name);
-        mkdirsafe(path);
+        if (which == TreeFolders::Every || !sys().folderExists(path))
+            mkdirsafe(path);
         SetFolderPath(name, path);
     }
 }

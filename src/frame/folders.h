@@ -18,8 +18,14 @@ std::string solvarekpath(std::string_view name);
 void SetFolderPath(std::string_view name, std::string_view path);
 // Creates one folder (its parent must exist) and logs the outcome with the system's code.
 void mkdirsafe(const std::string& path);
-// Creates the 24 standard folders under the maker's folder and records them with "bin" and "doc".
-void CreateFolderTree();
+// Which folders of the tree CreateFolderTree attempts.
+enum class TreeFolders {
+    Every,  // each one, an existing one included (it gives its "FEIL:" line): "-install"
+    Missing // only those not there yet: a first start, whose settings folder already exists
+};
+// Creates the 24 standard folders under the maker's folder (and the folders above it that are
+// missing) and records them with "bin" and "doc".
+void CreateFolderTree(TreeFolders which = TreeFolders::Every);
 // The log folder, made to exist; a recorded one that is missing outside the maker's folder
 // is put back to the default.
 std::string ResolveLogFolder();

@@ -138,11 +138,56 @@ void LaunchFile(const std::string& file, const std::string& parameters, const st
     frameUi().setWaitCursor(false);
 }
 
+bool installedByPackageManager(const std::string& program) {
+#ifdef _WIN32
+    (void)program;
+    return false;
+#else
+    return program.starts_with("/usr/") && !program.starts_with("/usr/local/");
+#endif
+}
+
+namespace {
+
+#ifndef _WIN32
+// Tells the user how this program is brought up to date instead of ending it: the package
+// manager replaces its files, and without an updater ending would only lose the session.
+void explainUpdate(const std::string& text) {
+    WriteLog("HINT: " + text);
+    frameUi().messageBox(kUpdateCaption, text);
+}
+
+std::string packageManagerAdvice() {
+    std::string text = "Spylerom er installert med systemets pakkebehandler og oppdateres med den, sammen "
+                       "med resten av systemet";
+    if (sys().fileExists("/usr/bin/apt"))
+        text += " (for eksempel med \"apt update\" og \"apt upgrade\" som administrator, eller i "
+                "programvaresenteret)";
+    return text + ". Programmet fortsetter.";
+}
+#endif
+
+} // namespace
+
 void StartProgramUpdate() {
+    const std::string program = sys().programPath();
+#ifndef _WIN32
+    if (installedByPackageManager(program)) {
+        explainUpdate(packageManagerAdvice());
+        return;
+    }
+#endif
     std::string bin = solvarekpath("bin");
     if (!sys().fileExists(bin + updaterFileName()))
         bin = ProgramFolder();
-    const std::string program = sys().programPath();
+#ifndef _WIN32
+    if (!sys().fileExists(bin + updaterFileName())) {
+        explainUpdate("Oppdateringsprogrammet " + bin + updaterFileName() +
+                      " finnes ikke, så Spylerom kan ikke oppdatere seg selv fra internett her. Installer "
+                      "den nye versjonen på samme måte som denne ble installert. Programmet fortsetter.");
+        return;
+    }
+#endif
     WriteLog("Starter oppdatering av programmet...");
     LaunchFile(bin + updaterFileName(), program, bin);
     WriteLog("Avslutter " + program + " for å oppdatere i fra internett.");

@@ -72,8 +72,11 @@ void FrameStartup(const std::vector<std::string>& arguments) {
     ReadCommandLine(arguments);
     OpenSettingsFile();
     SetFolderPath("etc", settingsState().SettingsFolder);
-    if (g_startup.InstallRequested || !makerDataFolderExists())
-        CreateFolderTree();
+    // A first start finds the settings folder made by OpenSettingsFile: it is no failure.
+    if (g_startup.InstallRequested)
+        CreateFolderTree(TreeFolders::Every);
+    else if (!makerDataFolderExists())
+        CreateFolderTree(TreeFolders::Missing);
     log.LogEnabled = ReadSettingBool("LogToFile");
     if (ReadSettingBool("ClearLogFileOnStartup"))
         ClearLog();

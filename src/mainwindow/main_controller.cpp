@@ -4,9 +4,11 @@
 #include "mainwindow/main_controller.h"
 
 #include "fill/fill_state.h"
+#include "fill/reserve_reach.h"
 #include "frame/launch.h"
 #include "frame/settings.h"
 #include "frame/textfil.h"
+#include "mainwindow/notice_texts.h"
 #include "platform/platform.h"
 #include "sysinfo/system_facts.h"
 
@@ -122,8 +124,24 @@ void MainController::Spyleromen() {
     if (engine_.runActive())
         return;
     lastPaint_.reset();
-    guarded("Spyleromen", [&] { engine_.Spyleromen(); });
+    guarded("Spyleromen", [&] {
+        prepareStartNotice();
+        engine_.Spyleromen();
+    });
     afterRun();
+}
+
+void MainController::prepareStartNotice() {
+    std::vector<std::string> lines = startMemoLines();
+    const std::string drive = view_.driveText();
+    const std::string fileSystem = fill::ReserveOutOfReach(platform::sys().driveRootOfItem(drive));
+    if (!fileSystem.empty()) {
+        frame::WriteLog(fill::ReserveHintLine(drive, fileSystem));
+        lines.emplace_back();
+        for (const std::string& line : fill::ReserveNoticeLines(fileSystem))
+            lines.push_back(line);
+    }
+    view_.setStartNoticeLines(lines);
 }
 
 void MainController::afterRun() {

@@ -54,6 +54,8 @@ public:
     virtual void showStatusText(const std::string& text) = 0;
     virtual void setRepetitionText(const std::string& text) = 0;
     virtual void setStartNoticeVisible(bool visible) = 0;
+    // The start notice's lines (StartMemo), set before a run shows it.
+    virtual void setStartNoticeLines(const std::vector<std::string>& lines) = 0;
     virtual void setWaitNoticeVisible(bool visible) = 0;
     virtual void setPointer(fill::Pointer pointer) = 0;
 
@@ -101,7 +103,8 @@ public:
     void FormClose();
 
     // The START button: a whole run, unless one is still active (Stop enables START while the
-    // stopped pass cleans up). Returns when the run has ended.
+    // stopped pass cleans up). Returns when the run has ended. The start notice tells what the
+    // run cannot reach without administrator rights, when that matters for the chosen drive.
     void Spyleromen();
     void StoppKnappClick();
     void StasjonChange();
@@ -150,6 +153,9 @@ private:
     void repaintAndProcessEvents() override;
 
     void fillDriveList();
+    // The start notice of a run on the chosen drive: with what stays out of this process's
+    // reach, and a "HINT:" line in the log, when a held-back pool cannot be lifted.
+    void prepareStartNotice();
     // The item a stored "Stasjon" position and drive root select now (-1: none).
     int storedDrive(int position, const std::string& root) const;
     void readChoices();

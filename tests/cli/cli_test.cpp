@@ -7,12 +7,14 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <poll.h>
 #include <spawn.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
@@ -43,6 +45,8 @@ struct Spawn {
     std::string folder;        // the working folder; empty: the test's
     // A file-size limit other than 0 is set on it (prlimit), as `ulimit -f` or LimitFSIZE would.
     std::uint64_t fileSizeLimit = 0;
+    // A command that runs the program (setpriv, to run it as another account).
+    std::vector<std::string> prefix = {};
 };
 
 // Starts spylerom-cli with args; onErrLine sees standard error as it comes, line by line.
@@ -70,6 +74,7 @@ public:
         }
         if (how.fileSizeLimit > 0)
             all.insert(all.end(), {"/usr/bin/prlimit", "--fsize=" + std::to_string(how.fileSizeLimit), "--"});
+        all.insert(all.end(), how.prefix.begin(), how.prefix.end());
         all.push_back(SPYLEROM_CLI_PATH);
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -188,6 +193,17 @@ std::string reservedClusters(const std::string& mountPoint) {
     std::string value;
     std::getline(in, value);
     return value;
+}
+
+// The command prefix that runs a program as nobody, an account without root's rights, after
+// giving it the image's root and its own folders, as a user at a desktop has them.
+std::vector<std::string> asNobody(const std::string& mountPoint, const std::vector<std::string>& ownFolders) {
+    std::string command = "chmod 0755 '" + std::filesystem::path(mountPoint).parent_path().string() +
+                          "' && chown -R nobody:nogroup '" + mountPoint + "'";
+    for (const auto& folder : ownFolders)
+        command += " '" + folder + "'";
+    EXPECT_EQ(test::run(command), 0) << command;
+    return {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
 }
 
 class CliTest : public ::testing::Test {
@@ -425,6 +441,289 @@ TEST_F(CliDiskTest, AFileSizeLimitEndsThePassAsAFullDiskAndCleansUp) {
     // The run ended where the limit is, not at a full disk.
     EXPECT_NE(text.find("STOPP: "), std::string::npos);
     EXPECT_NE(text.find(", 16 MB på "), std::string::npos) << text;
+}
+
+// A pool the file system holds back and only root may give to the fill: a run without that
+// right says on standard error (and with a "HINT:" line in the log) what stays out of reach.
+struct ReserveCase {
+    const char* title;
+    const char* fsType;
+    bool asUser;      // run as nobody instead of root
+    const char* note; // what standard error says of the pool; empty: nothing
+};
+
+class CliReserveTest : public CliTest, public ::testing::WithParamInterface<ReserveCase> {};
+
+TEST_P(CliReserveTest, TellsWhatARunWithoutRootCannotReach) {
+    const ReserveCase& c = GetParam();
+    std::string why;
+    if (!test::LoopImage::available(&why) || !test::LoopImage::canMake(c.fsType, &why))
+        GTEST_SKIP() << why;
+    test::LoopImage image({.sizeMiB = std::string(c.fsType) == "xfs" ? 320u : 128u, .fsType = c.fsType});
+    ASSERT_TRUE(image.ok()) << image.error();
+    enableLog();
+    std::vector<std::string> prefix;
+    TempDir home;
+    if (c.asUser) {
+        prefix = asNobody(image.mountPoint(), {appData_.path(), home.path()});
+        env_.set("HOME", home.path());
+    }
+    const Result r = Cli({"--block-size", "65536", image.mountPoint()},
+                         Spawn{.pidNamespace = false, .folder = {}, .fileSizeLimit = 0, .prefix = prefix})
+                         .wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const auto& e : std::filesystem::directory_iterator(image.mountPoint()))
+        EXPECT_FALSE(e.path().filename().string().starts_with("spylerom-")) << e.path();
+    const auto named = r.err.find("spylerom-cli: filling ");
+    const auto note = r.err.find("spylerom-cli: without root rights ");
+    if (!*c.note) {
+        EXPECT_EQ(note, std::string::npos) << r.err;
+        EXPECT_EQ(log().find("HINT: "), std::string::npos) << log();
+        return;
+    }
+    ASSERT_NE(note, std::string::npos) << r.err;
+    EXPECT_LT(named, note);
+    EXPECT_LT(note, r.err.find("% pass")) << "told before the fill writes";
+    EXPECT_NE(r.err.find(std::string(c.note) + " on " + image.mountPoint() + "/ cannot be filled"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("run spylerom-cli as root"), std::string::npos) << r.err;
+    const std::string text = log();
+    EXPECT_NE(text.find(" HINT: "), std::string::npos) << text;
+    EXPECT_NE(text.find("[" + image.mountPoint() + "]: "), std::string::npos) << text;
+    EXPECT_NE(text.find("fylles bare med administratorrettigheter"), std::string::npos) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliReserveTest,
+                         ::testing::Values(ReserveCase{"Ext4AsRoot", "ext4", false, ""},
+                                           ReserveCase{"Ext4AsUser", "ext4", true,
+                                                       "the blocks ext4 holds back (about 2 % of the disk)"},
+                                           ReserveCase{"XfsAsRoot", "xfs", false, ""},
+                                           ReserveCase{"XfsAsUser", "xfs", true, "the xfs reserve pool"},
+                                           ReserveCase{"BtrfsAsUserHoldsNothingBack", "btrfs", true, ""}),
+                         [](const auto& p) { return std::string(p.param.title); });
+
+// Every entry under a folder, with its size and modification time: what a run must leave as it was.
+std::string snapshot(const std::string& folder) {
+    std::string listing;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+        listing += e.path().string();
+        if (e.is_regular_file())
+            listing += " " + std::to_string(e.file_size()) + " " +
+                       std::to_string(e.last_write_time().time_since_epoch().count());
+        listing += "\n";
+    }
+    return listing;
+}
+
+// The calls of a traced run that change a file system: a file opened to be written or made, a
+// folder made, anything renamed, linked, deleted or truncated. The terminal and /dev/null are
+// no file of the user's.
+std::vector<std::string> changingCalls(const std::string& trace) {
+    std::vector<std::string> found;
+    std::istringstream lines(test::readText(trace));
+    for (std::string line; std::getline(lines, line);) {
+        const bool opensToWrite =
+            (line.find("open") != std::string::npos || line.find("creat(") != std::string::npos) &&
+            (line.find("O_WRONLY") != std::string::npos || line.find("O_RDWR") != std::string::npos ||
+             line.find("O_CREAT") != std::string::npos || line.find("creat(") != std::string::npos);
+        bool changes = opensToWrite;
+        for (const char* call :
+             {"mkdir", "rename", "unlink", "rmdir", "link(", "linkat(", "symlink", "truncate("})
+            changes = changes || line.find(call) != std::string::npos;
+        if (changes && line.find("\"/dev/null\"") == std::string::npos &&
+            line.find("\"/dev/tty") == std::string::npos && line.find("--- SIG") == std::string::npos)
+            found.push_back(line);
+    }
+    return found;
+}
+
+// --dry-run tells what a run would do, and makes no file, folder, log line or setting: traced by
+// strace, the image and APPDATA are as before.
+struct DryRunCase {
+    const char* title;
+    const char* fsType;
+    bool asUser;
+    const char* fileSystemLine;
+    const char* reserveStep;
+    const char* recordStep;
+};
+
+class CliDryRunTest : public CliTest, public ::testing::WithParamInterface<DryRunCase> {};
+
+TEST_P(CliDryRunTest, TellsThePlanAndWritesNothing) {
+    const DryRunCase& c = GetParam();
+    std::string why;
+    if (!test::LoopImage::available(&why) || !test::LoopImage::canMake(c.fsType, &why))
+        GTEST_SKIP() << why;
+    test::LoopImage image({.sizeMiB = std::string(c.fsType) == "xfs" ? 320u : 128u, .fsType = c.fsType});
+    ASSERT_TRUE(image.ok()) << image.error();
+    enableLog(); // logging on: a real run would write its log, the dry run must not
+    test::writeText(image.mountPoint() + "/kept.txt", "the user's file\n");
+    TempDir home, traceDir;
+    std::vector<std::string> prefix;
+    if (c.asUser)
+        prefix = asNobody(image.mountPoint(), {appData_.path(), home.path()});
+    env_.set("HOME", home.path());
+    // A sanitizer build's leak check cannot run under ptrace.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    env_.set("ASAN_OPTIONS", std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0");
+    const std::string trace = traceDir.file("trace");
+    std::vector<std::string> command = {
+        "/usr/bin/strace",
+        "-f",
+        "-qq",
+        "-o",
+        trace,
+        "-e",
+        "trace=open,openat,openat2,creat,mkdir,mkdirat,rename,renameat,renameat2,"
+        "unlink,unlinkat,rmdir,link,linkat,symlink,symlinkat,truncate"};
+    command.insert(command.end(), prefix.begin(), prefix.end());
+    const std::string imageBefore = snapshot(image.mountPoint());
+    const std::string appDataBefore = snapshot(appData_.path());
+    const std::string homeBefore = snapshot(home.path());
+
+    const Result r = Cli({"--dry-run", "--repetitions", "3", image.mountPoint()},
+                         Spawn{.pidNamespace = false, .folder = {}, .fileSizeLimit = 0, .prefix = command})
+                         .wait();
+
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(changingCalls(trace), std::vector<std::string>{});
+    EXPECT_EQ(snapshot(image.mountPoint()), imageBefore);
+    EXPECT_EQ(snapshot(appData_.path()), appDataBefore);
+    EXPECT_EQ(snapshot(home.path()), homeBefore);
+    EXPECT_FALSE(std::filesystem::exists(appData_.file("Solvarek/log"))) << "no log";
+    // What it tells.
+    EXPECT_TRUE(r.out.starts_with("spylerom-cli: dry run, nothing is written\n")) << r.out;
+    EXPECT_NE(r.out.find("\ndrive: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(": [" + image.mountPoint() + "]\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nmount point: " + image.mountPoint() + "/\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(std::string("\nfile system: ") + c.fileSystemLine + "\n"), std::string::npos)
+        << r.out;
+    const std::string free = std::to_string(freeBytes(image.mountPoint()) / 1024 / 1024) + " MB of ";
+    EXPECT_NE(r.out.find("\nfree space: " + free), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n  " + image.mountPoint() + "/spylerom-1.tmp\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("spylerom-2.tmp"), std::string::npos) << "one file per started 4096 MB";
+    EXPECT_NE(r.out.find(std::string(". reserve: ") + c.reserveStep), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(std::string(". file records: ") + c.recordStep), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(". journal checkpoint: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nestimated time: about "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(3 x "), std::string::npos) << r.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliDryRunTest,
+    ::testing::Values(DryRunCase{"Ext4AsRoot", "ext4", false, "ext4", "lift ext4's", "not needed"},
+                      DryRunCase{"Ext4AsUser", "ext4", true, "ext4", "not lifted: ext4's", "not needed"},
+                      DryRunCase{"Btrfs", "btrfs", false, "btrfs", "none to lift: btrfs", "not needed"},
+                      DryRunCase{"Ntfs", "ntfs", false, "ntfs", "none to lift",
+                                 "small files in a folder spylerom-poster"}),
+    [](const auto& p) { return std::string(p.param.title); });
+
+TEST_F(CliTest, DryRunOfNoDriveIsBadInput) {
+    const Result r = runCli({"--dry-run", "Q:"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_NE(r.err.find("no drive 'Q:'"), std::string::npos) << r.err;
+}
+
+// --json: one JSON object a line on standard output, read here by Python's parser, which prints
+// each object's event and its fields in order, then the values the test checks.
+std::vector<std::string> parsedJsonLines(const std::string& output, const std::string& folder) {
+    test::writeText(folder + "/out.json", output);
+    const std::string script = folder + "/read.py";
+    test::writeText(
+        script, "import json, sys\n"
+                "for line in open(sys.argv[1], encoding='utf-8'):\n"
+                "    o = json.loads(line)\n"
+                "    assert isinstance(o, dict)\n"
+                "    print(o['event'] + ' ' + ','.join(o.keys()) + ' ' + json.dumps(o, sort_keys=True))\n");
+    std::vector<std::string> lines;
+    std::istringstream parsed([&] {
+        std::string text;
+        if (std::FILE* pipe =
+                popen(("python3 '" + script + "' '" + folder + "/out.json' 2>&1; echo rc=$?").c_str(), "r")) {
+            char buffer[4096];
+            while (std::fgets(buffer, sizeof buffer, pipe))
+                text += buffer;
+            pclose(pipe);
+        }
+        return text;
+    }());
+    for (std::string line; std::getline(parsed, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::string fieldsOf(const std::string& parsedLine) {
+    const auto a = parsedLine.find(' ');
+    return parsedLine.substr(a + 1, parsedLine.find(' ', a + 1) - a - 1);
+}
+
+TEST_F(CliDiskTest, JsonLinesCarryTheDocumentedFieldsThroughARealPass) {
+    TempDir scratch;
+    const Result r = runCli({"--json", "--repetitions", "2", "--fill", "tilfeldig", image_->mountPoint()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(leftovers());
+    const auto lines = parsedJsonLines(r.out, scratch.path());
+    ASSERT_FALSE(lines.empty());
+    ASSERT_EQ(lines.back(), "rc=0") << r.out;
+    ASSERT_GE(lines.size(), 4u) << r.out;
+    const std::string drive = "\"drive\": \"" + std::string(1, r.err[r.err.find("filling ") + 8]) + ": [" +
+                              image_->mountPoint() + "]\"";
+    EXPECT_TRUE(
+        lines.front().starts_with("start event,drive,mount_point,file_system,free_bytes,total_bytes,passes,"
+                                  "pattern,block_size "))
+        << lines.front();
+    EXPECT_NE(lines.front().find("\"file_system\": \"ext4\""), std::string::npos) << lines.front();
+    EXPECT_NE(lines.front().find("\"passes\": 2"), std::string::npos);
+    EXPECT_NE(lines.front().find("\"pattern\": \"tilfeldig\""), std::string::npos);
+    const std::string& last = lines[lines.size() - 2];
+    EXPECT_TRUE(last.starts_with("end event,drive,state,exit_status,signal,pass,errors,bytes_written "))
+        << last;
+    EXPECT_NE(last.find("\"state\": \"completed\""), std::string::npos) << last;
+    EXPECT_NE(last.find("\"exit_status\": 0"), std::string::npos) << last;
+    EXPECT_NE(last.find("\"errors\": 0"), std::string::npos) << last;
+    int progress = 0, passEnds = 0;
+    for (const auto& line : lines) {
+        if (line == "rc=0")
+            continue;
+        EXPECT_NE(line.find(drive), std::string::npos) << line;
+        if (!line.starts_with("progress "))
+            continue;
+        ++progress;
+        EXPECT_EQ(fieldsOf(line), "event,drive,pass,passes,pass_percent,total_percent,bytes_written,"
+                                  "rate_bytes_per_second,seconds_left")
+            << line;
+        passEnds += line.find("\"pass_percent\": 100") != std::string::npos;
+    }
+    EXPECT_GE(progress, 2);
+    EXPECT_EQ(passEnds, 2) << "each pass's end is reported";
+    // The run wrote about the image's free space twice.
+    const auto at = last.find("\"bytes_written\": ");
+    ASSERT_NE(at, std::string::npos);
+    const std::uint64_t written = std::stoull(last.substr(at + 17));
+    EXPECT_GT(written, 2 * (freeBytes(image_->mountPoint()) / 2)) << last;
+}
+
+TEST_F(CliDiskTest, JsonErrorsCarryTheirCodesAndTheEndSaysFailed) {
+    TempDir scratch;
+    ASSERT_TRUE(image_->unmount());
+    ASSERT_TRUE(image_->mount(true));
+    const Result r = runCli({"--json", image_->mountPoint()});
+    EXPECT_EQ(r.status, 1);
+    const auto lines = parsedJsonLines(r.out, scratch.path());
+    ASSERT_EQ(lines.back(), "rc=0") << r.out;
+    bool coded = false;
+    for (const auto& line : lines)
+        if (line.starts_with("error ")) {
+            EXPECT_EQ(fieldsOf(line), "event,drive,pass,code,message") << line;
+            EXPECT_NE(line.find("\"message\": \"FEIL"), std::string::npos) << line;
+            coded = coded || line.find("\"code\": 19,") != std::string::npos;
+        }
+    EXPECT_TRUE(coded) << r.out;
+    EXPECT_NE(lines[lines.size() - 2].find("\"state\": \"failed\""), std::string::npos) << r.out;
+    EXPECT_NE(lines[lines.size() - 2].find("\"exit_status\": 1"), std::string::npos) << r.out;
 }
 
 // Every way a user ends the program from outside: a closed terminal, Ctrl+\ (quit), kill, Ctrl+C.

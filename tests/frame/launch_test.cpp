@@ -24,8 +24,12 @@ class UiRecorder : public FrameUi {
 public:
     void setWaitCursor(bool wait) override { cursor_ += wait ? "W" : "D"; }
     void requestQuit() override { ++quits_; }
+    void messageBox(const std::string& caption, const std::string& text) override {
+        boxes_.emplace_back(caption, text);
+    }
     std::string cursor_;
     int quits_ = 0;
+    std::vector<std::pair<std::string, std::string>> boxes_; // caption, text
 };
 
 // Waits for a file to hold at least `lines` lines; the children run on their own.
@@ -201,12 +205,66 @@ TEST_F(UpdateTest, ABinFolderWithoutTheUpdaterIsReplacedByTheProgramsFolder) {
     WriteSettingString("bin_folder", stale);
     ResetSection();
     StartProgramUpdate();
-    EXPECT_EQ(ui_.quits_, 1); // the program ends even without an updater
     SelectSection("FOLDERS");
-    EXPECT_EQ(ReadSettingString("bin_folder"), platform::folderOf(platform::sys().programPath()));
+    const std::string bin = platform::folderOf(platform::sys().programPath());
+    EXPECT_EQ(ReadSettingString("bin_folder"), bin);
+#ifdef _WIN32
+    EXPECT_EQ(ui_.quits_, 1); // the program ends even without an updater
     EXPECT_EQ(countLogLinesContaining("Starter oppdatering"), 1);
     EXPECT_EQ(countLogLinesContaining("Avslutter "), 1);
+#else
+    // Here no updater anywhere means no update from the internet: the program goes on and says so.
+    EXPECT_EQ(ui_.quits_, 0);
+    EXPECT_EQ(countLogLinesContaining("Starter oppdatering"), 0);
+    EXPECT_EQ(countLogLinesContaining("Avslutter "), 0);
+    ASSERT_EQ(ui_.boxes_.size(), 1u);
+    EXPECT_EQ(ui_.boxes_[0].first, "Direkte oppdatering fra internett");
+    EXPECT_NE(ui_.boxes_[0].second.find("Oppdateringsprogrammet " + bin + "oppdater finnes ikke"),
+              std::string::npos)
+        << ui_.boxes_[0].second;
+    EXPECT_EQ(countLogLinesContaining(" HINT: Oppdateringsprogrammet " + bin + "oppdater finnes ikke"), 1);
+    EXPECT_EQ(logState().HintCount, 1);
+#endif
 }
+
+#ifndef _WIN32
+struct InstalledCase {
+    const char* title;
+    const char* program;
+    bool byPackageManager;
+};
+
+class InstalledByTest : public UpdateTest, public ::testing::WithParamInterface<InstalledCase> {};
+
+// A program the package manager installed is updated with the system, even where an updater
+// lies beside it: the command explains that and leaves the program running.
+TEST_P(InstalledByTest, DecidesWhetherTheUpdaterIsStarted) {
+    const InstalledCase& c = GetParam();
+    EXPECT_EQ(installedByPackageManager(c.program), c.byPackageManager);
+    if (!c.byPackageManager)
+        return; // the updater's own cases are the tests above
+    ProgramAtPlatform program(c.program);
+    platform::setPlatform(&program);
+    StartProgramUpdate();
+    EXPECT_EQ(ui_.quits_, 0);
+    EXPECT_EQ(countLogLinesContaining("Starter oppdatering"), 0);
+    ASSERT_EQ(ui_.boxes_.size(), 1u);
+    EXPECT_EQ(ui_.boxes_[0].first, "Direkte oppdatering fra internett");
+    EXPECT_TRUE(ui_.boxes_[0].second.starts_with(
+        "Spylerom er installert med systemets pakkebehandler og oppdateres med den"))
+        << ui_.boxes_[0].second;
+    EXPECT_EQ(countLogLinesContaining(" HINT: Spylerom er installert med systemets pakkebehandler"), 1);
+    EXPECT_FALSE(exists(record_)); // nothing was started
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, InstalledByTest,
+                         ::testing::Values(InstalledCase{"UsrBin", "/usr/bin/spylerom", true},
+                                           InstalledCase{"UsrGames", "/usr/games/spylerom", true},
+                                           InstalledCase{"UsrLocal", "/usr/local/bin/spylerom", false},
+                                           InstalledCase{"Opt", "/opt/solvarek/spylerom", false},
+                                           InstalledCase{"Home", "/home/ola/bin/spylerom", false}),
+                         [](const auto& p) { return std::string(p.param.title); });
+#endif
 
 class ShortcutTest : public LaunchTest {
 protected:

@@ -224,6 +224,57 @@ TEST_F(StartupTest, InstallOnAnExistingTreeTriesEveryFolderAgain) {
     EXPECT_TRUE(logState().Verbose);
 }
 
+// A first start on an account whose data folder does not exist yet: the folders above the
+// maker's folder are made with it, and a start that succeeds logs no failure.
+struct FirstStartCase {
+    const char* title;
+    const char* appdata;     // relative to the test's folder; empty: APPDATA unset
+    const char* home;        // relative to the test's folder
+    const char* makerFolder; // where the tree is expected, relative to the test's folder
+};
+
+class FirstStartTest : public StartupTest, public ::testing::WithParamInterface<FirstStartCase> {};
+
+TEST_P(FirstStartTest, MakesTheTreeWithoutAFailureLine) {
+    const FirstStartCase& c = GetParam();
+    if (*c.appdata)
+        env_.set("APPDATA", root_.file(c.appdata));
+    else
+        env_.unset("APPDATA");
+    env_.unset("XDG_DATA_HOME");
+    env_.set("HOME", root_.file(c.home));
+    const std::string maker = root_.file(c.makerFolder);
+    ASSERT_FALSE(fs::exists(fs::path(maker).parent_path()));
+    start({"--debug"}); // logging on while the tree is made; no log file yet, so its lines stay
+    for (const char* name : {"archive", "data/lirra", "etc", "export/html/varer", "log", "tmp", "maler/mosk"})
+        EXPECT_TRUE(fs::is_directory(maker + name)) << name;
+    EXPECT_EQ(countLogLinesContaining("FEIL:"), 0);
+    EXPECT_EQ(logState().ErrorCount, 0);
+    // The settings folder was there before the tree (the settings made it); the other 23 are new.
+    EXPECT_EQ(countLogLinesContaining(" Oppretter mappen " + maker), 23);
+    EXPECT_EQ(countLogLinesContaining(" Oppretter mappen " + maker + "etc"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FirstStartTest,
+                         ::testing::Values(FirstStartCase{"HomeWithoutLocalShare", "", "newhome",
+                                                          "newhome/.local/share/Solvarek/"},
+                                           FirstStartCase{"NewAppdata", "new/roaming", "home",
+                                                          "new/roaming/Solvarek/"}),
+                         [](const auto& p) { return std::string(p.param.title); });
+
+TEST_F(StartupTest, AFolderThatCannotBeMadeOnAFirstStartStillGivesItsFailureLine) {
+    // A file stands where the tree's "tmp" folder belongs.
+    fs::create_directories(maker());
+    writeText(maker() + "tmp", "a file of the user's");
+    start({"--debug"});
+    EXPECT_EQ(countLogLinesContaining(" FEIL: [mkdirsafe:183] kan ikke opprette mappen " + maker() + "tmp"),
+              1);
+    EXPECT_EQ(countLogLinesContaining("FEIL:"), 1);
+    EXPECT_EQ(logState().ErrorCount, 1);
+    EXPECT_TRUE(fs::is_regular_file(maker() + "tmp"));
+    EXPECT_TRUE(fs::is_directory(maker() + "data"));
+}
+
 TEST_F(StartupTest, InstallCountsItsErrorsEvenWhenTheLoadedLogReplacesTheLines) {
     settings("LogToFile=1\r\n");
     start({});

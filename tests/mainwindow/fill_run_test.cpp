@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -261,6 +262,67 @@ INSTANTIATE_TEST_SUITE_P(Ways, CloseDuringRunTest,
                                  return "CtrlQ";
                              }
                          });
+
+// Run without the right to lift a pool the drive's file system holds back, START shows what
+// stays out of reach and how to get the right, and the log has a "HINT:" line; only then.
+struct RightsCase {
+    const char* title;
+    const char* fsType;
+    bool withoutRight;
+    const char* noticeLine; // a line of the notice; empty: no notice
+};
+
+class RightsNoticeTest : public RunTest, public ::testing::WithParamInterface<RightsCase> {};
+
+TEST_P(RightsNoticeTest, StartShowsWhatStaysOutOfReach) {
+    const RightsCase& c = GetParam();
+    std::string why;
+    if (!LoopImage::canMake(c.fsType, &why))
+        GTEST_SKIP() << why;
+    // xfs and btrfs refuse to make smaller file systems.
+    const std::uint64_t sizeMiB = std::string(c.fsType) == "xfs"     ? 320
+                                  : std::string(c.fsType) == "btrfs" ? 128
+                                                                     : 32;
+    REQUIRE_IMAGE({.sizeMiB = sizeMiB, .fsType = c.fsType});
+    platform_.withoutReserveRight = c.withoutRight;
+    openOnImage({});
+    auto* memo = child<QPlainTextEdit>("StartMemo");
+    QString shown;
+    bool visible = false;
+    platform_.onCleanup = [&] {
+        if (shown.isEmpty()) {
+            shown = memo->toPlainText();
+            visible = memo->isVisible();
+        }
+    };
+    clickStart();
+    expectIdle();
+    ASSERT_FALSE(shown.isEmpty()) << "the pass cleaned up";
+    EXPECT_TRUE(visible);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Disken fylles nå med data ......"))) << shown.toStdString();
+    const auto hints = logLinesWith("HINT: Z: [" + image_->mountPoint() + "]: ");
+    if (!*c.noticeLine) {
+        EXPECT_FALSE(shown.contains(QStringLiteral("administrator"))) << shown.toStdString();
+        EXPECT_TRUE(hints.empty());
+        return;
+    }
+    EXPECT_TRUE(shown.contains(QString::fromUtf8(c.noticeLine))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("Velg \"Spylerom (som administrator)\" i ")))
+        << shown.toStdString();
+    ASSERT_EQ(hints.size(), 1u);
+    EXPECT_NE(hints[0].find("fylles bare med administratorrettigheter"), std::string::npos) << hints[0];
+    // Told before the pass writes.
+    EXPECT_LT(firstLogLine("HINT: Z: ["), firstLogLine("START: Z: ["));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RightsNoticeTest,
+                         ::testing::Values(RightsCase{"Ext4WithoutTheRight", "ext4", true,
+                                                      "blokkene ext4 holder av (om lag 2 % av "},
+                                           RightsCase{"Ext4AsRoot", "ext4", false, ""},
+                                           RightsCase{"XfsWithoutTheRight", "xfs", true,
+                                                      "reserveområdet til xfs fylles, og slettede "},
+                                           RightsCase{"BtrfsHoldsNothingBack", "btrfs", true, ""}),
+                         [](const auto& p) { return std::string(p.param.title); });
 
 TEST_F(RunTest, ClosingWhenIdleClosesAtOnce) {
     REQUIRE_IMAGE({.sizeMiB = 16});

@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include "fill/fill_state.h"
+#include "frame/launch.h"
 #include "frame/settings.h"
 #include "frame/startup.h"
 #include "frame/textfil.h"
@@ -30,6 +31,21 @@ void MappedDrivesPlatform::reset() {
         unmap(letters_.front());
     onCleanup = nullptr;
     launches.clear();
+    programFile.clear();
+    withoutReserveRight = false;
+}
+
+std::string MappedDrivesPlatform::writeReserveToken(platform::FolderHandle folder) {
+    return withoutReserveRight ? std::string() : PosixPlatform::writeReserveToken(folder);
+}
+
+std::string MappedDrivesPlatform::programPath() const {
+    return programFile.empty() ? PosixPlatform::programPath() : programFile;
+}
+
+void MappedDrivesPlatform::programWithUpdaterIn(const std::string& folder) {
+    programFile = folder + platform::kPathSeparator + "spylerom";
+    writeText(folder + platform::kPathSeparator + frame::updaterFileName(), "#!/bin/sh\n");
 }
 
 std::vector<platform::Drive> MappedDrivesPlatform::drives() const {

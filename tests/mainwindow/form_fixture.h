@@ -44,6 +44,18 @@ public:
     std::vector<Launch> launches;
     void launch(const std::string& file, const std::string& parameters, const std::string& folder) override;
 
+    // When set, the process has no right to change a held-back pool, as a user's program has
+    // not: the platform gives no reserve token.
+    bool withoutReserveRight = false;
+    std::string writeReserveToken(platform::FolderHandle folder) override;
+
+    // When set, the running program's path: the update tests put the program, with an updater
+    // beside it, in a folder of their own.
+    std::string programFile;
+    std::string programPath() const override;
+    // Makes programFile a program in folder with an updater beside it.
+    void programWithUpdaterIn(const std::string& folder);
+
 private:
     void cleaningUp();
     std::string letters_;

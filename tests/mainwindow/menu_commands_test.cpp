@@ -5,6 +5,7 @@
 #include "frame/launch.h"
 #include "frame/settings.h"
 #include "frame/textfil.h"
+#include "support/recording_frame_ui.h"
 #include "sysinfo/system_facts.h"
 #include "sysinfo/ui/click_label.h"
 #include "sysinfo/ui/sysinfo_form.h"
@@ -83,6 +84,8 @@ TEST_F(MenuCommandTest, SysteminformasjonOpensANewModalDialogTitledSpyleromEachT
 }
 
 TEST_F(MenuCommandTest, UpdateStartsTheUpdaterLogsItAndSkipsTheCloseHandling) {
+    TempDir programFolder;
+    platform_.programWithUpdaterIn(programFolder.path());
     openForm();
     child<QComboBox>("FyllCombo")->setCurrentIndex(2);
     child<QSlider>("TrackBar1")->setValue(6);
@@ -103,6 +106,34 @@ TEST_F(MenuCommandTest, UpdateStartsTheUpdaterLogsItAndSkipsTheCloseHandling) {
     EXPECT_EQ(firstLogLine("- PROGRAMMET AVSLUTTES -"), -1);
     EXPECT_TRUE(form_->isVisible()) << "the window is not closed, only the program ended";
     EXPECT_EQ(userSettingsText().find("[Spylerom]"), std::string::npos) << userSettingsText();
+}
+
+// Without an updater (or where the package manager installed the program) the command tells
+// the user how the program is updated here, and the window goes on as it was.
+TEST_F(MenuCommandTest, UpdateWithoutAnUpdaterTellsHowAndKeepsTheProgramRunning) {
+    TempDir bin;
+    platform_.programFile = bin.path() + "/spylerom"; // no updater beside it
+    RecordingFrameUi boxes;
+    openForm();
+    child<QComboBox>("FyllCombo")->setCurrentIndex(2);
+
+    child<QAction>("Direkteoppdateringfrainternett1")->trigger();
+    QCoreApplication::processEvents();
+
+    EXPECT_TRUE(platform_.launches.empty());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].first, "Direkte oppdatering fra internett");
+    EXPECT_NE(boxes.boxes[0].second.find("Oppdateringsprogrammet " + bin.path() + "/oppdater finnes ikke"),
+              std::string::npos)
+        << boxes.boxes[0].second;
+    EXPECT_EQ(firstLogLine("Starter oppdatering av programmet..."), -1);
+    EXPECT_NE(firstLogLine("HINT: Oppdateringsprogrammet "), -1);
+    EXPECT_TRUE(form_->isVisible());
+    EXPECT_EQ(child<QComboBox>("FyllCombo")->currentIndex(), 2);
+    EXPECT_FALSE(QCoreApplication::closingDown());
+    // The program still ends the normal way, and stores its choices then.
+    form_->close();
+    EXPECT_NE(userSettingsText().find("[Spylerom]"), std::string::npos) << userSettingsText();
 }
 
 } // namespace

@@ -203,6 +203,8 @@ TEST_F(ProgramTest, ClosingDuringARunEndsTheProgramOnlyAfterTheCleanUp) {
 }
 
 TEST_F(ProgramTest, AfterAnUpdateTheNextStartShowsTheChoicesOfTheLastNormalEnd) {
+    TempDir bin;
+    platform_.programWithUpdaterIn(bin.path());
     writeSettings("LogToFile=1\r\nVerboseLogging=1\r\n");
     TempDir second;
     platform_.map('E', second.path());
@@ -267,6 +269,8 @@ TEST_F(ProgramTest, UpdateDuringARunEndsTheProgramOnlyAfterTheCleanUp) {
     const auto image = mappedImage(why);
     if (!image)
         GTEST_SKIP() << why;
+    TempDir bin;
+    platform_.programWithUpdaterIn(bin.path());
     const EndedFill ended = runFillEndedBy(
         [](TSpyleRomForm* form) { form->findChild<QAction*>("Direkteoppdateringfrainternett1")->trigger(); });
     EXPECT_EQ(ended.code, 0);

@@ -263,6 +263,11 @@ complete_words() {
 bash --norc -c 'source "$1"; complete -p spylerom-cli' complete "$completion" | grep -q -- '-F _spylerom_cli' ||
     fail "the completion is not registered"
 
+# ---- desktop integration: rights, menu entries, manual pages, units, hardening ----
+# (its own script, so the checks above stay as they are)
+bash "$(dirname "$0")/desktop_checks.sh" "$deb" "$scratch" || fail "desktop integration"
+# ---- end of desktop integration ----
+
 echo "== apt-get purge"
 apt_get purge spylerom
 installed=0

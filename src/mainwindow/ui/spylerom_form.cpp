@@ -169,6 +169,13 @@ void TSpyleRomForm::setStartNoticeVisible(bool visible) {
     StartMemo->setVisible(visible);
 }
 
+void TSpyleRomForm::setStartNoticeLines(const std::vector<std::string>& lines) {
+    QStringList text;
+    for (const std::string& line : lines)
+        text << QString::fromStdString(line);
+    StartMemo->setPlainText(text.join(QLatin1Char('\n')));
+}
+
 void TSpyleRomForm::setWaitNoticeVisible(bool visible) {
     VentMemo->setVisible(visible);
 }

@@ -79,6 +79,7 @@ private:
     void showStatusText(const std::string& text) override;
     void setRepetitionText(const std::string& text) override;
     void setStartNoticeVisible(bool visible) override;
+    void setStartNoticeLines(const std::vector<std::string>& lines) override;
     void setWaitNoticeVisible(bool visible) override;
     void setPointer(fill::Pointer pointer) override;
     void showIdleButtons() override;

@@ -316,6 +316,13 @@ void TSpyleRomForm::setStartNoticeVisible(bool visible) {
     ShowWindow(control(StartMemo), visible ? SW_SHOWNA : SW_HIDE);
 }
 
+void TSpyleRomForm::setStartNoticeLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : "\r\n") + line;
+    SetWindowTextW(control(StartMemo), platform::widen(text).c_str());
+}
+
 void TSpyleRomForm::setWaitNoticeVisible(bool visible) {
     ShowWindow(control(VentMemo), visible ? SW_SHOWNA : SW_HIDE);
 }

@@ -49,6 +49,24 @@ bool underSystemTree(std::string_view target) {
 std::string volumeLabel(const char* device) {
     if (!device)
         return {};
+    // The device itself where it can be read: looked up through blkid's cache, every drive list
+    // run by root would rewrite the cache file.
+    errno = 0;
+    if (blkid_probe probe = blkid_new_probe_from_filename(device)) {
+        blkid_probe_enable_superblocks(probe, 1);
+        blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_LABEL);
+        const char* value = nullptr;
+        std::string label;
+        if (blkid_do_safeprobe(probe) == 0 &&
+            blkid_probe_lookup_value(probe, "LABEL", &value, nullptr) == 0 && value)
+            label = value;
+        blkid_free_probe(probe);
+        return label;
+    }
+    // A user who may not read the device: the cache's word (which a user cannot rewrite). What
+    // is no device (a network share, an overlay) has no label to look up.
+    if (errno != EACCES)
+        return {};
     char* value = blkid_get_tag_value(nullptr, "LABEL", device);
     std::string label = value ? value : "";
     std::free(value);

@@ -4,6 +4,7 @@
 #include "platform/posix/posix_platform.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -34,10 +35,17 @@ Error refusal(ErrorCode code, const char* text) {
     return err;
 }
 
-// The account's home from the password database: the environment may name any folder.
+// The account's home: the password database's; only where that names no folder (a system
+// account's /nonexistent) the environment's. Root never gets here, and whatever the home is, its
+// records are read only where no other account could have written them.
 std::string homeOfAccount() {
     const passwd* entry = getpwuid(geteuid());
-    return entry && entry->pw_dir && entry->pw_dir[0] == '/' ? entry->pw_dir : "";
+    struct stat st {};
+    if (entry && entry->pw_dir && entry->pw_dir[0] == '/' && stat(entry->pw_dir, &st) == 0 &&
+        S_ISDIR(st.st_mode))
+        return entry->pw_dir;
+    const char* home = std::getenv("HOME");
+    return home && home[0] == '/' ? home : "";
 }
 
 // Walks an absolute folder path from "/" one name at a time, never through a link, making what
