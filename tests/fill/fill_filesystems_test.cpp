@@ -3,6 +3,7 @@
 // before a pass and gone after it, wherever the file system kept them (free blocks, the xfs
 // reserve pool, an ext4 tree block, an NTFS file record); kept files stay byte for byte.
 #include "fill/fill_engine.h"
+#include "fill/fill_record.h"
 #include "fill/record_fill.h"
 #include "fill/recording_window.h"
 #include "frame/textfil.h"
@@ -377,6 +378,55 @@ TEST_F(FilesystemFill, RecordStepStopsWhenAskedAndLeavesAForeignFolderAlone) {
     EXPECT_EQ(refused.files, 0);
     EXPECT_EQ(refused.error.code, platform::kErrorAlreadyExists);
     EXPECT_EQ(test::readText(mount() + "/spylerom-poster/1.tmp"), "user's own");
+}
+
+// A run killed in the file-record step on NTFS, where ntfs-3g shows every file as everyone's:
+// the mark on the step's folder and on each fill file is what proves them the run's own, a
+// planned file that carries the mark goes too, and a file of the user's that took a fill file's
+// name and number (NTFS reuses its file numbers) stays.
+TEST_F(FilesystemFill, AKilledRunOnNtfsIsUndoneByItsMarks) {
+    start({"ntfs", 128});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    const PinnedRoot root(platform_, mount());
+    FillRecord record;
+    platform::FileIdentity rootId;
+    ASSERT_TRUE(platform_.folderIdentity(root.get(), rootId));
+    record.setPlace(mount() + "/", rootId.volume, "");
+    record.planFile("spylerom-1.tmp");
+    record.planFile("spylerom-2.tmp");
+    record.planStepFolder();
+    platform::Error err;
+    ASSERT_TRUE(record.save(err)) << err.message;
+
+    // The planned file, made and marked, killed before it was identified.
+    platform::FileIdentity made;
+    const platform::FileHandle first = platform_.createFillFile(root.get(), "spylerom-1.tmp", made, err);
+    ASSERT_NE(first, platform::kInvalidFile) << err.message;
+    ASSERT_TRUE(platform_.setMark(first, record.mark(), err)) << "ntfs-3g keeps marks as named streams";
+    ASSERT_TRUE(platform_.closeFile(first, err));
+    // A user's file at the other name, with the number the run recorded for it.
+    test::writeText(mount() + "/spylerom-2.tmp", "the user's own");
+    platform::FileIdentity users;
+    ASSERT_TRUE(platform_.identifyFile(root.get(), "spylerom-2.tmp", users));
+    record.identify("spylerom-2.tmp", users, true);
+    // The step's small files in its marked folder.
+    const std::vector<std::uint8_t> pattern(kRecordFileBytes, 0xFF);
+    int asked = 0;
+    const RecordFillResult step =
+        TakeFreeFileRecords(root.get(), mount() + "/", record.mark(), pattern.data(), pattern.size(),
+                            [&] { return ++asked > 25; });
+    ASSERT_EQ(step.files, 25);
+    ASSERT_TRUE(record.save(err));
+
+    const auto recovered = RecoverAbandonedFills();
+    ASSERT_EQ(recovered.size(), 1u);
+    EXPECT_EQ(recovered[0].filesDeleted, 1 + 25);
+    EXPECT_FALSE(std::filesystem::exists(mount() + "/spylerom-1.tmp"));
+    EXPECT_FALSE(std::filesystem::exists(mount() + "/spylerom-poster"));
+    EXPECT_EQ(test::readText(mount() + "/spylerom-2.tmp"), "the user's own");
+    EXPECT_EQ(recovered[0].filesKept, std::vector<std::string>{mount() + "/spylerom-2.tmp"});
+    EXPECT_TRUE(recovered[0].complete);
 }
 
 TEST_F(FilesystemFill, RecordStepIsSkippedWhereRecordsHoldNoData) {
