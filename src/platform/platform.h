@@ -331,5 +331,7 @@ void setPlatform(Platform* platform);
 std::string withTrailingSeparator(std::string path);
 std::string folderOf(const std::string& path); // up to and including the last separator
 std::string fileNameOf(const std::string& path);
+// Bytes as lower-case hex digits, two a byte.
+std::string hexText(const unsigned char* bytes, std::size_t size);
 
 } // namespace spylerom::platform

@@ -348,13 +348,7 @@ std::string PosixPlatform::randomToken() const {
         else if (errno != EINTR)
             std::abort(); // no randomness: nothing may be proven with a mark that others can guess
     }
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string token;
-    for (const unsigned char b : bytes) {
-        token += kHex[b >> 4];
-        token += kHex[b & 15];
-    }
-    return token;
+    return hexText(bytes, sizeof bytes);
 }
 
 bool PosixPlatform::fillFolderStillMounted(FolderHandle folder) const {

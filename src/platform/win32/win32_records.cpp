@@ -2,6 +2,7 @@
 // administrator's records live under ProgramData in a folder only administrators and the system
 // may use, a user's under the user's own local application data; never where the environment
 // points. The mark is an alternate data stream of the file or folder.
+#include "platform/win32/handle.h"
 #include "platform/win32/owner_only_security.h"
 #include "platform/win32/win32_platform.h"
 
@@ -20,22 +21,6 @@ namespace spylerom::platform {
 namespace {
 
 constexpr const wchar_t* kMarkStream = L":spylerom.mark";
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (valid())
-            CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 Error refusal(DWORD code, const char* text) {
     Error err = errorFromWin32(code);
@@ -142,12 +127,22 @@ std::wstring pathOf(HANDLE handle) {
     return length == 0 || length > MAX_PATH ? std::wstring() : std::wstring(path, length);
 }
 
+// Whether the volume of an open file or folder keeps named streams (NTFS does; FAT, and Wine's
+// folders of the host, do not: there "name:stream" would be a file of its own beside it).
+bool keepsStreams(HANDLE handle) {
+    DWORD flags = 0;
+    return GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+           (flags & FILE_NAMED_STREAMS);
+}
+
 } // namespace
 
 bool Win32Platform::setMark(std::intptr_t handle, const std::string& mark, Error& err) {
     const std::wstring path = pathOf(reinterpret_cast<HANDLE>(handle));
-    if (path.empty())
+    if (path.empty() || !keepsStreams(reinterpret_cast<HANDLE>(handle))) {
+        err = errorFromWin32(ERROR_NOT_SUPPORTED);
         return false;
+    }
     const Handle stream(CreateFileW((path + kMarkStream).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
@@ -162,7 +157,7 @@ bool Win32Platform::setMark(std::intptr_t handle, const std::string& mark, Error
 
 std::string Win32Platform::markOf(FolderHandle folder, const std::string& name) const {
     const std::wstring path = pathOf(reinterpret_cast<HANDLE>(folder));
-    if (path.empty())
+    if (path.empty() || !keepsStreams(reinterpret_cast<HANDLE>(folder)))
         return {};
     const std::wstring entry = path + L"\\" + widen(name);
     const DWORD attributes = GetFileAttributesW(entry.c_str());
@@ -181,13 +176,7 @@ std::string Win32Platform::randomToken() const {
     unsigned char bytes[16] = {};
     if (!RtlGenRandom(bytes, sizeof bytes))
         std::abort(); // no randomness: nothing may be proven with a mark that others can guess
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string token;
-    for (const unsigned char b : bytes) {
-        token += kHex[b >> 4];
-        token += kHex[b & 15];
-    }
-    return token;
+    return hexText(bytes, sizeof bytes);
 }
 
 bool Win32Platform::recordFolder(std::string& folder, bool& systemWide, Error& err) {

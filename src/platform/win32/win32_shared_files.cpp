@@ -1,5 +1,6 @@
 // Files that are read in part or that several processes append to at once (the log): bounded
 // reads, and appending under LockFileEx with the file's rotation.
+#include "platform/win32/handle.h"
 #include "platform/win32/win32_platform.h"
 
 #include <windows.h>
@@ -20,23 +21,6 @@ bool fail(Error& err, DWORD code) {
     err = errorFromWin32(code);
     return false;
 }
-
-// Closes a handle when it goes out of scope.
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (valid())
-            CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-
-private:
-    HANDLE handle_;
-};
 
 // Holds the appenders' lock byte of an open file until it goes out of scope.
 class AppendLock {

@@ -1,5 +1,6 @@
 // The volume that holds a folder: its file-system name, the flush of its metadata and the gauge
 // of NTFS's table of file records. Windows file systems hold no blocks back from file writes.
+#include "platform/win32/handle.h"
 #include "platform/win32/win32_platform.h"
 
 #include <windows.h>
@@ -11,22 +12,6 @@
 namespace spylerom::platform {
 
 namespace {
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (valid())
-            CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 // "X:\" (or the mounted folder) of the volume that holds path; empty when unknown.
 std::wstring volumeRootOf(const std::string& path) {
