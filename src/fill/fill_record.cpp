@@ -1,5 +1,6 @@
 #include "fill/fill_record.h"
 
+#include "fill/pinned_folder.h"
 #include "fill/record_fill.h"
 
 #include "frame/textfil.h"
@@ -131,20 +132,6 @@ private:
     std::string rootPath_;
 };
 
-class Folder {
-public:
-    Folder(platform::FolderHandle base, const std::string& below, platform::Error& err)
-        : handle_(sys().openSubfolder(base, below, err)) {}
-    ~Folder() { sys().closeFolder(handle_); }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-    bool ok() const { return handle_ != platform::kInvalidFolder; }
-    platform::FolderHandle get() const { return handle_; }
-
-private:
-    platform::FolderHandle handle_;
-};
-
 // Deletes one file of an abandoned run if it is proven the one that run made: a file the run
 // identified by the same volume, number and mark (or birth, where the file system keeps no
 // marks); one it had only planned by its mark. Anything else at the name stays.
@@ -168,7 +155,7 @@ int undoStepFolder(platform::FolderHandle fill, const std::string& shownFill, co
     const std::string name = kRecordFolderName;
     const std::string shown = shownFill + name + platform::kPathSeparator;
     platform::Error err;
-    const Folder step(fill, name + platform::kPathSeparator, err);
+    const PinnedFolder step(fill, name + platform::kPathSeparator, err);
     if (!step.ok()) {
         if (err.code != platform::kErrorPathNotFound && err.code != platform::kErrorFileNotFound)
             kept.push_back(shown);
@@ -199,7 +186,7 @@ Recovery recover(const std::string& recordPath, const FillRecord& record, bool s
     done.recordPath = recordPath;
     const std::string shownFill = drive.rootPath() + record.folderBelowRoot();
     platform::Error err;
-    const Folder fill(drive.root(), record.folderBelowRoot(), err);
+    const PinnedFolder fill(drive.root(), record.folderBelowRoot(), err);
     const bool fillGone =
         err.code == platform::kErrorPathNotFound || err.code == platform::kErrorFileNotFound;
     if (fill.ok()) {

@@ -2,6 +2,8 @@
 // are made and deleted relative to their pinned folder, never by path.
 #include "fill/record_fill.h"
 
+#include "fill/pinned_folder.h"
+
 namespace spylerom::fill {
 
 using platform::sys;
@@ -16,21 +18,6 @@ std::string stepFolderBelow() {
 std::string recordFileName(std::int64_t n) {
     return std::to_string(n) + ".tmp";
 }
-
-// The step's folder, opened for the files in it; closed with the object.
-class PinnedFolder {
-public:
-    PinnedFolder(platform::FolderHandle fill, platform::Error& err)
-        : handle_(sys().openSubfolder(fill, stepFolderBelow(), err)) {}
-    ~PinnedFolder() { sys().closeFolder(handle_); }
-    PinnedFolder(const PinnedFolder&) = delete;
-    PinnedFolder& operator=(const PinnedFolder&) = delete;
-    bool ok() const { return handle_ != platform::kInvalidFolder; }
-    platform::FolderHandle get() const { return handle_; }
-
-private:
-    platform::FolderHandle handle_;
-};
 
 // One record file of the pattern; false with err when it cannot be made whole. made tells
 // whether the name exists (and so must go with the others).
@@ -82,7 +69,7 @@ RecordFillResult TakeFreeFileRecords(platform::FolderHandle fill, const std::str
     if (!sys().createFillFolder(fill, kRecordFolderName, result.error))
         return result;
     result.folderMade = true;
-    const PinnedFolder pinned(fill, result.error);
+    const PinnedFolder pinned(fill, stepFolderBelow(), result.error);
     if (!pinned.ok())
         return result;
     // The mark proves the folder the pass's own to a clean-up after a kill (ntfs-3g shows every
@@ -112,7 +99,7 @@ RecordFillResult TakeFreeFileRecords(platform::FolderHandle fill, const std::str
 std::int64_t RemoveRecordFiles(platform::FolderHandle fill, std::int64_t files, platform::Error& err) {
     std::int64_t failed = 0;
     {
-        const PinnedFolder pinned(fill, err);
+        const PinnedFolder pinned(fill, stepFolderBelow(), err);
         if (!pinned.ok())
             return files;
         for (std::int64_t n = 1; n <= files; ++n) {

@@ -3,6 +3,7 @@
 // by its serial number. Fill files are made with CREATE_NEW, so an existing entry of the name is
 // never opened. Also the drive lock (a named kernel object that dies with its last holder) and
 // the process identity that the crash record keeps.
+#include "platform/win32/file_owner.h"
 #include "platform/win32/owner_only_security.h"
 #include "platform/win32/win32_platform.h"
 
@@ -68,27 +69,6 @@ std::int64_t nanoseconds(const FILETIME& time) {
     value.LowPart = time.dwLowDateTime;
     value.HighPart = time.dwHighDateTime;
     return static_cast<std::int64_t>(value.QuadPart) * 100;
-}
-
-// Whether the file's owner is the user this process runs as.
-bool ownedByMe(HANDLE file) {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        &descriptor) != ERROR_SUCCESS)
-        return false;
-    bool mine = false;
-    HANDLE token = nullptr;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        DWORD size = 0;
-        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-        auto user = std::make_unique<BYTE[]>(size);
-        if (size > 0 && GetTokenInformation(token, TokenUser, user.get(), size, &size))
-            mine = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid) != 0;
-        CloseHandle(token);
-    }
-    LocalFree(descriptor);
-    return mine;
 }
 
 bool identify(HANDLE file, FileIdentity& id) {

@@ -2,6 +2,7 @@
 // administrator's records live under ProgramData in a folder only administrators and the system
 // may use, a user's under the user's own local application data; never where the environment
 // points. The mark is an alternate data stream of the file or folder.
+#include "platform/win32/file_owner.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/owner_only_security.h"
 #include "platform/win32/win32_platform.h"
@@ -49,28 +50,6 @@ std::string knownFolder(REFKNOWNFOLDERID id) {
     return out;
 }
 
-// Whether the object's owner is this account, the administrators or the system.
-bool ownedByUsOrSystem(HANDLE object) {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        &descriptor) != ERROR_SUCCESS)
-        return false;
-    bool trusted =
-        IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid);
-    HANDLE token = nullptr;
-    if (!trusted && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        DWORD size = 0;
-        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-        auto user = std::make_unique<BYTE[]>(size);
-        if (size > 0 && GetTokenInformation(token, TokenUser, user.get(), size, &size))
-            trusted = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid) != 0;
-        CloseHandle(token);
-    }
-    LocalFree(descriptor);
-    return trusted;
-}
-
 // Makes one folder: the administrators' and the system's alone, or the creator's alone.
 bool makeFolder(const std::wstring& path, bool systemWide) {
     if (!systemWide) {
@@ -113,7 +92,7 @@ bool walkTrusted(const std::string& base, const std::string& below, bool systemW
     const Handle folder(CreateFileW(widen(path).c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!folder.valid() || !ownedByUsOrSystem(folder.get())) {
+    if (!folder.valid() || !ownedByMe(folder.get(), true)) {
         err = refusal(ERROR_ACCESS_DENIED, "owned by another account");
         return false;
     }
@@ -216,7 +195,7 @@ bool Win32Platform::readOwnFile(const std::string& path, std::int64_t maxBytes, 
         err = refusal(ERROR_CANT_RESOLVE_FILENAME, "a link");
         return false;
     }
-    if (!ownedByUsOrSystem(file.get())) {
+    if (!ownedByMe(file.get(), true)) {
         err = refusal(ERROR_ACCESS_DENIED, "owned by another account");
         return false;
     }
