@@ -226,6 +226,50 @@ TEST_F(FillDiskTest, AVolumeUnmountedDuringThePassStopsItAndDeletesNothingElsewh
     EXPECT_EQ(test::run("umount '" + again.path() + "'"), 0);
 }
 
+// ext4's reserved clusters of the volume mounted at mountPoint, as the kernel shows them.
+std::string reservedClustersAt(const std::string& mountPoint) {
+    platform::MountFacts facts;
+    if (!platform::mountOfFolder(mountPoint, facts))
+        return {};
+    std::ifstream in("/sys/fs/ext4/" + std::filesystem::path(facts.source).filename().string() +
+                     "/reserved_clusters");
+    std::string value;
+    std::getline(in, value);
+    return value;
+}
+
+// The drive's mount point detached during the pass while its volume stays mounted elsewhere (a
+// bind mount): the pass stops, and the reserve it lifted goes back on its own volume, through
+// the pinned folder, not by the mount point that now shows another disk.
+TEST_F(FillDiskTest, TheLiftedReserveComesBackWhenTheMountPointIsDetachedDuringThePass) {
+    image_ = std::make_unique<LoopImage>(LoopImage::Options{1024});
+    ASSERT_TRUE(image_->ok()) << image_->error();
+    const std::string mount = image_->mountPoint();
+    test::TempDir elsewhere;
+    ASSERT_EQ(test::run("mount --bind '" + mount + "' '" + elsewhere.path() + "'"), 0);
+    const std::string before = reservedClustersAt(elsewhere.path());
+    ASSERT_FALSE(before.empty());
+    ASSERT_NE(before, "0");
+    platform_.mapDrive('T', mount);
+    window_.drive = "T: [" + mount + "]";
+    std::string during;
+    window_.onEvents = [&](int cycle) {
+        if (cycle != 1)
+            return;
+        during = reservedClustersAt(elsewhere.path());
+        test::run("umount -l '" + mount + "'");
+    };
+    engine_.StasjonChange(true);
+    engine_.Spyleromen();
+
+    EXPECT_EQ(during, "0") << "lifted for the pass";
+    EXPECT_EQ(logCount("FEIL: Stasjonen " + window_.drive + " er ikke lenger montert, fyllingen er stoppet"),
+              1);
+    EXPECT_EQ(reservedClustersAt(elsewhere.path()), before);
+    EXPECT_FALSE(std::filesystem::exists(elsewhere.path() + "/spylerom-1.tmp")) << "its file went with it";
+    EXPECT_EQ(test::run("umount '" + elsewhere.path() + "'"), 0);
+}
+
 TEST_F(FillDiskTest, ReadOnlyMountGivesTheTwoCreationLines) {
     ASSERT_TRUE(image_->unmount());
     ASSERT_TRUE(image_->mount(true));
