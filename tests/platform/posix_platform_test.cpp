@@ -359,6 +359,24 @@ TEST(Files, ReplaceFileKeepsModeAndLeavesNoTemporary) {
     EXPECT_EQ(err.code, kErrorFileNotFound);
 }
 
+// Root writing back a user's settings file (one in the user's working folder) leaves it the user's.
+TEST(Files, ReplaceFileByRootKeepsTheOwner) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "changing owners needs root";
+    TempDir dir;
+    PosixPlatform p;
+    Error err;
+    const std::string path = dir.file("solvarek.ini");
+    test::writeText(path, "the user's");
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    ASSERT_TRUE(p.replaceFile(path, "written by root", err)) << err.message;
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(test::readText(path), "written by root");
+}
+
 // What stands at a shared file's name before an append, and what the append must do with it.
 struct SharedNameCase {
     const char* name;
