@@ -12,6 +12,8 @@
 
 namespace spylerom::fill {
 
+struct WriterProgress;
+
 class FillEngine {
 public:
     explicit FillEngine(FillWindow& window) : window_(window) {}
@@ -57,6 +59,7 @@ private:
     bool passActive_ = false;
     int failedPasses_ = 0;
     int troubledPasses_ = 0;
+    WriterProgress* liveWriter_ = nullptr; // the pass's writer, so Stop reaches it at once
     bool rootKnown_ = false;
     std::string root_;
 };

@@ -18,6 +18,7 @@
 #include <functional>
 #include <limits>
 #include <mutex>
+#include <memory>
 #include <vector>
 
 namespace spylerom::fill {
@@ -275,6 +276,9 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
         logStop(driveText); // with the counts of the last refresh
     });
     const std::int64_t startMs = sys().monotonicMilliseconds();
+    liveWriter_ = &progress;
+    const std::unique_ptr<FillEngine, void (*)(FillEngine*)> forgetWriter(
+        this, [](FillEngine* engine) { engine->liveWriter_ = nullptr; });
     writer.start();
 
     bool volumeLost = false;

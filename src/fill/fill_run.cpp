@@ -1,5 +1,6 @@
 // The fill run: the repetitions of the pass, Stop, and the window's idle and running states.
 #include "fill/fill_engine.h"
+#include "fill/fill_writer.h"
 
 #include "frame/textfil.h"
 
@@ -49,6 +50,8 @@ void FillEngine::StoppKnappClick() {
     window_.setWaitNoticeVisible(true);
     WriteLog("Stopper fylling av disk");
     fillState().StopRequested = true;
+    if (liveWriter_ != nullptr)
+        liveWriter_->stop = true; // the writer ends after the write it is in, not a refresh later
     settstart();
 }
 
