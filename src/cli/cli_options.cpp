@@ -71,17 +71,14 @@ std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std
         } else if (isOption(arg, "--fill")) {
             if (!takeValue(args, i, "--fill", value, problem))
                 return std::nullopt;
-            const std::string v = lower(value);
-            if (v == "null")
-                options.fillIndex = 0;
-            else if (v == "en")
-                options.fillIndex = 1;
-            else if (v == "tilfeldig")
-                options.fillIndex = 2;
-            else {
+            const auto it =
+                std::find_if(fill::kPatternNames.begin(), fill::kPatternNames.end(),
+                             [&](std::string_view name) { return lower(std::string(name)) == lower(value); });
+            if (it == fill::kPatternNames.end()) {
                 problem = "unknown fill '" + value + "' (choose null, en or tilfeldig)";
                 return std::nullopt;
             }
+            options.pattern = fill::PatternAt(static_cast<int>(it - fill::kPatternNames.begin()));
         } else if (isOption(arg, "--repetitions")) {
             if (!takeValue(args, i, "--repetitions", value, problem))
                 return std::nullopt;
@@ -97,14 +94,16 @@ std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std
         } else if (isOption(arg, "--block-size")) {
             if (!takeValue(args, i, "--block-size", value, problem))
                 return std::nullopt;
-            const auto it = std::find(kBlockChoices.begin(), kBlockChoices.end(), value);
-            if (it == kBlockChoices.end()) {
+            const auto it =
+                std::find_if(fill::kBlockChoices.begin(), fill::kBlockChoices.end(),
+                             [&](const fill::BlockChoice& choice) { return choice.text == value; });
+            if (it == fill::kBlockChoices.end()) {
                 problem =
                     "block size must be one of 512, 1024, 2048, 4096, 8192, 16384, 32768, 65536, not '" +
                     value + "'";
                 return std::nullopt;
             }
-            options.blockIndex = static_cast<int>(it - kBlockChoices.begin());
+            options.block = *it;
         } else if (arg.size() > 1 && arg.front() == '-') {
             problem = "unknown option '" + arg + "'";
             return std::nullopt;

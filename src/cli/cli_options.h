@@ -1,6 +1,8 @@
 // The command line of spylerom-cli: parsed and checked before anything touches a disk.
 #pragma once
 
+#include "fill/fill_choices.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,15 +16,11 @@ struct CliOptions {
     bool verbose = false;
     bool dryRun = false; // tell what a run would do, and write nothing
     bool json = false;   // progress and the result as JSON lines on standard output
-    int fillIndex = 0;   // 0 null, 1 en, 2 tilfeldig
-    int repetitions = 1; // 1..10
-    int blockIndex = 7;  // index into kBlockChoices
-    std::string drive;   // a letter ("D", "D:") or a path on a mounted file system
+    fill::Pattern pattern = fill::Pattern::Null;
+    int repetitions = 1;                                  // 1..10
+    fill::BlockChoice block = fill::kBlockChoices.back(); // as the window's list has it
+    std::string drive; // a letter ("D", "D:") or a path on a mounted file system
 };
-
-// The block size list of the window, in order.
-inline const std::vector<std::string> kBlockChoices = {"512",  "1024",  "2048",  "4096",
-                                                       "8192", "16384", "32768", "65536"};
 
 // Parses argv[1..]; on bad input returns nullopt and sets `problem` to one line naming it.
 // The frame's own options ("--debug", "-install", "-ip", "--caption", "--user") are accepted

@@ -39,11 +39,16 @@ bool letterForm(const std::string& drive) {
            std::isalpha(static_cast<unsigned char>(drive[0]));
 }
 
-std::string itemTextOf(char letter) {
-    for (const auto& d : sys().drives())
+// The drive of a letter, from the mount table alone: no device is read for a label.
+fill::DriveChoice driveOf(char letter) {
+    for (const auto& d : sys().driveRoots())
         if (d.letter == letter)
-            return d.itemText;
+            return {d.itemText, d.root};
     return {};
+}
+
+std::string itemTextOf(char letter) {
+    return driveOf(letter).text;
 }
 
 // A path of ours (UTF-8) as the file system library takes it on either system.
@@ -95,14 +100,14 @@ char driveOfMissingPath(const std::string& path) {
     return 0;
 }
 
-// The drive list's text of the drive that DRIVE names: a letter, or the root of a drive. Any
+// The drive that DRIVE names: a letter, or the root of a drive (empty when none). Any
 // other path names none, and problem says why: a path below a drive's root (a mount point with
 // nothing mounted on it is one) would fill the drive it lies on, which the user did not name; a
 // path on a file system that is no drive (a tmpfs, /proc, a folder of another volume mounted
 // into the tree) is told with its type and the drive that holds it.
-std::string driveTextFor(const std::string& drive, std::string& problem) {
+fill::DriveChoice driveFor(const std::string& drive, std::string& problem) {
     if (letterForm(drive))
-        return itemTextOf(static_cast<char>(std::toupper(static_cast<unsigned char>(drive[0]))));
+        return driveOf(static_cast<char>(std::toupper(static_cast<unsigned char>(drive[0]))));
     const char letter = sys().driveOfPath(drive);
     if (letter == 0) {
         const char wouldBe = driveOfMissingPath(drive);
@@ -111,7 +116,8 @@ std::string driveTextFor(const std::string& drive, std::string& problem) {
                       ", which is filled only when named: give " + argumentsFor(wouldBe);
         return {};
     }
-    const std::string itemText = itemTextOf(letter);
+    const fill::DriveChoice choice = driveOf(letter);
+    const std::string& itemText = choice.text;
     platform::MountedVolume volume;
     platform::Error error;
     // A mount deeper than the drive's root is a file system of its own inside that drive's tree.
@@ -130,11 +136,11 @@ std::string driveTextFor(const std::string& drive, std::string& problem) {
                   ", which is filled only when named: give " + argumentsFor(letter);
         return {};
     }
-    return itemText;
+    return choice;
 }
 
 void listDrives(std::FILE* out) {
-    for (const auto& drive : sys().drives()) {
+    for (const auto& drive : sys().driveRoots()) {
         platform::DiskSpace space;
         platform::Error error;
         if (!sys().diskSpace(drive.root, space, error))
@@ -151,10 +157,11 @@ bool isFailureLine(std::string_view message) {
 }
 
 // Names the drive and its free space before anything is written to it.
-void announceDrive(ConsoleOutput& console, const std::string& driveText) {
+void announceDrive(ConsoleOutput& console, const fill::DriveChoice& drive) {
     platform::DiskSpace space;
     platform::Error error;
-    const std::string root = sys().driveRootOfItem(driveText);
+    const std::string& driveText = drive.text;
+    const std::string root = sys().isDriveRoot(drive.root) ? drive.root : std::string();
     const std::string free = !root.empty() && sys().diskSpace(root, space, error)
                                  ? std::to_string(space.freeToCaller / 1024 / 1024) + " MB free"
                                  : "free space unknown";
@@ -186,12 +193,13 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
         listDrives(out);
         return kExitOk;
     }
-    const std::string driveText = driveTextFor(options->drive, problem);
+    const fill::DriveChoice drive = driveFor(options->drive, problem);
+    const std::string& driveText = drive.text;
     if (driveText.empty())
         return usageError(err, problem.empty() ? "no drive '" + options->drive + "' (see --list-drives)"
                                                : problem);
     if (options->dryRun)
-        return printDryRun(*options, driveText, out);
+        return printDryRun(*options, drive, out);
 
     // Everything above only reads; from here on the frame's files are made and written, in the
     // window program's order: log, frame start-up, the work, frame shut-down, log saved.
@@ -204,12 +212,10 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
     frame::InitLog();
     // Failures reach the user with logging off too; -v shows every line the log takes.
     const bool verbose = options->verbose;
-    int failureLines = 0;
-    frame::setLogObserver([&console, &failureLines, &json, verbose](const frame::LogEvent& e) {
+    frame::setLogObserver([&console, &json, verbose](const frame::LogEvent& e) {
         const bool failure = isFailureLine(e.message);
         if (json)
             json->logMessage(e.message);
-        failureLines += failure ? 1 : 0;
         if (verbose && e.taken)
             console.line(e.line);
         else if (failure)
@@ -223,22 +229,28 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
             std::fprintf(err, "spylerom-cli: not deleted, cannot be proven a fill file: %s\n", kept.c_str());
     }
 
-    ConsoleWindow window(driveText, options->fillIndex, options->blockIndex, options->repetitions, console,
-                         isatty(fileno(err)) != 0);
+    fill::FillChoices choices;
+    choices.drive = drive;
+    choices.pattern = options->pattern;
+    choices.blockSize = options->block.bytes;
+    choices.repetitions = options->repetitions;
+    ConsoleWindow window(console, isatty(fileno(err)) != 0);
     fill::FillEngine engine(window);
     window.attach(&engine);
     window.reportTo(json ? &*json : nullptr);
-    engine.TrackBar1Change();
-    engine.StasjonChange(true);
-    const int failuresBefore = failureLines;
+    if (json)
+        json->watch(engine);
+    engine.TrackBar1Change(choices.repetitions);
+    engine.selectDrive(choices.drive);
+    fill::RunReport report;
     if (ConsoleWindow::endSignal() == 0) {
-        announceDrive(console, driveText);
+        announceDrive(console, drive);
         if (json)
-            json->start(options->fillIndex, kBlockChoices[static_cast<std::size_t>(options->blockIndex)],
-                        options->repetitions);
-        engine.Spyleromen();
+            json->start(sys().isDriveRoot(drive.root) ? drive.root : std::string(), choices.pattern,
+                        options->block.text, choices.repetitions);
+        report = engine.Spyleromen(choices);
     }
-    const bool fillFailed = engine.failedPasses() > 0 || failureLines > failuresBefore;
+    const bool fillFailed = report.failed();
     window.finish();
     frame::FrameShutdown();
     frame::setLogObserver(nullptr);

@@ -1,7 +1,5 @@
 #include "console_window.h"
 
-#include "cli_options.h"
-#include "fill/fill_state.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -43,11 +41,6 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a
 
 } // namespace
 
-ConsoleWindow::ConsoleWindow(std::string driveText, int fillIndex, int blockIndex, int repetitions,
-                             ConsoleOutput& out, bool terminal)
-    : driveText_(std::move(driveText)), fillIndex_(fillIndex), blockIndex_(blockIndex),
-      repetitions_(repetitions), out_(out), terminal_(terminal) {}
-
 void ConsoleWindow::noteEndSignal(int signal) {
     int none = 0;
     g_endSignal.compare_exchange_strong(none, signal);
@@ -55,12 +48,6 @@ void ConsoleWindow::noteEndSignal(int signal) {
 
 int ConsoleWindow::endSignal() {
     return g_endSignal.load();
-}
-
-std::string ConsoleWindow::blockText(int index) const {
-    return index >= 0 && index < static_cast<int>(kBlockChoices.size())
-               ? kBlockChoices[static_cast<std::size_t>(index)]
-               : std::string();
 }
 
 void ConsoleWindow::setWaitNoticeVisible(bool visible) {
@@ -90,7 +77,9 @@ void ConsoleWindow::repaintAndProcessEvents() {
 
 std::string ConsoleWindow::timeLeft() const {
     // What is still free, at the speed written so far (once there is a speed worth the name).
-    const fill::FillState& s = fill::fillState();
+    if (engine_ == nullptr)
+        return {};
+    const fill::FillState& s = engine_->state();
     if (s.ElapsedSeconds < 0.2 || s.BytesWritten <= 0)
         return {};
     const long double bytesPerSecond = s.BytesWritten / static_cast<long double>(s.ElapsedSeconds);

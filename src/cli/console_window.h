@@ -1,7 +1,6 @@
-// The fill's window on a terminal: the choices are fixed values, the bars and the progress
-// text go to standard error (redrawn in place on a terminal, as plain lines otherwise), and a
-// signal that ends the program (noted by its handler, seen here between cycles and before each
-// pass) acts as the Stop button.
+// The fill's window on a terminal: the bars and the progress text go to standard error (redrawn in place on a
+// terminal, as plain lines otherwise), and a signal that ends the program (noted by its handler, seen here
+// between cycles and before each pass) acts as the Stop button.
 #pragma once
 
 #include "console_output.h"
@@ -17,8 +16,7 @@ namespace spylerom::cli {
 
 class ConsoleWindow : public fill::FillWindow {
 public:
-    ConsoleWindow(std::string driveText, int fillIndex, int blockIndex, int repetitions, ConsoleOutput& out,
-                  bool terminal);
+    ConsoleWindow(ConsoleOutput& out, bool terminal) : out_(out), terminal_(terminal) {}
 
     // The engine to stop when a signal has been seen.
     void attach(fill::FillEngine* engine) { engine_ = engine; }
@@ -31,12 +29,6 @@ public:
     static int endSignal();
     // Ends the in-place line so that later output starts on its own line.
     void finish();
-
-    std::string driveText() const override { return driveText_; }
-    int fillIndex() const override { return fillIndex_; }
-    int blockIndex() const override { return blockIndex_; }
-    std::string blockText(int index) const override;
-    int trackBarPosition() const override { return repetitions_; }
 
     void setPassBar(int position) override { passBar_ = position; }
     void setTotalBar(int position) override { totalBar_ = position; }
@@ -56,10 +48,6 @@ private:
     void draw();
     std::string timeLeft() const;
 
-    std::string driveText_;
-    int fillIndex_;
-    int blockIndex_;
-    int repetitions_;
     ConsoleOutput& out_;
     bool terminal_;
     fill::FillEngine* engine_ = nullptr;

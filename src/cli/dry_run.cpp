@@ -40,19 +40,19 @@ std::string reserveStep(const fill::FillPlan& plan) {
 
 } // namespace
 
-int printDryRun(const CliOptions& options, const std::string& driveText, std::FILE* out) {
+int printDryRun(const CliOptions& options, const fill::DriveChoice& drive, std::FILE* out) {
     // Where the system drive's files go without looking the folder up, which would create it.
     const std::string sep(1, platform::kPathSeparator);
     const std::string systemFolder = "$APPDATA" + sep + "Solvarek" + sep + "tmp" + sep;
-    const fill::FillPlan plan = fill::PlanFill(driveText, systemFolder);
+    const fill::FillPlan plan = fill::PlanFill(drive, systemFolder);
     std::string text = "spylerom-cli: dry run, nothing is written\n";
     text += "drive: " + plan.driveText + "\n";
     text += "mount point: " + plan.root + "\n";
     text += "file system: " + (plan.fileSystem.empty() ? std::string("unknown") : plan.fileSystem) + "\n";
     text += "free space: " + std::to_string(plan.freeMB) + " MB of " + std::to_string(plan.totalMB) + " MB\n";
-    text += "pattern: " + std::string(kPatterns[options.fillIndex]) + ", block size " +
-            kBlockChoices[static_cast<std::size_t>(options.blockIndex)] + ", " +
-            std::to_string(options.repetitions) + (options.repetitions == 1 ? " pass" : " passes") + "\n";
+    text += "pattern: " + std::string(kPatterns[static_cast<std::size_t>(options.pattern)]) +
+            ", block size " + std::string(options.block.text) + ", " + std::to_string(options.repetitions) +
+            (options.repetitions == 1 ? " pass" : " passes") + "\n";
     text +=
         "files (" + std::to_string(plan.files.size()) + ", one per started " +
         std::to_string(fill::kFillFileMB) + " MB of free space" +

@@ -9,7 +9,7 @@
 
 namespace spylerom::cli {
 
-// Prints the plan of a run over the drive of driveText; returns the exit status (0).
-int printDryRun(const CliOptions& options, const std::string& driveText, std::FILE* out);
+// Prints the plan of a run over a drive; returns the exit status (0).
+int printDryRun(const CliOptions& options, const fill::DriveChoice& drive, std::FILE* out);
 
 } // namespace spylerom::cli

@@ -5,14 +5,13 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
 namespace spylerom::cli {
 
 namespace {
-
-const char* const kPatternNames[] = {"null", "en", "tilfeldig"};
 
 std::string number(std::int64_t n) {
     return std::to_string(n);
@@ -71,18 +70,26 @@ void JsonReport::emit(const std::string& fields) {
               fields.substr(fields.find(',')) + "}");
 }
 
-void JsonReport::start(int fillIndex, const std::string& blockText, int repetitions) {
+const fill::FillState& JsonReport::state() const {
+    static const fill::FillState none;
+    return engine_ != nullptr ? engine_->state() : none;
+}
+
+void JsonReport::start(const std::string& root, fill::Pattern pattern, std::string_view blockText,
+                       int repetitions) {
     platform::DiskSpace space;
     platform::Error err;
-    const std::string root = platform::sys().driveRootOfItem(drive_);
     if (root.empty() || !platform::sys().diskSpace(root, space, err))
         space = platform::DiskSpace{};
-    const std::string pattern = fillIndex >= 0 && fillIndex < 3 ? kPatternNames[fillIndex] : "";
+    std::string patternName;
+    if (pattern != fill::Pattern::Unchanged)
+        for (const char c : fill::kPatternNames[static_cast<std::size_t>(pattern)])
+            patternName += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     emit("\"start\",\"mount_point\":" + quoted(root) +
          ",\"file_system\":" + quoted(root.empty() ? std::string() : fill::FileSystemOf(root)) +
          ",\"free_bytes\":" + number(space.freeToCaller) + ",\"total_bytes\":" + number(space.total) +
-         ",\"passes\":" + number(repetitions) + ",\"pattern\":" + quoted(pattern) +
-         ",\"block_size\":" + (blockText.empty() ? std::string("null") : blockText));
+         ",\"passes\":" + number(repetitions) + ",\"pattern\":" + quoted(patternName) +
+         ",\"block_size\":" + (blockText.empty() ? std::string("null") : std::string(blockText)));
 }
 
 void JsonReport::logMessage(std::string_view message) {
@@ -112,7 +119,7 @@ void JsonReport::flushError() {
     if (!pendingError_)
         return;
     ++errors_;
-    emit("\"error\",\"pass\":" + number(fill::fillState().CurrentRepetition) +
+    emit("\"error\",\"pass\":" + number(state().CurrentRepetition) +
          ",\"code\":" + (pendingCode_ ? std::to_string(*pendingCode_) : std::string("null")) +
          ",\"message\":" + quoted(*pendingError_));
     pendingError_.reset();
@@ -124,7 +131,7 @@ std::int64_t JsonReport::runBytes() const {
 }
 
 void JsonReport::progress(int passPercent, int totalPercent) {
-    const fill::FillState& s = fill::fillState();
+    const fill::FillState& s = state();
     if (s.CurrentRepetition != lastPass_) {
         earlierPassesBytes_ += currentPassBytes_;
         currentPassBytes_ = 0;
@@ -157,7 +164,7 @@ void JsonReport::progress(int passPercent, int totalPercent) {
 
 void JsonReport::end(int exitStatus, int signal) {
     flushError();
-    const fill::FillState& s = fill::fillState();
+    const fill::FillState& s = state();
     if (s.CurrentRepetition == lastPass_)
         currentPassBytes_ = std::max(currentPassBytes_, static_cast<std::int64_t>(s.BytesWritten));
     const char* state = signal != 0 ? "stopped" : exitStatus == 0 ? "completed" : "failed";

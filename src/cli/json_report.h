@@ -10,6 +10,7 @@
 #pragma once
 
 #include "console_output.h"
+#include "fill/fill_engine.h"
 
 #include <cstdint>
 #include <optional>
@@ -21,10 +22,12 @@ namespace spylerom::cli {
 class JsonReport {
 public:
     JsonReport(ConsoleOutput& out, std::string driveText) : out_(out), drive_(std::move(driveText)) {}
+    // The run whose figures the objects carry.
+    void watch(const fill::FillEngine& engine) { engine_ = &engine; }
     JsonReport(const JsonReport&) = delete;
     JsonReport& operator=(const JsonReport&) = delete;
 
-    void start(int fillIndex, const std::string& blockText, int repetitions);
+    void start(const std::string& root, fill::Pattern pattern, std::string_view blockText, int repetitions);
     // Every log message: "FEIL" lines become error objects, a "FEILNR:" line gives the code of
     // the error before it.
     void logMessage(std::string_view message);
@@ -40,7 +43,10 @@ private:
     void emit(const std::string& fields);
     std::int64_t runBytes() const;
 
+    const fill::FillState& state() const;
+
     ConsoleOutput& out_;
+    const fill::FillEngine* engine_ = nullptr;
     std::string drive_;
     std::optional<std::string> pendingError_;
     std::optional<long long> pendingCode_;

@@ -17,8 +17,8 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace spylerom::fill {
@@ -98,20 +98,6 @@ public:
     LivePassScope& operator=(const LivePassScope&) = delete;
 };
 
-void logLines(const std::vector<std::string>& lines) {
-    for (const auto& line : lines)
-        WriteLog(line);
-}
-
-// The pass's last line: what it wrote, in how long.
-void logStop(const std::string& driveText) {
-    const FillState& s = fillState();
-    const double seconds = s.ElapsedSeconds;
-    const long double speed = seconds > 0 ? s.BytesWritten / seconds / 1024 : 0;
-    WriteLog("STOPP: " + driveText + ", " + FormatNumber(s.BytesWritten / kMB, 100, 0) + " MB på " +
-             FormatNumber(seconds, 100, 0) + " sekund, " + FormatNumber(speed, 100, 0) + " KB/sec");
-}
-
 } // namespace
 
 long long RoundHalfEven(double value) {
@@ -127,31 +113,56 @@ int TotalBarFor(int passBar, int currentRepetition, int repetitions) {
     return passBar / repetitions + static_cast<int>(RoundHalfEven(done));
 }
 
-std::int32_t BlockSizeFor(int index, const std::string& itemText) {
-    if (index < 0 || index > 6)
-        return static_cast<std::int32_t>(kPatternSize);
-    try {
-        return static_cast<std::int32_t>(std::stol(itemText));
-    } catch (...) {
-        return static_cast<std::int32_t>(kPatternSize);
+FillEngine::FillEngine(FillWindow& window)
+    : window_(window), pattern_(std::make_unique<std::uint8_t[]>(kPatternSize)) {}
+
+FillEngine::~FillEngine() = default;
+
+void FillEngine::log(const std::string& line) {
+    WriteLog(line);
+    // "FEILNR: <code> <text>" follows the failure it explains.
+    if (line.rfind("FEILNR: ", 0) == 0) {
+        if (!report_.failures.empty())
+            report_.failures.back().code =
+                static_cast<std::uint32_t>(std::strtoul(line.c_str() + 8, nullptr, 10));
+    } else if (line.rfind("FEIL", 0) == 0) {
+        report_.failures.push_back({line, 0});
     }
+}
+
+void FillEngine::logLines(const std::vector<std::string>& lines) {
+    for (const auto& line : lines)
+        log(line);
+}
+
+// The pass's last line: what it wrote, in how long.
+void FillEngine::logStop(const std::string& driveText) {
+    const double seconds = state_.ElapsedSeconds;
+    const long double speed = seconds > 0 ? state_.BytesWritten / seconds / 1024 : 0;
+    log("STOPP: " + driveText + ", " + FormatNumber(state_.BytesWritten / kMB, 100, 0) + " MB på " +
+        FormatNumber(seconds, 100, 0) + " sekund, " + FormatNumber(speed, 100, 0) + " KB/sec");
+}
+
+void FillEngine::selectDrive(DriveChoice drive) {
+    drive_ = std::move(drive);
+    StasjonChange(true);
 }
 
 const std::string& FillEngine::driveRoot(bool refresh) {
     // Looking a drive up reads the mount table; the write cycles measure the same drive many
     // thousand times a second, so the root is looked up when the drive or the pass changes.
     if (refresh || !rootKnown_) {
-        root_ = sys().driveRootOfItem(window_.driveText());
+        root_ = sys().isDriveRoot(drive_.root) ? drive_.root : std::string();
         rootKnown_ = true;
     }
     return root_;
 }
 
 void FillEngine::StasjonChange(bool reset) {
-    FillState& s = fillState();
+    FillState& s = state_;
     if (reset) {
-        const std::string text = window_.driveText();
-        s.DriveNumber = text.empty() ? 0 : static_cast<unsigned char>(text.front()) - 65 + 1;
+        const char letter = drive_.letter();
+        s.DriveNumber = letter == '\0' ? 0 : static_cast<unsigned char>(letter) - 65 + 1;
         window_.setPassBar(0);
         window_.setTotalBar(0);
         window_.setProgressText("");
@@ -173,7 +184,7 @@ void FillEngine::StasjonChange(bool reset) {
 }
 
 bool FillEngine::openFiles(PassFiles& files, char letter) {
-    FillState& s = fillState();
+    FillState& s = state_;
     const std::string systemDrive = sys().environment("SYSTEMDRIVE");
     const std::string upper(1, static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
     const bool onSystemDrive = !systemDrive.empty() && upper.front() == systemDrive.front();
@@ -184,8 +195,8 @@ bool FillEngine::openFiles(PassFiles& files, char letter) {
         s.FileNames.push_back(name);
         platform::Error err;
         err.code = platform::kErrorPathNotFound;
-        WriteLog("FEIL: UNDER OPPRETTELSE AV FILEN " + name);
-        WriteLog(ErrorNumberLine(err));
+        log("FEIL: UNDER OPPRETTELSE AV FILEN " + name);
+        log(ErrorNumberLine(err));
         return false;
     }
     const std::string folder = onSystemDrive ? frame::solvarekpath("tmp") : root;
@@ -200,7 +211,7 @@ bool FillEngine::openFiles(PassFiles& files, char letter) {
     }
     for (const auto& name : names) {
         if (onSystemDrive)
-            WriteLog("Systemdisken er valgt!");
+            log("Systemdisken er valgt!");
         const std::string path = folder + name;
         s.FileNames.push_back(path);
         platform::Error err;
@@ -208,12 +219,12 @@ bool FillEngine::openFiles(PassFiles& files, char letter) {
             if (err.code == platform::kErrorFileExists)
                 // Not a file of ours (an earlier run's were cleaned up at the start): a user's
                 // file, or a link to one, is never opened, let alone filled.
-                WriteLog("FEIL: " + path + " finnes fra før og blir ikke rørt");
-            WriteLog("FEIL: UNDER OPPRETTELSE AV FILEN " + path);
-            WriteLog(ErrorNumberLine(err));
+                log("FEIL: " + path + " finnes fra før og blir ikke rørt");
+            log("FEIL: UNDER OPPRETTELSE AV FILEN " + path);
+            log(ErrorNumberLine(err));
             return false;
         }
-        WriteLog("Oppretter " + path);
+        log("Oppretter " + path);
     }
     if (!files.commit(refusal)) {
         logLines(refusal.lines);
@@ -223,7 +234,7 @@ bool FillEngine::openFiles(PassFiles& files, char letter) {
 }
 
 void FillEngine::showProgress(double passPercent) {
-    FillState& s = fillState();
+    FillState& s = state_;
     // Free space above the start (another program deleted files, a volume went away and its
     // mount point shows the disk below) would read as a negative share, and more than all
     // space taken as over a hundred.
@@ -240,7 +251,7 @@ void FillEngine::showProgress(double passPercent) {
 }
 
 void FillEngine::refresh(std::int64_t startFreeMB) {
-    FillState& s = fillState();
+    FillState& s = state_;
     StasjonChange(false);
     double passPercent = 0;
     if (startFreeMB > 0)
@@ -252,15 +263,15 @@ void FillEngine::refresh(std::int64_t startFreeMB) {
 }
 
 void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, bool randomFill) {
-    FillState& s = fillState();
+    FillState& s = state_;
     const auto blockSize = static_cast<std::size_t>(s.BlockSize);
     const BlockStream::Kind kind =
-        randomFill ? BlockStream::Kind::Random : BlockStream::kindOf(s.PatternBuffer.data(), blockSize);
+        randomFill ? BlockStream::Kind::Random : BlockStream::kindOf(pattern_.get(), blockSize);
     std::vector<BlockStream> streams;
     std::vector<platform::FileHandle> handles;
     for (const auto& file : files.files()) {
         handles.push_back(file.handle);
-        streams.emplace_back(kind, s.PatternBuffer.data(), blockSize,
+        streams.emplace_back(kind, pattern_.get(), blockSize,
                              [] { return static_cast<std::uint32_t>(sys().performanceCounter()); });
     }
 
@@ -269,8 +280,8 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
     FillWriter writer(std::move(handles), std::move(streams), progress, [&] { files.finish(cleanUpLines); });
     // A process that ends under the pass (exit() from a toolkit whose display is gone) never
     // comes back here: the exit hook logs what the clean-up did and the STOPP line instead.
-    const std::string driveText = window_.driveText();
-    const LivePassScope live(progress, writer, files, [&cleanUpLines, driveText] {
+    const std::string driveText = choices_.drive.text;
+    const LivePassScope live(progress, writer, files, [this, &cleanUpLines, driveText] {
         logLines(cleanUpLines);
         cleanUpLines.clear();
         logStop(driveText); // with the counts of the last refresh
@@ -317,16 +328,16 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
     writer.join();
 
     if (volumeLost) {
-        WriteLog("FEIL: Stasjonen " + window_.driveText() + " er ikke lenger montert, fyllingen er stoppet");
+        log("FEIL: Stasjonen " + choices_.drive.text + " er ikke lenger montert, fyllingen er stoppet");
         s.StopRequested = true;
     }
     if (progress.failed) {
-        WriteLog("FEIL: UNDER SKRIVING TIL FILEN " + files.files()[progress.failedFile].path);
-        WriteLog(ErrorNumberLine(progress.error));
+        log("FEIL: UNDER SKRIVING TIL FILEN " + files.files()[progress.failedFile].path);
+        log(ErrorNumberLine(progress.error));
         s.StopRequested = true; // a failing disk is not asked again and again
     }
     if (volumeLost || progress.failed || files.failed())
-        ++troubledPasses_;
+        ++report_.troubledPasses;
     logLines(cleanUpLines);
     // --- File-record step: once the files are gone their space holds the pattern, so a record
     // --- table that grows takes new clusters from there.
@@ -334,7 +345,9 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
         takeFreeFileRecords(files, randomFill);
     files.letGo();
     if (randomFill)
-        FillRandom(); // the buffer holds a random block afterwards, as a pass of single writes left it
+        FillRandomPattern(
+            pattern_.get(),
+            kPatternSize); // the buffer holds a random block afterwards, as a pass of single writes left it
 }
 
 // --- File-record step (fill/record_fill.h). It runs once the big files are deleted: while the
@@ -342,17 +355,17 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
 // --- of its new clusters that no record had been written to yet.
 void FillEngine::takeFreeFileRecords(PassFiles& files, bool randomFill) {
     const std::string& folder = files.folderPath();
-    FillState& s = fillState();
+    FillState& s = state_;
     if (s.StopRequested || folder.empty() || !CanTakeFileRecords(folder))
         return;
-    WriteLog("Fyller ledige filposter på " + window_.driveText());
+    log("Fyller ledige filposter på " + choices_.drive.text);
     // The record files carry the pass's blocks, repeated where a block is shorter than a file.
     const auto blockSize = static_cast<std::size_t>(std::max<std::int32_t>(s.BlockSize, 1));
     if (randomFill)
-        FillRandomPrefix(blockSize);
+        FillRandomPattern(pattern_.get(), std::min(blockSize, kPatternSize));
     std::vector<std::uint8_t> pattern(kRecordFileBytes);
     for (std::size_t i = 0; i < pattern.size(); ++i)
-        pattern[i] = s.PatternBuffer[i % blockSize];
+        pattern[i] = pattern_[i % blockSize];
     // Stop reaches the pass through the window's message processing, now and then.
     std::int64_t asked = 0;
     const auto stopRequested = [&] {
@@ -363,47 +376,46 @@ void FillEngine::takeFreeFileRecords(PassFiles& files, bool randomFill) {
     // Recorded before it is made: a run killed in the step leaves nothing the next start cannot
     // undo. Without the record the step does not run.
     if (!files.planStepFolder()) {
-        WriteLog("FEIL: Kan ikke skrive loggen over fyllingen, filpostene fylles ikke");
-        ++troubledPasses_;
+        log("FEIL: Kan ikke skrive loggen over fyllingen, filpostene fylles ikke");
+        ++report_.troubledPasses;
         return;
     }
     const RecordFillResult result = TakeFreeFileRecords(files.folder(), folder, files.mark(), pattern.data(),
                                                         pattern.size(), stopRequested);
-    WriteLog(std::to_string(result.files) + " filposter fylt");
+    log(std::to_string(result.files) + " filposter fylt");
     if (frame::logState().Verbose)
-        WriteLog(
-            "Filpostene ligger i " + folder + kRecordFolderName +
+        log("Filpostene ligger i " + folder + kRecordFolderName +
             (result.tookAll ? ", tabellen over filposter er full" : ", ikke alle ledige filposter er fylt"));
     bool troubled = false;
     if (result.error.code != platform::kErrorSuccess && result.error.code != platform::kErrorDiskFull) {
-        WriteLog("FEIL: UNDER UTFYLLING AV FILPOSTER I " + folder + kRecordFolderName);
-        WriteLog(ErrorNumberLine(result.error));
+        log("FEIL: UNDER UTFYLLING AV FILPOSTER I " + folder + kRecordFolderName);
+        log(ErrorNumberLine(result.error));
         troubled = true;
     }
     if (result.folderMade) {
         platform::Error err;
         (void)sys().settleVolume(files.folder(), err); // the records reach the disk before they go
-        WriteLog("Sletter " + std::to_string(result.files) + " filposter");
+        log("Sletter " + std::to_string(result.files) + " filposter");
         if (RemoveRecordFiles(files.folder(), result.files, err) > 0 || err.code != platform::kErrorSuccess) {
-            WriteLog("FEIL UNDER SLETTING AV FILPOSTER I " + folder + kRecordFolderName);
-            WriteLog(ErrorNumberLine(err));
+            log("FEIL UNDER SLETTING AV FILPOSTER I " + folder + kRecordFolderName);
+            log(ErrorNumberLine(err));
             troubled = true;
             files.stepFolderGone(false);
         }
     }
     if (troubled)
-        ++troubledPasses_;
+        ++report_.troubledPasses;
 }
 // --- End of the file-record step.
 
 void FillEngine::StartknappClick() {
-    FillState& s = fillState();
+    FillState& s = state_;
     window_.setPointer(Pointer::Busy);
-    const std::string driveText = window_.driveText();
-    WriteLog("Valgt stasjon: " + driveText);
+    const std::string driveText = choices_.drive.text;
+    log("Valgt stasjon: " + driveText);
     if (driveText.empty()) {
-        WriteLog("FEIL: Ingen stasjon er valgt, ingenting blir fylt");
-        ++failedPasses_;
+        log("FEIL: Ingen stasjon er valgt, ingenting blir fylt");
+        ++report_.failedPasses;
         settstart();
         window_.setPointer(Pointer::Normal);
         return;
@@ -412,39 +424,27 @@ void FillEngine::StartknappClick() {
 
     std::int64_t startFreeMB = 0;
     if (s.DriveNumber < 0 || s.DriveNumber > 255) {
-        WriteLog("FEIL: UNDER BEREGNING AV DISKSTØRRELSE!");
+        log("FEIL: UNDER BEREGNING AV DISKSTØRRELSE!");
     } else {
         std::int64_t totalMB = 0;
         measureDrive(driveRoot(true), totalMB, startFreeMB);
     }
-    WriteLog("Ledig plass på " + driveText + " " + std::to_string(startFreeMB) + "MB");
+    log("Ledig plass på " + driveText + " " + std::to_string(startFreeMB) + "MB");
 
-    const int blockIndex = window_.blockIndex();
-    s.BlockSize = BlockSizeFor(blockIndex, blockIndex >= 0 ? window_.blockText(blockIndex) : std::string());
-    s.BlockSize = std::clamp<std::int32_t>(s.BlockSize, 1, static_cast<std::int32_t>(kPatternSize));
+    s.BlockSize = std::clamp<std::int32_t>(choices_.blockSize, 1, static_cast<std::int32_t>(kPatternSize));
 
-    bool randomFill = false;
-    const auto patternEnd = s.PatternBuffer.begin() + s.BlockSize;
-    switch (window_.fillIndex()) {
-    case 0:
-        std::fill(s.PatternBuffer.begin(), patternEnd, std::uint8_t{0x00});
-        break;
-    case 1:
-        std::fill(s.PatternBuffer.begin(), patternEnd, std::uint8_t{0xFF});
-        break;
-    case 2:
-        randomFill = true;
-        break;
-    default:
-        break; // no choice: whatever the buffer holds
-    }
+    const bool randomFill = choices_.pattern == Pattern::Tilfeldig;
+    if (choices_.pattern == Pattern::Null || choices_.pattern == Pattern::En)
+        std::fill(pattern_.get(), pattern_.get() + s.BlockSize,
+                  choices_.pattern == Pattern::Null ? std::uint8_t{0x00} : std::uint8_t{0xFF});
+    // No choice: whatever the buffer holds.
 
     s.BytesWritten = 0;
     s.ElapsedSeconds = 0;
     written_ = 0;
     s.FileCount = static_cast<std::int32_t>(startFreeMB / kMBPerFile + 1);
-    WriteLog("START: " + driveText + ", " + std::to_string(s.FileCount) + " filer, " +
-             std::to_string(s.BlockSize) + " bytes blokkstørrelse");
+    log("START: " + driveText + ", " + std::to_string(s.FileCount) + " filer, " +
+        std::to_string(s.BlockSize) + " bytes blokkstørrelse");
 
     // What a killed run left behind goes first, so its names are free and its reserve is back.
     RecoverAbandonedFills();
@@ -457,7 +457,7 @@ void FillEngine::StartknappClick() {
             ~PassActive() { flag = false; }
         } active{passActive_};
         if (!openFiles(files, letter)) {
-            ++failedPasses_;
+            ++report_.failedPasses;
             settstart();
             window_.setPointer(Pointer::Normal);
             return; // files made before the failure are deleted with `files`

@@ -21,10 +21,10 @@ std::string FileSystemOf(const std::string& root) {
     return type;
 }
 
-FillPlan PlanFill(const std::string& driveText, const std::string& systemFolder) {
+FillPlan PlanFill(const DriveChoice& drive, const std::string& systemFolder) {
     FillPlan plan;
-    plan.driveText = driveText;
-    plan.root = driveText.empty() ? std::string() : sys().driveRootOfItem(driveText);
+    plan.driveText = drive.text;
+    plan.root = sys().isDriveRoot(drive.root) ? drive.root : std::string();
     if (plan.root.empty())
         return plan;
     plan.fileSystem = FileSystemOf(plan.root);
@@ -36,7 +36,7 @@ FillPlan PlanFill(const std::string& driveText, const std::string& systemFolder)
     }
     const std::string systemDrive = sys().environment("SYSTEMDRIVE");
     plan.onSystemDrive =
-        !systemDrive.empty() && std::toupper(static_cast<unsigned char>(driveText.front())) ==
+        !systemDrive.empty() && std::toupper(static_cast<unsigned char>(drive.letter())) ==
                                     std::toupper(static_cast<unsigned char>(systemDrive.front()));
     plan.folder = plan.onSystemDrive ? systemFolder : plan.root;
     const std::int64_t count = plan.freeMB / kFillFileMB + 1;

@@ -4,6 +4,8 @@
 // spylerom-cli --dry-run shows it.
 #pragma once
 
+#include "fill/fill_choices.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,8 +42,8 @@ struct FillPlan {
 // the volume or else the mount table names it; empty when unknown.
 std::string FileSystemOf(const std::string& root);
 
-// The plan of a pass over the drive of driveText. systemFolder names where the files of the
-// system drive go; it is given by the caller, since looking it up would create it.
-FillPlan PlanFill(const std::string& driveText, const std::string& systemFolder);
+// The plan of a pass over a drive. systemFolder names where the files of the system drive go;
+// it is given by the caller, since looking it up would create it.
+FillPlan PlanFill(const DriveChoice& drive, const std::string& systemFolder);
 
 } // namespace spylerom::fill

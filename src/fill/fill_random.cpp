@@ -1,6 +1,5 @@
 #include "fill/fill_random.h"
 
-#include "fill/fill_state.h"
 #include "platform/platform.h"
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
@@ -301,14 +300,9 @@ void FillRandom(std::uint32_t seed, std::uint8_t* out, std::size_t count) {
     FillRandomContinue(seed, out, count);
 }
 
-void FillRandomPrefix(std::size_t count) {
-    auto& buffer = fillState().PatternBuffer;
+void FillRandomPattern(std::uint8_t* buffer, std::size_t count) {
     const auto seed = static_cast<std::uint32_t>(platform::sys().performanceCounter());
-    FillRandom(seed, buffer.data(), count < buffer.size() ? count : buffer.size());
-}
-
-void FillRandom() {
-    FillRandomPrefix(kPatternSize);
+    FillRandom(seed, buffer, count);
 }
 
 } // namespace spylerom::fill

@@ -21,12 +21,10 @@ std::uint32_t FillRandomContinue(std::uint32_t state, std::uint8_t* out, std::si
 // The generator's state after `steps` bytes from `seed`, by jump-ahead (log2(steps) work).
 std::uint32_t AdvanceSeed(std::uint32_t seed, std::uint64_t steps);
 
-// Refills all of FillState's PatternBuffer from a fresh seed (the performance counter).
-void FillRandom();
-
-// Refills the first `count` bytes of PatternBuffer from a fresh seed: the bytes a write of
-// `count` bytes uses, exactly as the full refill would have put them there.
-void FillRandomPrefix(std::size_t count);
+// Refills the first `count` bytes of a pattern buffer from a fresh seed (the performance
+// counter): the bytes a write of `count` bytes uses, exactly as a refill of the whole buffer
+// would have put them there.
+void FillRandomPattern(std::uint8_t* buffer, std::size_t count);
 
 // The kernels one by one, for the tests that hold them to the reference and the benchmark.
 // In order: where a kernel runs, the ones before it run too.

@@ -10,17 +10,19 @@ namespace spylerom::fill {
 
 using frame::WriteLog;
 
-void FillEngine::Spyleromen() {
+RunReport FillEngine::Spyleromen(const FillChoices& choices) {
     // Stop re-enables START while the stopped pass still cleans up; a click handled in that
     // clean-up's message processing must not start a second run over files still open.
     if (runActive_)
-        return;
+        return RunReport{};
     runActive_ = true;
-    failedPasses_ = 0;
-    troubledPasses_ = 0;
-    FillState& s = fillState();
-    StasjonChange(true);
-    s.StopRequested = false;
+    report_ = RunReport{};
+    report_.started = true;
+    choices_ = choices;
+    state_ = FillState{};
+    state_.Repetitions = static_cast<std::int16_t>(std::clamp(choices.repetitions, 1, 10));
+    selectDrive(choices.drive);
+    FillState& s = state_;
     window_.setStartNoticeVisible(true);
     const int repetitions = s.Repetitions;
     for (int r = 1; r <= repetitions; ++r) {
@@ -28,36 +30,39 @@ void FillEngine::Spyleromen() {
         if (s.StopRequested)
             break;
         s.CurrentRepetition = static_cast<std::int16_t>(r);
+        ++report_.passes;
         StartknappClick();
     }
+    report_.stopped = s.StopRequested;
     window_.setStartNoticeVisible(false);
     settstart();
     runActive_ = false;
+    return report_;
 }
 
 void FillEngine::settstart() {
-    fillState().WritingStopped = true;
+    state_.WritingStopped = true;
     window_.showIdle();
     StasjonChange(false);
 }
 
 void FillEngine::settstopp() {
     window_.showRunning();
-    fillState().WritingStopped = false;
+    state_.WritingStopped = false;
 }
 
 void FillEngine::StoppKnappClick() {
     window_.setWaitNoticeVisible(true);
     WriteLog("Stopper fylling av disk");
-    fillState().StopRequested = true;
+    state_.StopRequested = true;
     if (liveWriter_ != nullptr)
         liveWriter_->stop = true; // the writer ends after the write it is in, not a refresh later
     settstart();
 }
 
-void FillEngine::TrackBar1Change() {
-    const int position = std::clamp(window_.trackBarPosition(), 1, 10);
-    fillState().Repetitions = static_cast<std::int16_t>(position);
+void FillEngine::TrackBar1Change(int position) {
+    position = std::clamp(position, 1, 10);
+    state_.Repetitions = static_cast<std::int16_t>(position);
     window_.setRepetitionText(std::to_string(position) + " gjentagelser");
 }
 

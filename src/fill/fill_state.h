@@ -1,14 +1,14 @@
-// FillState: the one record the fill pass, the fill run and the main window share.
+// FillState: one run's figures, owned by the engine that runs it and read by the front ends
+// through FillEngine::state(); made afresh at each START.
 #pragma once
 
-#include <array>
+#include "fill/fill_choices.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace spylerom::fill {
-
-inline constexpr std::size_t kPatternSize = 65537;
 
 struct FillState {
     std::int32_t DriveNumber = 0; // 1 = A ... 26 = Z
@@ -23,12 +23,6 @@ struct FillState {
     bool WritingStopped = true;
     bool StopRequested = false;
     std::vector<std::string> FileNames; // FileNames[i - 1] is file i
-    std::array<std::uint8_t, kPatternSize> PatternBuffer{};
 };
-
-// The one instance of the process.
-FillState& fillState();
-// Back to the initial values (tests).
-void ResetFillState();
 
 } // namespace spylerom::fill

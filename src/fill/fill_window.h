@@ -1,6 +1,7 @@
-// The window elements the fill pass and the fill run read and drive. The main window
-// implements it with widgets, the command-line filler with values and a terminal line, tests
-// with a recorder. The engine computes every value; a window only shows what it is given.
+// The window elements the fill pass and the fill run drive. The main window implements it with
+// widgets, the command-line filler with a terminal line, tests with a recorder. The engine
+// computes every value; a window only shows what it is given (the choices come down with the
+// run, never back up from here).
 #pragma once
 
 #include <string>
@@ -12,13 +13,6 @@ enum class Pointer { Normal, Busy, Background };
 class FillWindow {
 public:
     virtual ~FillWindow() = default;
-
-    // Choices.
-    virtual std::string driveText() const = 0; // the drive list's text; its first character is the letter
-    virtual int fillIndex() const = 0;         // 0 "Null", 1 "En", 2 "Tilfeldig"; other values: no choice
-    virtual int blockIndex() const = 0;        // item index of the block size list, -1 for none
-    virtual std::string blockText(int index) const = 0;
-    virtual int trackBarPosition() const = 0; // 1..10
 
     // Progress and status.
     virtual void setPassBar(int position) = 0;                   // pbar, 0..100

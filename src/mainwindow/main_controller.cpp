@@ -3,7 +3,6 @@
 // kept and shown a few times a second, while messages are handled after every cycle.
 #include "mainwindow/main_controller.h"
 
-#include "fill/fill_state.h"
 #include "fill/reserve_reach.h"
 #include "frame/launch.h"
 #include "frame/settings.h"
@@ -57,7 +56,7 @@ void MainController::FormCreate() {
     fillDriveList();
     readChoices();
     TrackBar1Change();
-    guarded("StasjonChange", [&] { engine_.StasjonChange(true); });
+    StasjonChange();
 }
 
 void MainController::FormClose() {
@@ -126,17 +125,18 @@ void MainController::Spyleromen() {
     lastPaint_.reset();
     guarded("Spyleromen", [&] {
         prepareStartNotice();
-        engine_.Spyleromen();
+        (void)engine_.Spyleromen(choices()); // the log and the window have told how it went
     });
     afterRun();
 }
 
 void MainController::prepareStartNotice() {
     std::vector<std::string> lines = startMemoLines();
-    const std::string drive = view_.driveText();
-    const std::string fileSystem = fill::ReserveOutOfReach(platform::sys().driveRootOfItem(drive));
+    const fill::DriveChoice drive = chosenDrive();
+    const std::string fileSystem =
+        fill::ReserveOutOfReach(platform::sys().isDriveRoot(drive.root) ? drive.root : std::string());
     if (!fileSystem.empty()) {
-        frame::WriteLog(fill::ReserveHintLine(drive, fileSystem));
+        frame::WriteLog(fill::ReserveHintLine(drive.text, fileSystem));
         lines.emplace_back();
         for (const std::string& line : fill::ReserveNoticeLines(fileSystem))
             lines.push_back(line);
@@ -162,11 +162,11 @@ void MainController::StoppKnappClick() {
 }
 
 void MainController::StasjonChange() {
-    guarded("StasjonChange", [&] { engine_.StasjonChange(true); });
+    guarded("StasjonChange", [&] { engine_.selectDrive(chosenDrive()); });
 }
 
 void MainController::TrackBar1Change() {
-    guarded("TrackBar1Change", [&] { engine_.TrackBar1Change(); });
+    guarded("TrackBar1Change", [&] { engine_.TrackBar1Change(view_.trackBarPosition()); });
 }
 
 void MainController::Avslytt1Click() {
@@ -192,7 +192,7 @@ void MainController::Direkteoppdateringfrainternett1Click() {
 }
 
 void MainController::stopForEnd() {
-    if (!fill::fillState().StopRequested)
+    if (!engine_.state().StopRequested)
         StoppKnappClick();
 }
 
@@ -219,24 +219,19 @@ void MainController::quitWhenIdle() {
 
 // --- The fill's window ----------------------------------------------------------------------
 
-std::string MainController::driveText() const {
-    return view_.driveText();
+fill::DriveChoice MainController::chosenDrive() const {
+    const int index = view_.driveIndex();
+    return index >= 0 && index < static_cast<int>(drives_.size()) ? drives_[static_cast<std::size_t>(index)]
+                                                                  : fill::DriveChoice{};
 }
 
-int MainController::fillIndex() const {
-    return view_.fillIndex();
-}
-
-int MainController::blockIndex() const {
-    return view_.blockIndex();
-}
-
-std::string MainController::blockText(int index) const {
-    return view_.blockText(index);
-}
-
-int MainController::trackBarPosition() const {
-    return view_.trackBarPosition();
+fill::FillChoices MainController::choices() const {
+    fill::FillChoices choices;
+    choices.drive = chosenDrive();
+    choices.pattern = fill::PatternAt(view_.fillIndex());
+    choices.blockSize = fill::BlockSizeAt(view_.blockIndex());
+    choices.repetitions = view_.trackBarPosition();
+    return choices;
 }
 
 void MainController::setPassBar(int position) {

@@ -5,6 +5,7 @@
 // the fill itself is the engine's.
 #pragma once
 
+#include "fill/fill_choices.h"
 #include "fill/fill_engine.h"
 #include "fill/fill_window.h"
 #include "frame/placement.h"
@@ -18,11 +19,8 @@
 namespace spylerom::mainwindow {
 
 // One item of the drive list: the text shown, and the drive's root (mount point), by which a
-// stored choice finds its drive again when the list has changed.
-struct DriveItem {
-    std::string text;
-    std::string root;
-};
+// stored choice finds its drive again when the list has changed. The run gets it as it is.
+using DriveItem = fill::DriveChoice;
 
 // What the controller needs of a main window. Every setter leaves the window's own change
 // handlers unrun (the controller calls what must follow).
@@ -30,11 +28,10 @@ class MainView {
 public:
     virtual ~MainView() = default;
 
-    // The choices, as fill::FillWindow reads them.
-    virtual std::string driveText() const = 0;
+    // The choices: list indexes (-1: none) and the bar's position. The controller turns them
+    // into the run's FillChoices; the lists' items are fill::kPatternNames and fill::kBlockChoices.
     virtual int fillIndex() const = 0;
     virtual int blockIndex() const = 0;
-    virtual std::string blockText(int index) const = 0;
     virtual int trackBarPosition() const = 0;
     virtual int driveIndex() const = 0; // -1: none
 
@@ -133,12 +130,11 @@ private:
         std::optional<std::pair<int, int>> usageBar; // maximum, position
     };
 
+    // The drive the list has selected (empty when none), and the run's choices from the view.
+    fill::DriveChoice chosenDrive() const;
+    fill::FillChoices choices() const;
+
     // fill::FillWindow
-    std::string driveText() const override;
-    int fillIndex() const override;
-    int blockIndex() const override;
-    std::string blockText(int index) const override;
-    int trackBarPosition() const override;
     void setPassBar(int position) override;
     void setTotalBar(int position) override;
     void setProgressText(const std::string& text) override;

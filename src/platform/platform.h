@@ -140,12 +140,15 @@ public:
 
     // --- Drives --------------------------------------------------------------------------
     virtual std::vector<Drive> drives() const = 0;
+    // The same list with letters, roots, types and item texts only: no labels or file-system
+    // types, which may need every device read.
+    virtual std::vector<Drive> driveRoots() const { return drives(); }
     // Root folder of a drive letter, ending in the separator; empty when there is no such drive.
     virtual std::string driveRoot(char letter) const = 0;
-    // Root folder of the drive that a drive list item (Drive::itemText) names, ending in the
-    // separator; empty when that drive is gone. Where letters follow mounts (POSIX) the item's
-    // mount point decides, since a letter may have moved to another volume meanwhile.
-    virtual std::string driveRootOfItem(const std::string& itemText) const = 0;
+    // Whether root (Drive::root) is still the root of a drive: false once that drive is gone and
+    // its folder belongs to another disk. Where letters follow mounts (POSIX) the root decides,
+    // since a letter may have moved to another volume meanwhile.
+    virtual bool isDriveRoot(const std::string& root) const = 0;
     // The drive a path lies on (0 when none).
     virtual char driveOfPath(const std::string& path) const = 0;
     // The mounted file system an existing path lies on, drive or not (a tmpfs, a volume

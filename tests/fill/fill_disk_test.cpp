@@ -59,13 +59,11 @@ protected:
         platform::setPlatform(&platform_);
         frame::ResetLogState();
         frame::logState().LogEnabled = true;
-        ResetFillState();
         window_.drive = "T: [" + image_->mountPoint() + "]";
     }
     void TearDown() override {
         platform::setPlatform(nullptr);
         frame::ResetLogState();
-        ResetFillState();
     }
 
     int logCount(const std::string& needle) const {
@@ -116,8 +114,8 @@ TEST_P(PatternTest, NoRemainsOfDeletedFilesAndKeptFileUnchanged) {
 
     window_.fill = GetParam();
     window_.block = 7;
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     EXPECT_EQ(logCount("STOPP: "), 1);
     EXPECT_EQ(window_.passBars.back(), 100);
@@ -139,18 +137,18 @@ INSTANTIATE_TEST_SUITE_P(Fills, PatternTest, ::testing::Values(0, 1, 2), pattern
 TEST_F(FillDiskTest, RepetitionsShareTheTotalBar) {
     window_.repetitions = 3;
     window_.block = 7;
-    engine_.TrackBar1Change();
-    engine_.StasjonChange(true);
+    engine_.TrackBar1Change(window_.repetitions);
+    engine_.selectDrive(window_.driveChoice());
 
     // Collect the total bar per pass by watching which repetition is running.
     std::vector<std::vector<int>> perPass(3);
     std::size_t seen = 0;
     window_.onEvents = [&](int) {
         for (; seen < window_.totalBars.size(); ++seen)
-            perPass[static_cast<std::size_t>(fillState().CurrentRepetition - 1)].push_back(
+            perPass[static_cast<std::size_t>(engine_.state().CurrentRepetition - 1)].push_back(
                 window_.totalBars[seen]);
     };
-    engine_.Spyleromen();
+    engine_.Spyleromen(window_.choices());
 
     EXPECT_EQ(logCount("START: "), 3);
     EXPECT_EQ(logCount("STOPP: "), 3);
@@ -178,8 +176,8 @@ TEST_F(FillDiskTest, StopInTheMiddleCleansUp) {
         if (cycle == 1)
             engine_.StoppKnappClick();
     };
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     EXPECT_EQ(logCount("Stopper fylling av disk"), 1);
     EXPECT_EQ(logCount("STOPP: "), 1);
@@ -203,8 +201,8 @@ TEST_F(FillDiskTest, AVolumeUnmountedDuringThePassStopsItAndDeletesNothingElsewh
         // What is now at the mount point is the disk underneath, with a file of the fill's name.
         test::writeText(mount + "/spylerom-1.tmp", "the user's own");
     };
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     ASSERT_TRUE(unmounted);
     EXPECT_EQ(logCount("FEIL: Stasjonen " + window_.drive + " er ikke lenger montert, fyllingen er stoppet"),
@@ -259,8 +257,8 @@ TEST_F(FillDiskTest, TheLiftedReserveComesBackWhenTheMountPointIsDetachedDuringT
         during = reservedClustersAt(elsewhere.path());
         test::run("umount -l '" + mount + "'");
     };
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     EXPECT_EQ(during, "0") << "lifted for the pass";
     EXPECT_EQ(logCount("FEIL: Stasjonen " + window_.drive + " er ikke lenger montert, fyllingen er stoppet"),
@@ -273,8 +271,8 @@ TEST_F(FillDiskTest, TheLiftedReserveComesBackWhenTheMountPointIsDetachedDuringT
 TEST_F(FillDiskTest, ReadOnlyMountGivesTheTwoCreationLines) {
     ASSERT_TRUE(image_->unmount());
     ASSERT_TRUE(image_->mount(true));
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     EXPECT_EQ(logCount("FEIL: UNDER OPPRETTELSE AV FILEN " + image_->mountPoint() + "/spylerom-1.tmp"), 1);
     EXPECT_EQ(logCount("FEILNR: 19 Disketten er skriverbeskyttet"), 1);
@@ -295,8 +293,8 @@ TEST_F(FillDiskTest, NoFreeInodeGivesDiskFullWithItsText) {
     }
     ASSERT_LT(made, 100000) << "the inodes never ran out";
     ASSERT_GT(freeBytes(), 64 << 20) << "the blocks are free";
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     EXPECT_EQ(logCount("FEIL: UNDER OPPRETTELSE AV FILEN " + image_->mountPoint() + "/spylerom-1.tmp"), 1);
     EXPECT_EQ(logCount("FEILNR: 112 Det er ikke nok ledig plass på disken"), 1);
@@ -327,8 +325,8 @@ TEST_F(FillDiskTest, UnwritableRootGivesAccessDenied) {
     {
         AsUser nobody(65534);
         ASSERT_TRUE(nobody.ok());
-        engine_.StasjonChange(true);
-        engine_.Spyleromen();
+        engine_.selectDrive(window_.driveChoice());
+        engine_.Spyleromen(window_.choices());
     }
     EXPECT_EQ(logCount("FEIL: UNDER OPPRETTELSE AV FILEN " + image_->mountPoint() + "/spylerom-1.tmp"), 1);
     EXPECT_EQ(logCount("FEILNR: 5 Ikke tilgang til fil/mappe"), 1);
@@ -351,8 +349,8 @@ TEST_P(RecordFolderTest, ThatAnotherAccountCouldWriteStopsThePassBeforeItMakesAn
     std::filesystem::create_directory(folder);
     GetParam().spoil(folder);
     platform_.setRecordFolder(folder + "/");
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
     EXPECT_EQ(logCount("FEIL: Kan ikke skrive " + folder + "/, ingen filer er laget"), 1) << logCount("FEIL");
     EXPECT_EQ(logCount("Oppretter "), 0);
     EXPECT_TRUE(leftoverTemporaryFiles().empty());
@@ -384,8 +382,8 @@ TEST_F(FillDiskTest, DriveThatIsGoneIsNotFilledThroughItsMountPoint) {
     ASSERT_TRUE(image_->unmount());
     platform_.mapDrive('T', "");
     window_.drive = "T: [" + image_->mountPoint() + "]";
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
     EXPECT_EQ(logCount("FEILNR: 3 Stasjonen eller mappen fins ikke"), 1);
     EXPECT_TRUE(leftoverTemporaryFiles().empty());
     ASSERT_TRUE(image_->mount());

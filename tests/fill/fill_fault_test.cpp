@@ -118,13 +118,11 @@ protected:
         platform::setPlatform(&platform_);
         frame::ResetLogState();
         frame::logState().LogEnabled = true;
-        ResetFillState();
         window_.drive = "T: [" + drive_.path() + "]";
     }
     void TearDown() override {
         platform::setPlatform(nullptr);
         frame::ResetLogState();
-        ResetFillState();
     }
 
     // Messages of the log without their stamps (the tests run in the C locale: "<date> <time> ").
@@ -180,8 +178,8 @@ TEST_P(FileCountTest, OneFilePerStarted4096MBOfFreeSpace) {
     platform_.freeBytes = GetParam().freeMB * kMB;
     platform_.totalBytes = platform_.freeBytes + 10 * kMB;
     platform_.writeBudget = 3 * 65537;
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     const int files = GetParam().files;
     EXPECT_TRUE(logged("START: " + window_.drive + ", " + std::to_string(files) +
@@ -201,8 +199,8 @@ INSTANTIATE_TEST_SUITE_P(FreeSpace, FileCountTest,
 TEST_F(FillFaultTest, NothingFreeGivesSensibleBarsTextAndStopLine) {
     platform_.freeBytes = 0;
     platform_.writeBudget = 0; // the first write is refused
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     ASSERT_FALSE(window_.passBars.empty());
     EXPECT_EQ(window_.passBars.back(), 100);
@@ -230,8 +228,8 @@ TEST_F(FillFaultTest, NothingFreeGivesSensibleBarsTextAndStopLine) {
 TEST_F(FillFaultTest, EveryFileIsFlushedBeforeAnyIsDeleted) {
     platform_.freeBytes = 8192 * kMB;
     platform_.writeBudget = 10 * 65537;
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     const auto& calls = platform_.calls;
     ASSERT_EQ(std::count_if(calls.begin(), calls.end(), [](auto& c) { return c.rfind("flush", 0) == 0; }), 3);
@@ -254,8 +252,8 @@ TEST_P(CreationFailureTest, TwoLinesIdleWindowAndEarlierFilesRemoved) {
     platform_.freeBytes = 4096 * kMB; // two files
     platform_.failCreationAt = 2;
     platform_.failErrno = GetParam().failErrno;
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     EXPECT_TRUE(logged("Oppretter " + fileName(1)));
     EXPECT_TRUE(logged("FEIL: UNDER OPPRETTELSE AV FILEN " + fileName(2)));
@@ -275,9 +273,9 @@ INSTANTIATE_TEST_SUITE_P(Codes, CreationFailureTest,
 TEST_F(FillFaultTest, EveryRepetitionMeetsAnUncreatableFileAgain) {
     platform_.failCreationAt = 1;
     window_.repetitions = 3;
-    engine_.TrackBar1Change();
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.TrackBar1Change(window_.repetitions);
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
     EXPECT_EQ(countStartingWith("FEIL: UNDER OPPRETTELSE AV FILEN "), 1); // only the first creation fails
     EXPECT_EQ(countStartingWith("Valgt stasjon: "), 3);
     EXPECT_FALSE(window_.running);
@@ -285,8 +283,8 @@ TEST_F(FillFaultTest, EveryRepetitionMeetsAnUncreatableFileAgain) {
 
 TEST_F(FillFaultTest, EmptyDriveTextFillsNothing) {
     window_.drive.clear();
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
     EXPECT_TRUE(logged("FEIL: Ingen stasjon er valgt, ingenting blir fylt"));
     EXPECT_EQ(countStartingWith("START: "), 0);
     EXPECT_EQ(countStartingWith("Oppretter "), 0);
@@ -299,8 +297,8 @@ TEST_F(FillFaultTest, SystemDriveFilesGoIntoTheTmpFolderOnThatDrive) {
     env_.set("APPDATA", drive_.file("appdata"));
     platform_.freeBytes = 4096 * kMB;
     platform_.writeBudget = 65537;
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     const auto m = messages();
     const char sep = platform::kPathSeparator;
@@ -319,8 +317,8 @@ TEST_F(FillFaultTest, SystemDriveFilesGoIntoTheTmpFolderOnThatDrive) {
 TEST_F(FillFaultTest, TmpFolderOnAnotherDiskIsRefused) {
     env_.set("SYSTEMDRIVE", "T:"); // T's tmp folder lies under APPDATA, which is not on T
     platform_.writeBudget = 65537;
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     EXPECT_EQ(countStartingWith("FEIL: Mappen "), 1);
     EXPECT_EQ(countStartingWith("Oppretter "), 0);
@@ -346,8 +344,8 @@ TEST_P(ExistingNameTest, IsNeverOpenedAndTheUserKeepsIt) {
     const bool userFile = std::string(GetParam().what) == "UserFile";
     const std::string before = userFile ? test::readText(fileName(1)) : "";
     platform_.writeBudget = 65537;
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     EXPECT_TRUE(logged("FEIL: " + fileName(1) + " finnes fra før og blir ikke rørt"));
     EXPECT_TRUE(logged("FEIL: UNDER OPPRETTELSE AV FILEN " + fileName(1)));
@@ -394,18 +392,18 @@ TEST_F(FillFaultTest, StopEndsTheRunAndStartWaitsForTheCleanUp) {
     platform_.writeBudget = std::int64_t{1} << 40;
     platform_.writeDelayMs = 20; // a slow disk
     window_.repetitions = 3;
-    engine_.TrackBar1Change();
+    engine_.TrackBar1Change(window_.repetitions);
     int writesAtStop = -1;
     window_.onEvents = [&](int cycle) {
         if (cycle == 3) {
             writesAtStop = platform_.writes();
             engine_.StoppKnappClick();
             EXPECT_FALSE(window_.running) << "Stop shows the idle window at once";
-            engine_.Spyleromen(); // a START handled in the same message processing
+            engine_.Spyleromen(window_.choices()); // a START handled in the same message processing
         }
     };
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     ASSERT_GE(writesAtStop, 0);
     EXPECT_LE(platform_.writes() - writesAtStop, 1) << "the writer stops after the write it is in";
@@ -433,8 +431,8 @@ TEST_F(FillFaultTest, MoreFreeThanAtTheStartShowsNoNegativeShare) {
         if (cycle == 6)
             engine_.StoppKnappClick();
     };
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     ASSERT_GE(window_.cycles, 6);
     ASSERT_GT(window_.progressTexts.size(), grownFrom);
@@ -457,8 +455,8 @@ TEST_F(FillFaultTest, TheWindowIsServedWhileAWriteTakesLong) {
     platform_.writeDelayMs = 400; // each piece takes far longer than a refresh
     std::vector<std::int64_t> times;
     window_.onEvents = [&](int) { times.push_back(platform_.monotonicMilliseconds()); };
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     ASSERT_GE(times.size(), 10u);
     std::int64_t longestGap = 0;
@@ -481,9 +479,9 @@ TEST_P(WriteFailureTest, EndsThePassAndTheRunWithTheCodeAndCleansUp) {
     platform_.failWriteAt = 3;
     platform_.failWriteErrno = GetParam().err;
     window_.repetitions = 2;
-    engine_.TrackBar1Change();
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.TrackBar1Change(window_.repetitions);
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
 
     EXPECT_TRUE(logged("FEIL: UNDER SKRIVING TIL FILEN " + fileName(1)));
     EXPECT_TRUE(logged("FEILNR: " + GetParam().codeLine));
@@ -501,8 +499,8 @@ INSTANTIATE_TEST_SUITE_P(Codes, WriteFailureTest,
 TEST_F(FillFaultTest, AFileThatCannotBeDeletedIsToldAndStaysInTheRecord) {
     platform_.writeBudget = 65537;
     platform_.failDelete = true;
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
     EXPECT_TRUE(logged("FEIL: Kunne ikke slette filen " + fileName(1)));
     EXPECT_TRUE(logged("FEILNR: 5 Ikke tilgang til fil/mappe"));
     EXPECT_EQ(engine_.troubledPasses(), 1);
@@ -530,8 +528,8 @@ TEST_F(FillFaultTest, AFileThatCannotBeDeletedIsToldAndStaysInTheRecord) {
 TEST_F(FillFaultTest, AKilledRunIsUndoneAtTheNextStart) {
     platform_.writeBudget = 65537;
     platform_.failDelete = true; // leaves file 1 and the record behind, as a kill would
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
     platform_.failDelete = false;
     ASSERT_TRUE(test::exists(fileName(1)));
 
@@ -601,8 +599,8 @@ TEST_F(FillFaultTest, AnotherFillOfTheSameDriveIsRefused) {
     const platform::FolderHandle held = platform_.lockDrive(drive_.path() + "/", err);
     ASSERT_NE(held, platform::kInvalidFolder);
     platform_.writeBudget = 65537;
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
     platform_.closeFolder(held);
 
     EXPECT_TRUE(logged("FEIL: Stasjon T: fylles allerede av et annet program, ingen filer er laget"));
@@ -620,16 +618,16 @@ TEST_F(FillFaultTest, TheChosenVolumeIsFilledEvenWhenItsLetterMoved) {
     platform_.mapDrive('T', other.path());
     platform_.mapDrive('U', drive_.path());
     platform_.writeBudget = 65537;
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
     EXPECT_TRUE(logged("Oppretter " + fileName(1)));
     EXPECT_FALSE(test::exists(other.file("spylerom-1.tmp")));
 
     // And when its volume is gone altogether, nothing is filled in its stead.
     frame::logState().LogLines.clear();
     platform_.mapDrive('U', "");
-    engine_.StasjonChange(true);
-    engine_.Spyleromen();
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
     EXPECT_EQ(countStartingWith("FEILNR: 3 "), 1);
     EXPECT_EQ(countStartingWith("Oppretter "), 0);
 }
@@ -637,19 +635,19 @@ TEST_F(FillFaultTest, TheChosenVolumeIsFilledEvenWhenItsLetterMoved) {
 TEST_F(FillFaultTest, StatusTextAndUsageBar) {
     platform_.freeBytes = 300 * kMB + 5;
     platform_.totalBytes = 1000 * kMB + 999;
-    engine_.StasjonChange(true);
+    engine_.selectDrive(window_.driveChoice());
     EXPECT_EQ(window_.status, "300 MB ledig av 1000 MB");
     EXPECT_EQ(window_.usageMaximum, 1000);
     EXPECT_EQ(window_.usagePosition, 700);
-    EXPECT_EQ(fillState().DriveNumber, 'T' - 64);
+    EXPECT_EQ(engine_.state().DriveNumber, 'T' - 64);
 }
 
 TEST_F(FillFaultTest, RepetitionLabel) {
     for (const int position : {1, 5, 10}) {
         window_.repetitions = position;
-        engine_.TrackBar1Change();
+        engine_.TrackBar1Change(window_.repetitions);
         EXPECT_EQ(window_.repetitionText, std::to_string(position) + " gjentagelser");
-        EXPECT_EQ(fillState().Repetitions, position);
+        EXPECT_EQ(engine_.state().Repetitions, position);
     }
 }
 

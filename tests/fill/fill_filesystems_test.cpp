@@ -146,7 +146,6 @@ protected:
         platform::setPlatform(&platform_);
         frame::ResetLogState();
         frame::logState().LogEnabled = true;
-        ResetFillState();
         window_.drive = "T: [" + image_->mountPoint() + "]";
         window_.fill = 0; // "Null"
         window_.block = 7;
@@ -154,12 +153,11 @@ protected:
     void TearDown() override {
         platform::setPlatform(nullptr);
         frame::ResetLogState();
-        ResetFillState();
     }
 
     void runPass() {
-        engine_.StasjonChange(true);
-        engine_.Spyleromen();
+        engine_.selectDrive(window_.driveChoice());
+        engine_.Spyleromen(window_.choices());
     }
     int logCount(const std::string& needle) const {
         int n = 0;

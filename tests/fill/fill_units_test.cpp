@@ -282,10 +282,21 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BlockSize, ItemTextForTheFirstSevenAndTheWholeBufferOtherwise) {
     const char* texts[] = {"512", "1024", "2048", "4096", "8192", "16384", "32768", "65536"};
     const std::int32_t expected[] = {512, 1024, 2048, 4096, 8192, 16384, 32768, 65537};
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(BlockSizeFor(i, texts[i]), expected[i]) << i;
-    EXPECT_EQ(BlockSizeFor(-1, ""), 65537);
-    EXPECT_EQ(BlockSizeFor(8, "x"), 65537);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(kBlockChoices[static_cast<std::size_t>(i)].text, texts[i]) << i;
+        EXPECT_EQ(BlockSizeAt(i), expected[i]) << i;
+    }
+    EXPECT_EQ(BlockSizeAt(-1), 65537);
+    EXPECT_EQ(BlockSizeAt(8), 65537);
+}
+
+TEST(Pattern, ListIndexesAndNoChoice) {
+    EXPECT_EQ(PatternAt(0), Pattern::Null);
+    EXPECT_EQ(PatternAt(1), Pattern::En);
+    EXPECT_EQ(PatternAt(2), Pattern::Tilfeldig);
+    EXPECT_EQ(kPatternNames[2], "Tilfeldig");
+    for (const int none : {-1, 3, 100})
+        EXPECT_EQ(PatternAt(none), Pattern::Unchanged) << none;
 }
 
 TEST(TotalBar, RepetitionsShareTheBar) {

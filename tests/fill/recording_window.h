@@ -1,8 +1,10 @@
-// A FillWindow for tests: fixed choices, and a record of everything the engine shows.
+// A FillWindow for tests: the choices a run is given, and a record of everything the engine
+// shows.
 #pragma once
 
 #include "fill/fill_engine.h"
 #include "fill/fill_window.h"
+#include "platform/platform.h"
 
 #include <functional>
 #include <string>
@@ -33,32 +35,57 @@ public:
     bool running = false;
     int cycles = 0;
 
-    std::string driveText() const override { return drive; }
-    int fillIndex() const override { return fill; }
-    int blockIndex() const override { return block; }
-    std::string blockText(int index) const override {
-        static const char* texts[] = {"512", "1024", "2048", "4096", "8192", "16384", "32768", "65536"};
-        return index >= 0 && index < 8 ? texts[index] : "";
+    // The drive as a drive list holds it: its text, and its root: on Linux the mount point the
+    // text names, on Windows the root the platform has for the letter now.
+    fill::DriveChoice driveChoice() const {
+        std::string root = drive.empty() ? std::string() : platform::sys().driveRoot(drive.front());
+#ifndef _WIN32
+        const auto open = drive.find(" [");
+        if (open != std::string::npos && drive.back() == ']')
+            root = drive.substr(open + 2, drive.size() - open - 3);
+#endif
+        if (!root.empty() && root.back() != platform::kPathSeparator)
+            root += platform::kPathSeparator;
+        return {drive, root};
     }
-    int trackBarPosition() const override { return repetitions; }
+    // What a front end hands the engine at START.
+    fill::FillChoices choices() const {
+        return {driveChoice(), fill::PatternAt(fill), fill::BlockSizeAt(block), repetitions};
+    }
 
-    void setPassBar(int position) override { passBars.push_back(position); }
-    void setTotalBar(int position) override { totalBars.push_back(position); }
-    void setProgressText(const std::string& text) override { progressTexts.push_back(text); }
+    void setPassBar(int position) override {
+        passBars.push_back(position);
+    }
+    void setTotalBar(int position) override {
+        totalBars.push_back(position);
+    }
+    void setProgressText(const std::string& text) override {
+        progressTexts.push_back(text);
+    }
     void setUsageBar(int maximum, int position) override {
         usageMaximum = maximum;
         usagePosition = position;
     }
-    void setStatusText(const std::string& text) override { status = text; }
-    void setRepetitionText(const std::string& text) override { repetitionText = text; }
-    void setStartNoticeVisible(bool visible) override { startNotice = visible; }
+    void setStatusText(const std::string& text) override {
+        status = text;
+    }
+    void setRepetitionText(const std::string& text) override {
+        repetitionText = text;
+    }
+    void setStartNoticeVisible(bool visible) override {
+        startNotice = visible;
+    }
     void setWaitNoticeVisible(bool visible) override {
         waitNotice = visible;
         waitNoticeShown = waitNoticeShown || visible;
     }
     void setPointer(fill::Pointer) override {}
-    void showIdle() override { running = false; }
-    void showRunning() override { running = true; }
+    void showIdle() override {
+        running = false;
+    }
+    void showRunning() override {
+        running = true;
+    }
     void repaintAndProcessEvents() override {
         ++cycles;
         if (onEvents)

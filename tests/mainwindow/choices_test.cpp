@@ -2,7 +2,6 @@
 // settings file beside the main one.
 #include "form_fixture.h"
 
-#include "fill/fill_state.h"
 #include "frame/settings.h"
 #include "frame/textfil.h"
 
@@ -50,7 +49,6 @@ protected:
         child<QAction>("Avslytt1")->trigger();
         ASSERT_FALSE(form_->isVisible());
         form_.reset();
-        fill::ResetFillState();
         frame::logState().LogLines.clear();
         openForm();
     }
@@ -109,9 +107,10 @@ TEST_P(ChoicesSurvive, ACloseAndANewStart) {
     EXPECT_EQ(now.gjentagelser, c.gjentagelser);
     EXPECT_EQ(now.stasjon, c.stasjonNextStart);
     EXPECT_EQ(now.blokk, c.blokk);
-    EXPECT_EQ(fill::fillState().Repetitions, c.gjentagelser) << "the bar's change ran";
+    EXPECT_EQ(form_->engine().state().Repetitions, c.gjentagelser) << "the bar's change ran";
     EXPECT_EQ(child<QLabel>("antLabel")->text(), QStringLiteral("%1 gjentagelser").arg(c.gjentagelser));
-    EXPECT_EQ(fill::fillState().DriveNumber, 'D' - 'A' + 1 + c.stasjonNextStart) << "the drive was refreshed";
+    EXPECT_EQ(form_->engine().state().DriveNumber, 'D' - 'A' + 1 + c.stasjonNextStart)
+        << "the drive was refreshed";
     EXPECT_EQ(form_->frameGeometry().topLeft(), QPoint(140, 90));
     EXPECT_EQ(form_->centralWidget()->size(), QSize(659, 375)) << "the designed size stays";
 }
@@ -177,7 +176,7 @@ TEST_P(StoredChoices, SelectTheirItems) {
     EXPECT_EQ(now.gjentagelser, expected.gjentagelser);
     EXPECT_EQ(now.stasjon, expected.stasjon);
     EXPECT_EQ(now.blokk, expected.blokk);
-    EXPECT_EQ(fill::fillState().Repetitions, expected.gjentagelser);
+    EXPECT_EQ(form_->engine().state().Repetitions, expected.gjentagelser);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -251,7 +250,7 @@ TEST_P(ChangedDriveList, SelectsTheSameDriveOrNoneNeverAnother) {
         const char letter = c.next[static_cast<std::size_t>(c.expected)].first;
         EXPECT_TRUE(stasjon->currentText().endsWith(QString::fromStdString(drives_[c.chosen].path() + "]")))
             << stasjon->currentText().toStdString();
-        EXPECT_EQ(fill::fillState().DriveNumber, letter - 'A' + 1) << "the drive was refreshed";
+        EXPECT_EQ(form_->engine().state().DriveNumber, letter - 'A' + 1) << "the drive was refreshed";
     } else {
         EXPECT_TRUE(stasjon->currentText().isEmpty());
     }

@@ -2,7 +2,6 @@
 // goes to its end, or stops and cleans up, and the window follows it.
 #include "form_fixture.h"
 
-#include "fill/fill_state.h"
 #include "frame/textfil.h"
 #include "gui/screen_cursor.h"
 #include "support/loop_image.h"
@@ -82,7 +81,7 @@ protected:
         EXPECT_FALSE(child<QWidget>("StartMemo")->isVisible());
         EXPECT_FALSE(child<QWidget>("VentMemo")->isVisible());
         EXPECT_EQ(gui::screenCursor(), std::nullopt) << "the normal pointer is back";
-        EXPECT_TRUE(fill::fillState().WritingStopped);
+        EXPECT_TRUE(form_->engine().state().WritingStopped);
     }
 
     std::string skipReason_;
@@ -361,7 +360,7 @@ TEST_F(RunTest, TheWindowIsRefreshedByTimeWhileTheDiskWorks) {
     const qint64 elapsedMs = clock.elapsed();
     everyPass.stop();
 
-    ASSERT_GT(fill::fillState().BytesWritten / 512, 5000) << "many blocks' worth was written";
+    ASSERT_GT(form_->engine().state().BytesWritten / 512, 5000) << "many blocks' worth was written";
     EXPECT_GE(counter.paints, 1) << "the progress is shown";
     EXPECT_LE(counter.paints, elapsedMs / TSpyleRomForm::kRepaintIntervalMs + 10)
         << "paints follow the clock, not the blocks: " << elapsedMs << " ms";

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include "fill/fill_state.h"
 #include "frame/launch.h"
 #include "frame/settings.h"
 #include "frame/startup.h"
@@ -15,20 +14,8 @@
 
 namespace spylerom::test {
 
-void MappedDrivesPlatform::map(char letter, const std::string& folder) {
-    mapDrive(letter, folder);
-    if (letters_.find(letter) == std::string::npos)
-        letters_ += letter;
-}
-
-void MappedDrivesPlatform::unmap(char letter) {
-    mapDrive(letter, "");
-    std::erase(letters_, letter);
-}
-
 void MappedDrivesPlatform::reset() {
-    while (!letters_.empty())
-        unmap(letters_.front());
+    unmapAll();
     onCleanup = nullptr;
     launches.clear();
     programFile.clear();
@@ -46,14 +33,6 @@ std::string MappedDrivesPlatform::programPath() const {
 void MappedDrivesPlatform::programWithUpdaterIn(const std::string& folder) {
     programFile = folder + platform::kPathSeparator + "spylerom";
     writeText(folder + platform::kPathSeparator + frame::updaterFileName(), "#!/bin/sh\n");
-}
-
-std::vector<platform::Drive> MappedDrivesPlatform::drives() const {
-    std::vector<platform::Drive> mapped;
-    for (const platform::Drive& drive : PosixPlatform::drives())
-        if (letters_.find(drive.letter) != std::string::npos)
-            mapped.push_back(drive);
-    return mapped;
 }
 
 void MappedDrivesPlatform::cleaningUp() {
@@ -85,7 +64,6 @@ void MappedDrivesPlatform::launch(const std::string& file, const std::string& pa
 }
 
 void FormTest::SetUp() {
-    fill::ResetFillState();
     frame::ResetFrameState();
     frame::logState().LogEnabled = true;
     env_.set("APPDATA", appData_.path());
@@ -115,7 +93,6 @@ void FormTest::TearDown() {
     platform::setPlatform(nullptr);
     gui::setScreenCursor(std::nullopt);
     frame::ResetFrameState();
-    fill::ResetFillState();
 }
 
 mainwindow::TSpyleRomForm& FormTest::openForm() {

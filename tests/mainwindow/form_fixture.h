@@ -5,8 +5,8 @@
 #pragma once
 
 #include "mainwindow/ui/spylerom_form.h"
-#include "platform/posix/posix_platform.h"
 #include "support/env_guard.h"
+#include "support/mapped_drives.h"
 #include "support/temp_dir.h"
 
 #include <QApplication>
@@ -19,13 +19,8 @@
 
 namespace spylerom::test {
 
-class MappedDrivesPlatform : public platform::PosixPlatform {
+class MappedDrivesPlatform : public MappedDrives {
 public:
-    // Gives letter to folder; only letters given this way are drives.
-    void map(char letter, const std::string& folder);
-    // Takes the letter away again: the drive is gone.
-    void unmap(char letter);
-    std::vector<platform::Drive> drives() const override;
     // No drive, no hook, no launch: as made.
     void reset();
 
@@ -58,7 +53,6 @@ public:
 
 private:
     void cleaningUp();
-    std::string letters_;
 };
 
 class FormTest : public ::testing::Test {

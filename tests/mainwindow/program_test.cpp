@@ -2,7 +2,6 @@
 // services.
 #include "form_fixture.h"
 
-#include "fill/fill_state.h"
 #include "frame/frame_ui.h"
 #include "frame/startup.h"
 #include "frame/textfil.h"
@@ -221,7 +220,6 @@ TEST_F(ProgramTest, AfterAnUpdateTheNextStartShowsTheChoicesOfTheLastNormalEnd) 
               0);
     // The run that updates changes them, but does not store them.
     frame::ResetFrameState();
-    fill::ResetFillState();
     ASSERT_EQ(run({.shown =
                        [&](ProgramWindows& windows) {
                            TSpyleRomForm* form = windows.SpyleRomForm.get();
@@ -245,7 +243,6 @@ TEST_F(ProgramTest, AfterAnUpdateTheNextStartShowsTheChoicesOfTheLastNormalEnd) 
     EXPECT_EQ(platform_.launches.size(), 1u);
 
     frame::ResetFrameState();
-    fill::ResetFillState();
     int fyll = -1, gjentagelser = -1, stasjon = -1;
     QPoint place;
     ASSERT_EQ(run({.shown =

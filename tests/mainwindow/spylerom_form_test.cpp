@@ -2,7 +2,6 @@
 // notices, the track bar and the drive list.
 #include "form_fixture.h"
 
-#include "fill/fill_state.h"
 #include "frame/textfil.h"
 #include "support/loop_image.h"
 
@@ -239,9 +238,9 @@ TEST_F(MainWindowTest, StartsWithNullOneRepetitionTheLastDriveAnd512) {
     EXPECT_EQ(child<QComboBox>("FyllCombo")->currentText(), QStringLiteral("Null"));
     EXPECT_EQ(child<QSlider>("TrackBar1")->value(), 1);
     EXPECT_EQ(child<QLabel>("antLabel")->text(), QStringLiteral("1 gjentagelser"));
-    EXPECT_EQ(fill::fillState().Repetitions, 1);
+    EXPECT_EQ(form_->engine().state().Repetitions, 1);
     EXPECT_EQ(child<QComboBox>("Stasjon")->currentIndex(), 1);
-    EXPECT_EQ(fill::fillState().DriveNumber, 'E' - 'A' + 1);
+    EXPECT_EQ(form_->engine().state().DriveNumber, 'E' - 'A' + 1);
     EXPECT_EQ(child<QComboBox>("BlockCombo")->currentText(), QStringLiteral("512"));
     EXPECT_EQ(child<QProgressBar>("pbar")->value(), 0);
     EXPECT_EQ(child<QProgressBar>("pbar2")->value(), 0);
@@ -376,7 +375,7 @@ TEST_P(TrackBarPosition, SetsRepetitionsAndTheLabel) {
     track->setValue(GetParam().from);
     track->setValue(GetParam().to);
     EXPECT_EQ(child<QLabel>("antLabel")->text(), QStringLiteral("%1 gjentagelser").arg(GetParam().expected));
-    EXPECT_EQ(fill::fillState().Repetitions, GetParam().expected);
+    EXPECT_EQ(form_->engine().state().Repetitions, GetParam().expected);
 }
 
 // Positions beyond the bar's ends stay at its ends.
@@ -392,7 +391,7 @@ TEST_F(MainWindowTest, TrackBarFollowsTheKeyboard) {
     EXPECT_EQ(child<QLabel>("antLabel")->text(), QStringLiteral("2 gjentagelser"));
     QTest::keyClick(track, Qt::Key_End);
     EXPECT_EQ(child<QLabel>("antLabel")->text(), QStringLiteral("10 gjentagelser"));
-    EXPECT_EQ(fill::fillState().Repetitions, 10);
+    EXPECT_EQ(form_->engine().state().Repetitions, 10);
     QTest::keyClick(track, Qt::Key_Home);
     EXPECT_EQ(child<QLabel>("antLabel")->text(), QStringLiteral("1 gjentagelser"));
 }
@@ -409,7 +408,7 @@ TEST_F(MainWindowTest, ChangingTheDriveRefreshesItsStatus) {
 
     auto* stasjon = child<QComboBox>("Stasjon");
     stasjon->setCurrentIndex(0);
-    EXPECT_EQ(fill::fillState().DriveNumber, 'D' - 'A' + 1);
+    EXPECT_EQ(form_->engine().state().DriveNumber, 'D' - 'A' + 1);
     struct statvfs st {};
     ASSERT_EQ(statvfs(first_.path().c_str(), &st), 0);
     const long long totalMB = static_cast<long long>(st.f_blocks) * st.f_frsize / 1024 / 1024;

@@ -1,6 +1,5 @@
 #include "win32_form_fixture.h"
 
-#include "fill/fill_state.h"
 #include "frame/settings.h"
 #include "frame/startup.h"
 #include "frame/textfil.h"
@@ -25,7 +24,6 @@ void AllowedDrivesPlatform::launch(const std::string& file, const std::string& p
 void Win32FormTest::SetUp() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
-    fill::ResetFillState();
     frame::ResetFrameState();
     frame::logState().LogEnabled = true;
     env_.set("APPDATA", appData_.path());
@@ -44,7 +42,6 @@ void Win32FormTest::TearDown() {
     frame::setFrameUi(nullptr);
     platform::setPlatform(nullptr);
     frame::ResetFrameState();
-    fill::ResetFillState();
     MSG msg; // a quit asked for by a test is not the next test's
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
         ;

@@ -3,7 +3,6 @@
 #include "win32_form_fixture.h"
 
 #include "../win32/win32_test_env.h"
-#include "fill/fill_state.h"
 #include "support/loop_image.h"
 
 #include <commctrl.h>
@@ -74,7 +73,7 @@ protected:
         EXPECT_FALSE(visible(Form::StartMemo));
         EXPECT_FALSE(visible(Form::VentMemo));
         EXPECT_EQ(form_->pointer(), fill::Pointer::Normal) << "the normal pointer is back";
-        EXPECT_TRUE(fill::fillState().WritingStopped);
+        EXPECT_TRUE(form_->engine().state().WritingStopped);
     }
 
     int position(int id) const { return static_cast<int>(SendMessageW(control(id), PBM_GETPOS, 0, 0)); }

@@ -89,20 +89,12 @@ void TSpyleRomForm::connectHandlers() {
 
 // --- Choices ------------------------------------------------------------------------------
 
-std::string TSpyleRomForm::driveText() const {
-    return Stasjon->currentText().toStdString();
-}
-
 int TSpyleRomForm::fillIndex() const {
     return FyllCombo->currentIndex();
 }
 
 int TSpyleRomForm::blockIndex() const {
     return BlockCombo->currentIndex();
-}
-
-std::string TSpyleRomForm::blockText(int index) const {
-    return BlockCombo->itemText(index).toStdString();
 }
 
 int TSpyleRomForm::trackBarPosition() const {

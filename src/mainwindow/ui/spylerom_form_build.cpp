@@ -3,6 +3,7 @@
 // the 659 x 375 client area under the menu bar.
 #include "mainwindow/ui/spylerom_form.h"
 
+#include "fill/fill_choices.h"
 #include "frame/textfil.h"
 #include "gui/jpeg_image.h"
 #include "mainwindow/notice_texts.h"
@@ -83,7 +84,8 @@ void TSpyleRomForm::buildChoices(QWidget* client) {
     Stasjon = dropDown("Stasjon", ValgGruppe, {12, 35, 265, 22});
     Label2 = label("Label2", QStringLiteral("fyll med:"), ValgGruppe, {12, 63, 130, 14});
     FyllCombo = dropDown("FyllCombo", ValgGruppe, {12, 78, 130, 22});
-    FyllCombo->addItems({QStringLiteral("Null"), QStringLiteral("En"), QStringLiteral("Tilfeldig")});
+    for (const std::string_view name : fill::kPatternNames)
+        FyllCombo->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
     antLabel = label("antLabel", QStringLiteral("1 gjentagelser"), ValgGruppe, {12, 106, 130, 14});
     TrackBar1 = new QSlider(Qt::Horizontal, ValgGruppe);
     TrackBar1->setObjectName("TrackBar1");
@@ -94,8 +96,9 @@ void TSpyleRomForm::buildChoices(QWidget* client) {
     TrackBar1->setTickInterval(1);
     Label9 = label("Label9", QStringLiteral("Blokkstørrelse:"), ValgGruppe, {12, 151, 130, 14});
     BlockCombo = dropDown("BlockCombo", ValgGruppe, {12, 166, 130, 22});
-    for (int size = 512; size <= 65536; size *= 2)
-        BlockCombo->addItem(QString::number(size));
+    for (const fill::BlockChoice& choice : fill::kBlockChoices)
+        BlockCombo->addItem(
+            QString::fromUtf8(choice.text.data(), static_cast<qsizetype>(choice.text.size())));
     BlockCombo->setCurrentIndex(-1); // none in the design; FormCreate picks the start choice
 
     setTabOrder(Stasjon, FyllCombo);

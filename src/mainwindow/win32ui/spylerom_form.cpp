@@ -42,16 +42,6 @@ std::string textOf(HWND control) {
     return platform::narrow(text);
 }
 
-std::string itemText(HWND list, int index) {
-    const LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length == CB_ERR)
-        return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(length));
-    return platform::narrow(text);
-}
-
 // Selects item index of a list; an index the list does not have leaves it without a selection.
 void selectItem(HWND list, int index) {
     const auto count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
@@ -238,20 +228,12 @@ bool TSpyleRomForm::closeRequested() {
 
 // --- Choices ------------------------------------------------------------------------------
 
-std::string TSpyleRomForm::driveText() const {
-    return textOf(control(Stasjon));
-}
-
 int TSpyleRomForm::fillIndex() const {
     return static_cast<int>(SendMessageW(control(FyllCombo), CB_GETCURSEL, 0, 0));
 }
 
 int TSpyleRomForm::blockIndex() const {
     return static_cast<int>(SendMessageW(control(BlockCombo), CB_GETCURSEL, 0, 0));
-}
-
-std::string TSpyleRomForm::blockText(int index) const {
-    return itemText(control(BlockCombo), index);
 }
 
 int TSpyleRomForm::trackBarPosition() const {

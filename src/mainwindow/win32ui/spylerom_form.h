@@ -107,10 +107,8 @@ public:
 
 private:
     // MainView.
-    std::string driveText() const override;
     int fillIndex() const override;
     int blockIndex() const override;
-    std::string blockText(int index) const override;
     int trackBarPosition() const override;
     int driveIndex() const override;
     void setDriveItems(const std::vector<DriveItem>& items) override;

@@ -3,6 +3,7 @@
 // pixels of the 659 x 375 client area under the menu bar at 96 DPI, scaled to the window's DPI.
 #include "mainwindow/win32ui/spylerom_form.h"
 
+#include "fill/fill_choices.h"
 #include "frame/textfil.h"
 #include "gui/win32/wic_image.h"
 #include "mainwindow/notice_texts.h"
@@ -108,8 +109,9 @@ void TSpyleRomForm::buildChoices() {
     add(L"STATIC", "fyll med:", SS_LEFT | SS_NOPREFIX, Label2, {20, 67, 150, 81});
     const HWND fill =
         add(WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, FyllCombo, {20, 82, 150, 104});
-    for (const wchar_t* item : {L"Null", L"En", L"Tilfeldig"})
-        SendMessageW(fill, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    for (const std::string_view name : fill::kPatternNames)
+        SendMessageW(fill, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(platform::widen(std::string(name)).c_str()));
     add(L"STATIC", "1 gjentagelser", SS_LEFT | SS_NOPREFIX, antLabel, {20, 110, 150, 124});
     const HWND bar = add(TRACKBAR_CLASSW, "", TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS | WS_TABSTOP, TrackBar1,
                          {16, 124, 289, 152});
@@ -120,8 +122,9 @@ void TSpyleRomForm::buildChoices() {
     add(L"STATIC", "Blokkstørrelse:", SS_LEFT | SS_NOPREFIX, Label9, {20, 155, 150, 169});
     const HWND block =
         add(WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, BlockCombo, {20, 170, 150, 192});
-    for (int size = 512; size <= 65536; size *= 2)
-        SendMessageW(block, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_wstring(size).c_str()));
+    for (const fill::BlockChoice& choice : fill::kBlockChoices)
+        SendMessageW(block, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(platform::widen(std::string(choice.text)).c_str()));
     // None selected in the design; FormCreate picks the start choice.
 
     for (int id : {Stasjon, FyllCombo, TrackBar1, BlockCombo})

@@ -185,17 +185,15 @@ std::string PosixPlatform::driveRoot(char letter) const {
     return {};
 }
 
-std::string PosixPlatform::driveRootOfItem(const std::string& itemText) const {
-    const auto open = itemText.find(" [");
-    if (open == std::string::npos || itemText.back() != ']')
-        return itemText.empty()
-                   ? std::string()
-                   : driveRoot(static_cast<char>(std::toupper(static_cast<unsigned char>(itemText.front()))));
-    const std::string root = withTrailingSeparator(itemText.substr(open + 2, itemText.size() - open - 3));
-    for (const auto& drive : drives(DriveFacts::RootsOnly))
-        if (drive.root == root)
-            return root;
-    return {}; // no longer mounted: its folder now belongs to another disk
+std::vector<Drive> PosixPlatform::driveRoots() const {
+    return drives(DriveFacts::RootsOnly);
+}
+
+bool PosixPlatform::isDriveRoot(const std::string& root) const {
+    if (root.empty())
+        return false;
+    const auto list = drives(DriveFacts::RootsOnly);
+    return std::any_of(list.begin(), list.end(), [&](const Drive& d) { return d.root == root; });
 }
 
 char PosixPlatform::driveOfPath(const std::string& path) const {

@@ -71,7 +71,8 @@ public:
     enum class DriveFacts { All, RootsOnly };
     std::vector<Drive> drives(DriveFacts facts) const;
     std::string driveRoot(char letter) const override;
-    std::string driveRootOfItem(const std::string& itemText) const override;
+    std::vector<Drive> driveRoots() const override;
+    bool isDriveRoot(const std::string& root) const override;
     char driveOfPath(const std::string& path) const override;
     bool volumeOfPath(const std::string& path, MountedVolume& out, Error& err) const override;
     bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const override;

@@ -80,7 +80,7 @@ std::wstring volumeRootOf(const std::string& path) {
     return root;
 }
 
-bool isDriveRoot(const std::wstring& root) {
+bool isLetterRoot(const std::wstring& root) {
     const wchar_t letter = root.empty() ? L'\0' : root[0];
     const bool isLetter = (letter >= L'A' && letter <= L'Z') || (letter >= L'a' && letter <= L'z');
     return root.size() == 3 && isLetter && root[1] == L':' && root[2] == L'\\';
@@ -161,9 +161,13 @@ std::string Win32Platform::driveRoot(char letter) const {
     return std::string(1, static_cast<char>(upperLetter)) + ":\\";
 }
 
-std::string Win32Platform::driveRootOfItem(const std::string& itemText) const {
-    // Drive letters are the volumes' own here: the letter names the drive.
-    return itemText.empty() ? std::string() : driveRoot(itemText.front());
+bool Win32Platform::isDriveRoot(const std::string& root) const {
+    // A letter given a folder (a substituted drive) has that folder as its root; any other
+    // drive's root is its letter's.
+    for (const auto& [letter, mapped] : mappedDrives_)
+        if (mapped == root)
+            return true;
+    return isLetterRoot(widen(root)) && driveRoot(root.front()) == root;
 }
 
 char Win32Platform::driveOfPath(const std::string& path) const {
@@ -171,7 +175,7 @@ char Win32Platform::driveOfPath(const std::string& path) const {
         return mapped;
     QuietDriveErrors quiet;
     const std::wstring root = volumeRootOf(path);
-    if (!isDriveRoot(root))
+    if (!isLetterRoot(root))
         return 0;
     return static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
 }

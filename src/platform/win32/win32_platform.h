@@ -41,7 +41,7 @@ public:
 
     std::vector<Drive> drives() const override;
     std::string driveRoot(char letter) const override;
-    std::string driveRootOfItem(const std::string& itemText) const override;
+    bool isDriveRoot(const std::string& root) const override;
     char driveOfPath(const std::string& path) const override;
     bool volumeOfPath(const std::string& path, MountedVolume& out, Error& err) const override;
     bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const override;
