@@ -148,16 +148,16 @@ public:
     // Whether root (Drive::root) is still the root of a drive: false once that drive is gone and
     // its folder belongs to another disk. Where letters follow mounts (POSIX) the root decides,
     // since a letter may have moved to another volume meanwhile.
-    virtual bool isDriveRoot(const std::string& root) const = 0;
+    [[nodiscard]] virtual bool isDriveRoot(const std::string& root) const = 0;
     // The drive a path lies on (0 when none).
     virtual char driveOfPath(const std::string& path) const = 0;
     // The mounted file system an existing path lies on, drive or not (a tmpfs, a volume
     // mounted in a folder of a drive).
-    virtual bool volumeOfPath(const std::string& path, MountedVolume& out, Error& err) const = 0;
+    [[nodiscard]] virtual bool volumeOfPath(const std::string& path, MountedVolume& out, Error& err) const = 0;
     // Free and total bytes of the volume that holds root (GetDiskFreeSpaceExW).
-    virtual bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const = 0;
+    [[nodiscard]] virtual bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const = 0;
     // Whether two existing paths lie on one file system (volume).
-    virtual bool sameVolume(const std::string& a, const std::string& b) const = 0;
+    [[nodiscard]] virtual bool sameVolume(const std::string& a, const std::string& b) const = 0;
 
     // --- Files of the fill ---------------------------------------------------------------
     // A pass pins its folder once and makes, finds and deletes its files relative to it, so a
@@ -169,15 +169,15 @@ public:
     virtual FolderHandle openFillFolder(const std::string& folder, const std::string& driveRoot,
                                         Error& err) = 0;
     // Whether the pinned folder's volume is still the one mounted at its drive root.
-    virtual bool fillFolderStillMounted(FolderHandle folder) const = 0;
+    [[nodiscard]] virtual bool fillFolderStillMounted(FolderHandle folder) const = 0;
     virtual void closeFolder(FolderHandle folder) = 0;
     // Creates a new regular file `name` in the folder for writing, readable by its owner alone;
     // an existing entry of that name is never opened (code 80). id receives what identifies it.
     virtual FileHandle createFillFile(FolderHandle folder, const std::string& name, FileIdentity& id,
                                       Error& err) = 0;
     // The identity of the regular file at name, without following a link; false when there is none.
-    virtual bool identifyFile(FolderHandle folder, const std::string& name, FileIdentity& id) const = 0;
-    virtual bool deleteFillFile(FolderHandle folder, const std::string& name, Error& err) = 0;
+    [[nodiscard]] virtual bool identifyFile(FolderHandle folder, const std::string& name, FileIdentity& id) const = 0;
+    [[nodiscard]] virtual bool deleteFillFile(FolderHandle folder, const std::string& name, Error& err) = 0;
     // One fill per drive: a lock on the volume at driveRoot that the system drops when its holder
     // dies. Code 33 (lock violation) when another process holds it. Released by closeFolder.
     virtual FolderHandle lockDrive(const std::string& driveRoot, Error& err) = 0;
@@ -189,12 +189,12 @@ public:
     // onto another volume. Pinned like openFillFolder's, against the base's drive.
     virtual FolderHandle openSubfolder(FolderHandle base, const std::string& relative, Error& err) = 0;
     // The volume and number of a pinned folder (size, birth and privacy are not filled in).
-    virtual bool folderIdentity(FolderHandle folder, FileIdentity& id) const = 0;
+    [[nodiscard]] virtual bool folderIdentity(FolderHandle folder, FileIdentity& id) const = 0;
     // Makes the new folder `name` in a pinned folder, its owner's alone; an existing entry of
     // that name is never used (code 183).
-    virtual bool createFillFolder(FolderHandle folder, const std::string& name, Error& err) = 0;
+    [[nodiscard]] virtual bool createFillFolder(FolderHandle folder, const std::string& name, Error& err) = 0;
     // Removes the empty folder `name` in a pinned folder, never through a link.
-    virtual bool removeFillFolder(FolderHandle folder, const std::string& name, Error& err) = 0;
+    [[nodiscard]] virtual bool removeFillFolder(FolderHandle folder, const std::string& name, Error& err) = 0;
     // The folders where the volume `volume` (a FileIdentity::volume) is mounted at its root now,
     // `hint` first when it is one of them. Empty when it is mounted nowhere this process sees.
     virtual std::vector<std::string> rootsOfVolume(std::uint64_t volume, const std::string& hint) const = 0;
@@ -203,7 +203,7 @@ public:
     // A mark the pass sets on what it makes (an extended attribute; an alternate data stream on
     // Windows), so that a later reader can prove a file its own whatever reused its number.
     // handle is an open fill file or a pinned folder. False where the file system keeps none.
-    virtual bool setMark(std::intptr_t handle, const std::string& mark, Error& err) = 0;
+    [[nodiscard]] virtual bool setMark(std::intptr_t handle, const std::string& mark, Error& err) = 0;
     // The mark on the entry `name` of a pinned folder, not followed through a link; empty when none.
     virtual std::string markOf(FolderHandle folder, const std::string& name) const = 0;
     // A fresh random token of 32 hex digits.
@@ -212,11 +212,11 @@ public:
     // where missing: the system's own for root or an administrator (systemWide), the account's
     // own state folder otherwise; never one that the environment or settings choose. False with
     // err when it cannot be made or could be written by another account anywhere along its path.
-    virtual bool recordFolder(std::string& folder, bool& systemWide, Error& err) = 0;
+    [[nodiscard]] virtual bool recordFolder(std::string& folder, bool& systemWide, Error& err) = 0;
     // Reads a file that only this account (or the system) can have written: a regular file,
     // opened without following a link and without waiting, writable by nobody else, of at most
     // maxBytes. False with the reason in err otherwise.
-    virtual bool readOwnFile(const std::string& path, std::int64_t maxBytes, std::string& bytes,
+    [[nodiscard]] virtual bool readOwnFile(const std::string& path, std::int64_t maxBytes, std::string& bytes,
                              Error& err) const = 0;
 
     // Turns direct (unbuffered) writes on for an open fill file where its file system takes
@@ -230,11 +230,11 @@ public:
     // A short count means the disk took no more; an error means it took nothing. For a file
     // in direct mode, what is not aligned (or what the file system refuses to take direct)
     // goes through the buffered path instead.
-    virtual bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
+    [[nodiscard]] virtual bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
                            Error& err) = 0;
     // Make the written data durable on the device.
-    virtual bool flushFile(FileHandle file, Error& err) = 0;
-    virtual bool closeFile(FileHandle file, Error& err) = 0;
+    [[nodiscard]] virtual bool flushFile(FileHandle file, Error& err) = 0;
+    [[nodiscard]] virtual bool closeFile(FileHandle file, Error& err) = 0;
 
     // --- The volume around a fill ----------------------------------------------------------
     // Blocks a file system holds back from ordinary writes (ext4's reserved clusters, about 2 %;
@@ -248,12 +248,12 @@ public:
     // sets for the volume, and does nothing (false) when the volume is gone or was mounted anew
     // (the kernel then set it itself).
     virtual std::string writeReserveToken(FolderHandle folder) = 0;
-    virtual bool liftWriteReserve(const std::string& token, FolderHandle through) = 0;
-    virtual bool restoreWriteReserve(const std::string& token, FolderHandle through) = 0;
+    [[nodiscard]] virtual bool liftWriteReserve(const std::string& token, FolderHandle through) = 0;
+    [[nodiscard]] virtual bool restoreWriteReserve(const std::string& token, FolderHandle through) = 0;
     // Makes everything written to the pinned folder's volume reach its home on the device, the
     // file system's journal included (on ext4 a block freed before the journal wrote it home
     // keeps its old content). False only when the volume refused the flush.
-    virtual bool settleVolume(FolderHandle folder, Error& err) = 0;
+    [[nodiscard]] virtual bool settleVolume(FolderHandle folder, Error& err) = 0;
     // The file-system type of the volume that holds folder, in lower case ("ext4", "xfs",
     // "btrfs", "ntfs", "exfat", "vfat", ...); a FUSE volume on a block device gives the type on
     // the device. Empty when unknown.
@@ -262,35 +262,35 @@ public:
     // inside its record): a figure that rises when the table takes new records and falls or
     // stays while new files reuse free ones. False (code 50, not supported) where the volume
     // keeps no such table or does not tell.
-    virtual bool fileRecordGauge(const std::string& folder, std::int64_t& gauge, Error& err) const = 0;
+    [[nodiscard]] virtual bool fileRecordGauge(const std::string& folder, std::int64_t& gauge, Error& err) const = 0;
 
     // --- Files and folders -----------------------------------------------------------------
-    virtual bool deleteFile(const std::string& path, Error& err) = 0;
-    virtual bool moveFile(const std::string& from, const std::string& to, Error& err) = 0;
-    virtual bool fileExists(const std::string& path) const = 0;   // any entry but a folder
-    virtual bool folderExists(const std::string& path) const = 0; // a folder, or a link to one
-    virtual bool isReadOnly(const std::string& path) const = 0;   // the read-only attribute
-    virtual bool setNormalAttributes(const std::string& path, Error& err) = 0;
-    virtual bool createFolder(const std::string& path, Error& err) = 0;     // one level
-    virtual bool createFolderTree(const std::string& path, Error& err) = 0; // with missing parents
-    virtual bool removeFolder(const std::string& path, Error& err) = 0;     // an empty folder or a link
-    virtual bool listFolder(const std::string& path, std::vector<FolderEntry>& entries, Error& err) const = 0;
-    virtual bool readFile(const std::string& path, std::string& bytes, Error& err) const = 0;
+    [[nodiscard]] virtual bool deleteFile(const std::string& path, Error& err) = 0;
+    [[nodiscard]] virtual bool moveFile(const std::string& from, const std::string& to, Error& err) = 0;
+    [[nodiscard]] virtual bool fileExists(const std::string& path) const = 0;   // any entry but a folder
+    [[nodiscard]] virtual bool folderExists(const std::string& path) const = 0; // a folder, or a link to one
+    [[nodiscard]] virtual bool isReadOnly(const std::string& path) const = 0;   // the read-only attribute
+    [[nodiscard]] virtual bool setNormalAttributes(const std::string& path, Error& err) = 0;
+    [[nodiscard]] virtual bool createFolder(const std::string& path, Error& err) = 0;     // one level
+    [[nodiscard]] virtual bool createFolderTree(const std::string& path, Error& err) = 0; // with missing parents
+    [[nodiscard]] virtual bool removeFolder(const std::string& path, Error& err) = 0;     // an empty folder or a link
+    [[nodiscard]] virtual bool listFolder(const std::string& path, std::vector<FolderEntry>& entries, Error& err) const = 0;
+    [[nodiscard]] virtual bool readFile(const std::string& path, std::string& bytes, Error& err) const = 0;
     // Replace a file's content as a whole: a temporary file beside it, flushed, then renamed
     // over it, keeping the old file's permissions. A crash never leaves it truncated.
-    virtual bool replaceFile(const std::string& path, std::string_view bytes, Error& err) = 0;
+    [[nodiscard]] virtual bool replaceFile(const std::string& path, std::string_view bytes, Error& err) = 0;
     // Size of an existing file in bytes, -1 when it cannot be opened for reading and writing.
     virtual std::int64_t fileSizeForWrite(const std::string& path) const = 0;
     // At most maxBytes of a file: its first ones, or with fromEnd its last ones; fileSize
     // receives the size of the whole file. Memory stays bounded whatever the file's size.
-    virtual bool readFilePart(const std::string& path, bool fromEnd, std::int64_t maxBytes,
+    [[nodiscard]] virtual bool readFilePart(const std::string& path, bool fromEnd, std::int64_t maxBytes,
                               std::string& bytes, std::int64_t& fileSize, Error& err) const = 0;
     // Appends bytes to a file that other processes append to as well (a log), under an
     // exclusive lock that each of them waits for; creates the file when missing (no bytes: it is
     // only created). When the file is not empty and the bytes would take it past rotateAt
     // (0: no limit), it is first renamed to rotatedPath, replacing an older one, and the bytes
     // begin a new file. A write that fails leaves the file as it was.
-    virtual bool appendToSharedFile(const std::string& path, std::string_view bytes, std::int64_t rotateAt,
+    [[nodiscard]] virtual bool appendToSharedFile(const std::string& path, std::string_view bytes, std::int64_t rotateAt,
                                     const std::string& rotatedPath, Error& err) = 0;
 
     // --- Text --------------------------------------------------------------------------------
@@ -312,7 +312,7 @@ public:
 
     // --- Machine facts (registry-shaped, so the same queries run on both systems) ----------
     // Open-or-create a key; false when it cannot be opened.
-    virtual bool registryOpenKey(RegistryRoot root, const std::string& key) = 0;
+    [[nodiscard]] virtual bool registryOpenKey(RegistryRoot root, const std::string& key) = 0;
     virtual RegistryValue registryRead(RegistryRoot root, const std::string& key,
                                        const std::string& value) = 0;
     virtual std::vector<std::string> registrySubkeys(RegistryRoot root, const std::string& key) = 0;
