@@ -174,6 +174,81 @@ void announceDrive(ConsoleOutput& console, const fill::DriveChoice& drive) {
     }
 }
 
+// What the run is asked to do, from the parsed options and the drive they name.
+fill::FillChoices choicesFrom(const CliOptions& options, const fill::DriveChoice& drive) {
+    fill::FillChoices choices;
+    choices.drive = drive;
+    choices.pattern = options.pattern;
+    choices.blockSize = options.block.bytes;
+    choices.repetitions = options.repetitions;
+    return choices;
+}
+
+// Failures reach the user with logging off too; -v shows every line the log takes.
+void watchLog(ConsoleOutput& console, std::optional<JsonReport>& json, bool verbose) {
+    frame::setLogObserver([&console, &json, verbose](const frame::LogEvent& e) {
+        const bool failure = isFailureLine(e.message);
+        if (json)
+            json->logMessage(e.message);
+        if (verbose && e.taken)
+            console.line(e.line);
+        else if (failure)
+            console.line("spylerom-cli: " + std::string(e.message));
+    });
+}
+
+// The fill of a drive, in the window program's order: log, frame start-up, the undoing of a
+// killed fill, the run, frame shut-down, log saved. Returns the exit status.
+int runFill(const CliOptions& options, const fill::DriveChoice& drive, const std::vector<std::string>& args,
+            std::FILE* out, std::FILE* err) {
+    ConsoleOutput console(err);
+    ConsoleOutput standardOutput(out);
+    std::optional<JsonReport> json;
+    if (options.json)
+        json.emplace(standardOutput, drive.text);
+    frame::InitLog();
+    watchLog(console, json, options.verbose);
+    frame::FrameStartup(args);
+    // A fill that was killed left files and a lifted reserve: undone first, and told.
+    for (const auto& recovery : fill::RecoverAbandonedFills()) {
+        std::fprintf(err, "spylerom-cli: %s\n", fill::RecoveryText(recovery).c_str());
+        for (const auto& kept : recovery.filesKept)
+            std::fprintf(err, "spylerom-cli: not deleted, cannot be proven a fill file: %s\n", kept.c_str());
+    }
+
+    const fill::FillChoices choices = choicesFrom(options, drive);
+    ConsoleWindow window(console, isatty(fileno(err)) != 0);
+    fill::FillEngine engine(window);
+    window.attach(&engine);
+    window.reportTo(json ? &*json : nullptr);
+    if (json)
+        json->watch(engine);
+    engine.TrackBar1Change(choices.repetitions);
+    engine.selectDrive(choices.drive);
+    fill::RunReport report;
+    if (ConsoleWindow::endSignal() == 0) {
+        announceDrive(console, drive);
+        if (json)
+            json->start(sys().isDriveRoot(drive.root) ? drive.root : std::string(), choices.pattern,
+                        options.block.text, choices.repetitions);
+        report = engine.Spyleromen(choices);
+    }
+    window.finish();
+    frame::FrameShutdown();
+    frame::setLogObserver(nullptr);
+
+    platform::Error saveError;
+    if (!frame::SaveLog(saveError))
+        console.line("spylerom-cli: cannot write the log file " + frame::logState().LogFileName + ": " +
+                     saveError.message);
+
+    const int signal = ConsoleWindow::endSignal();
+    const int status = signal != 0 ? kExitSignalBase + signal : report.failed() ? kExitFailed : kExitOk;
+    if (json)
+        json->end(status, signal);
+    return status;
+}
+
 } // namespace
 
 int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
@@ -194,77 +269,13 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
         return kExitOk;
     }
     const fill::DriveChoice drive = driveFor(options->drive, problem);
-    const std::string& driveText = drive.text;
-    if (driveText.empty())
+    if (drive.text.empty())
         return usageError(err, problem.empty() ? "no drive '" + options->drive + "' (see --list-drives)"
                                                : problem);
+    // Everything up to here only reads; a fill makes and writes the frame's files.
     if (options->dryRun)
         return printDryRun(*options, drive, out);
-
-    // Everything above only reads; from here on the frame's files are made and written, in the
-    // window program's order: log, frame start-up, the work, frame shut-down, log saved.
-    ConsoleOutput console(err);
-    ConsoleOutput standardOutput(out);
-    std::optional<JsonReport> json;
-    if (options->json)
-        json.emplace(standardOutput, driveText);
-    auto& log = frame::logState();
-    frame::InitLog();
-    // Failures reach the user with logging off too; -v shows every line the log takes.
-    const bool verbose = options->verbose;
-    frame::setLogObserver([&console, &json, verbose](const frame::LogEvent& e) {
-        const bool failure = isFailureLine(e.message);
-        if (json)
-            json->logMessage(e.message);
-        if (verbose && e.taken)
-            console.line(e.line);
-        else if (failure)
-            console.line("spylerom-cli: " + std::string(e.message));
-    });
-    frame::FrameStartup(args);
-    // A fill that was killed left files and a lifted reserve: undone first, and told.
-    for (const auto& recovery : fill::RecoverAbandonedFills()) {
-        std::fprintf(err, "spylerom-cli: %s\n", fill::RecoveryText(recovery).c_str());
-        for (const auto& kept : recovery.filesKept)
-            std::fprintf(err, "spylerom-cli: not deleted, cannot be proven a fill file: %s\n", kept.c_str());
-    }
-
-    fill::FillChoices choices;
-    choices.drive = drive;
-    choices.pattern = options->pattern;
-    choices.blockSize = options->block.bytes;
-    choices.repetitions = options->repetitions;
-    ConsoleWindow window(console, isatty(fileno(err)) != 0);
-    fill::FillEngine engine(window);
-    window.attach(&engine);
-    window.reportTo(json ? &*json : nullptr);
-    if (json)
-        json->watch(engine);
-    engine.TrackBar1Change(choices.repetitions);
-    engine.selectDrive(choices.drive);
-    fill::RunReport report;
-    if (ConsoleWindow::endSignal() == 0) {
-        announceDrive(console, drive);
-        if (json)
-            json->start(sys().isDriveRoot(drive.root) ? drive.root : std::string(), choices.pattern,
-                        options->block.text, choices.repetitions);
-        report = engine.Spyleromen(choices);
-    }
-    const bool fillFailed = report.failed();
-    window.finish();
-    frame::FrameShutdown();
-    frame::setLogObserver(nullptr);
-
-    platform::Error saveError;
-    if (!frame::SaveLog(saveError))
-        console.line("spylerom-cli: cannot write the log file " + log.LogFileName + ": " + saveError.message);
-
-    const int status = ConsoleWindow::endSignal() != 0 ? kExitSignalBase + ConsoleWindow::endSignal()
-                       : fillFailed                    ? kExitFailed
-                                                       : kExitOk;
-    if (json)
-        json->end(status, ConsoleWindow::endSignal());
-    return status;
+    return runFill(*options, drive, args, out, err);
 }
 
 } // namespace spylerom::cli
