@@ -1,7 +1,10 @@
-// Console fallback of the frame's window services.
+// Console fallback of the frame's window services, and the general error report.
 #include "frame/frame_ui.h"
 
+#include "frame/textfil.h"
+
 #include <cstdio>
+#include <exception>
 
 namespace spylerom::frame {
 
@@ -24,6 +27,21 @@ FrameUi& frameUi() {
 
 void setFrameUi(FrameUi* ui) {
     g_ui = ui;
+}
+
+void ReportGeneralError(const std::string& caption, const std::string& text) {
+    WriteLog("FEIL: " + text);
+    frameUi().messageBox(caption, text);
+}
+
+void GuardedHandler(const std::string& caption, const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const std::exception& e) {
+        ReportGeneralError(caption, e.what());
+    } catch (...) {
+        ReportGeneralError(caption, "Ukjent feil");
+    }
 }
 
 } // namespace spylerom::frame

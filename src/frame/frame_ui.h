@@ -2,6 +2,7 @@
 // behind a small interface the window program implements; without one, a console fallback.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace spylerom::frame {
@@ -19,5 +20,12 @@ public:
 
 FrameUi& frameUi();
 void setFrameUi(FrameUi* ui); // nullptr puts the console fallback back
+
+// The application's general error report: a "FEIL:" line in the log, then a message box with
+// the application's name as its caption.
+void ReportGeneralError(const std::string& caption, const std::string& text);
+// Runs a handler's work; anything it throws goes to the general error report ("Ukjent feil"
+// when it carries no text) and never leaves the handler.
+void GuardedHandler(const std::string& caption, const std::function<void()>& work);
 
 } // namespace spylerom::frame

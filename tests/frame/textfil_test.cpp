@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <stdexcept>
 #include <tuple>
 #include <vector>
 
@@ -378,6 +380,41 @@ TEST_F(LogTest, ClearRemovesTheRotatedFileToo) {
     ASSERT_TRUE(SaveLog(err)) << err.message;
     EXPECT_EQ(splitLines(test::readText(logFile())).size(), 1u) << "the cleared line is not written twice";
 }
+
+// A handler's failure reaches the log and a message box, and goes no further.
+struct GuardCase {
+    const char* name;
+    std::function<void()> work;
+    std::vector<std::pair<std::string, std::string>> boxes;
+};
+
+class GuardedHandlerTest : public LogTest, public ::testing::WithParamInterface<GuardCase> {};
+
+TEST_P(GuardedHandlerTest, ReportsWhatTheWorkThrewAndStopsIt) {
+    logState().LogEnabled = true;
+    bool after = false;
+    EXPECT_NO_THROW(GuardedHandler("Programmet", [&] {
+        GetParam().work();
+        after = true;
+    }));
+    EXPECT_EQ(ui_.boxes, GetParam().boxes);
+    EXPECT_EQ(after, GetParam().boxes.empty()) << "the work ends where it threw";
+    EXPECT_EQ(logState().ErrorCount, static_cast<int>(GetParam().boxes.size()));
+    if (!GetParam().boxes.empty()) {
+        ASSERT_FALSE(logState().LogLines.empty());
+        const std::string& line = logState().LogLines.back();
+        EXPECT_TRUE(line.ends_with(" FEIL: " + GetParam().boxes.front().second)) << line;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Throws, GuardedHandlerTest,
+    ::testing::Values(GuardCase{"Nothing", [] {}, {}},
+                      GuardCase{"AnException",
+                                [] { throw std::runtime_error("Kan ikke åpne filen"); },
+                                {{"Programmet", "Kan ikke åpne filen"}}},
+                      GuardCase{"SomethingWithoutText", [] { throw 42; }, {{"Programmet", "Ukjent feil"}}}),
+    [](const ::testing::TestParamInfo<GuardCase>& param) { return std::string(param.param.name); });
 
 } // namespace
 } // namespace spylerom::frame

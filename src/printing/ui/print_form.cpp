@@ -37,8 +37,7 @@ ShiftState shiftOf(Qt::KeyboardModifiers modifiers) {
 } // namespace
 
 void reportGeneralError(const std::string& text) {
-    frame::WriteLog("FEIL: " + text);
-    frame::frameUi().messageBox(QGuiApplication::applicationDisplayName().toStdString(), text);
+    frame::ReportGeneralError(QGuiApplication::applicationDisplayName().toStdString(), text);
 }
 
 // --- The page area ------------------------------------------------------------------------

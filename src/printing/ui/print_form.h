@@ -129,8 +129,8 @@ private:
 void ShowPreview();
 void PrintPage();
 
-// The application's general error report: a message box with the application's name as caption,
-// and a log line.
+// The application's general error report (frame::ReportGeneralError), with the Qt
+// application's name as its caption.
 void reportGeneralError(const std::string& text);
 
 } // namespace spylerom::printing

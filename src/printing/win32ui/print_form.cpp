@@ -26,11 +26,8 @@ constexpr UINT kReportMessage = WM_APP + 16; // a paint's failure, reported outs
 const char* const kPlacementName = "UTSKRIFTFORM";
 const char* const kApplicationName = "Solvarek Spylerom";
 
-// The application's general error report: a message box with the application's name as caption,
-// and a log line.
 void reportGeneralError(const std::string& text) {
-    frame::WriteLog("FEIL: " + text);
-    frame::frameUi().messageBox(kApplicationName, text);
+    frame::ReportGeneralError(kApplicationName, text);
 }
 
 bool registerClass(const wchar_t* name, WNDPROC procedure, UINT style, LPCWSTR cursor) {

@@ -1,5 +1,6 @@
 #include "sysinfo/ui/sysinfo_form.h"
 
+#include "frame/frame_ui.h"
 #include "frame/launch.h"
 #include "printing/page_state.h"
 #include "printing/test_page.h"
@@ -37,16 +38,9 @@ std::string text(const QLabel* l) {
     return l->text().toStdString();
 }
 
-// Runs a handler's work; anything it throws goes to the application's general error report
-// and never leaves the slot.
+// Runs a slot's work under the application's general error report.
 void guarded(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const std::exception& e) {
-        printing::reportGeneralError(e.what());
-    } catch (...) {
-        printing::reportGeneralError("Ukjent feil");
-    }
+    frame::GuardedHandler(QGuiApplication::applicationDisplayName().toStdString(), work);
 }
 
 // The test page is the page the preview and the printer draw.

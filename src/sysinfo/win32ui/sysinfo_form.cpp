@@ -38,23 +38,9 @@ constexpr int kCaptionX = 8, kValueX = 190, kRow = 18;
 
 std::optional<std::vector<std::string>> g_parameters;
 
-// The application's general error report: a log line and a message box with the application's
-// name as caption.
-void reportGeneralError(const std::string& text) {
-    frame::WriteLog("FEIL: " + text);
-    frame::frameUi().messageBox(kApplicationName, text);
-}
-
-// Runs a handler's work; anything it throws goes to the general error report and never leaves
-// the window procedure.
+// Runs a handler's work under the application's general error report.
 void guarded(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const std::exception& e) {
-        reportGeneralError(e.what());
-    } catch (...) {
-        reportGeneralError("Ukjent feil");
-    }
+    frame::GuardedHandler(kApplicationName, work);
 }
 
 // The test page is the page the preview and the printer draw.
