@@ -95,6 +95,18 @@ protected:
         return;                                                                                              \
     }
 
+TEST_F(RunTest, StartsByItsKeyWithinTheKeysOwnEvent) {
+    REQUIRE_IMAGE({.sizeMiB = 32});
+    openOnImage({});
+    // No message is handled after the key: a click put off for the button's pressed look would
+    // not have run yet.
+    QTest::keyClick(form_.get(), Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(logLinesWith("START: Z: [").size(), 1u);
+    EXPECT_EQ(logLinesWith("STOPP: Z: [").size(), 1u);
+    EXPECT_TRUE(fillFilesIn(image_->mountPoint()).empty());
+    expectIdle();
+}
+
 TEST_F(RunTest, StartRunsEveryPassToTheEndAndReturnsToIdle) {
     REQUIRE_IMAGE({.sizeMiB = 32});
     // Remains of a deleted file that the fill must overwrite.

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcutEvent>
 #include <QSignalBlocker>
 #include <QSlider>
 
@@ -85,6 +86,8 @@ void TSpyleRomForm::connectHandlers() {
     for (QWidget* choice : {static_cast<QWidget*>(Stasjon), static_cast<QWidget*>(FyllCombo),
                             static_cast<QWidget*>(TrackBar1), static_cast<QWidget*>(BlockCombo)})
         choice->installEventFilter(this);
+    Startknapp->installEventFilter(this);
+    StoppKnapp->installEventFilter(this);
 }
 
 // --- Choices ------------------------------------------------------------------------------
@@ -268,6 +271,13 @@ void TSpyleRomForm::closeEvent(QCloseEvent* event) {
 }
 
 bool TSpyleRomForm::eventFilter(QObject* watched, QEvent* event) {
+    // A button's key (Alt+S: START when idle, Stopp while running) would show the button
+    // pressed for a tenth of a second before it clicks; START and Stop act on the key itself.
+    if (event->type() == QEvent::Shortcut && (watched == Startknapp || watched == StoppKnapp) &&
+        !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
+        static_cast<QPushButton*>(watched)->click();
+        return true;
+    }
     if (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut)
         return QMainWindow::eventFilter(watched, event);
     // A drop-down list opening (its list takes the keyboard), or another program taking the
