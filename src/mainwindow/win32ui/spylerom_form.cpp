@@ -112,14 +112,16 @@ LRESULT CALLBACK TSpyleRomForm::windowProc(HWND hwnd, UINT message, WPARAM wPara
 LRESULT CALLBACK TSpyleRomForm::choiceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                            DWORD_PTR data) {
     auto* self = reinterpret_cast<TSpyleRomForm*>(data);
-    if (message == WM_SETFOCUS)
-        self->choiceFocus(static_cast<int>(id), true);
-    else if (message == WM_KILLFOCUS) {
-        // Another program taking the focus does not leave the choice; the focus comes back to it.
-        const HWND next = reinterpret_cast<HWND>(wParam);
-        if (next && (next == self->window_ || IsChild(self->window_, next)))
-            self->choiceFocus(static_cast<int>(id), false);
-    }
+    if (message == WM_SETFOCUS || message == WM_KILLFOCUS)
+        (void)gui::win32::guardedMessage("hovedvinduet", [&] {
+            // Another program taking the focus does not leave the choice; the focus comes back.
+            const HWND next = reinterpret_cast<HWND>(wParam);
+            if (message == WM_SETFOCUS)
+                self->choiceFocus(static_cast<int>(id), true);
+            else if (next && (next == self->window_ || IsChild(self->window_, next)))
+                self->choiceFocus(static_cast<int>(id), false);
+            return LRESULT{0};
+        });
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
