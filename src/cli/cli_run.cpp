@@ -9,6 +9,7 @@
 #include "frame/startup.h"
 #include "frame/textfil.h"
 #include "json_report.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 
 #include <cctype>
@@ -16,7 +17,6 @@
 #include <optional>
 #include <string_view>
 #include <system_error>
-#include <unistd.h>
 
 namespace spylerom::cli {
 
@@ -217,7 +217,7 @@ int runFill(const CliOptions& options, const fill::DriveChoice& drive, const std
     }
 
     const fill::FillChoices choices = choicesFrom(options, drive);
-    ConsoleWindow window(console, isatty(fileno(err)) != 0);
+    ConsoleWindow window(console, platform::isTerminal(err));
     fill::FillEngine engine(window);
     window.attach(&engine);
     window.reportTo(json ? &*json : nullptr);

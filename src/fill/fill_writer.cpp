@@ -1,12 +1,13 @@
 #include "fill/fill_writer.h"
 
-#include "fill/aligned_buffer.h"
+#include "platform/aligned_buffer.h"
 
 #include <chrono>
 #include <new>
 
 namespace spylerom::fill {
 
+using platform::AlignedBuffer;
 using platform::sys;
 
 namespace {

@@ -1,10 +1,10 @@
 // The fill's number rules: the random generator, number text, block sizes and the total bar.
-#include "fill/aligned_buffer.h"
 #include "fill/fill_engine.h"
 #include "fill/fill_random.h"
 #include "fill/format_number.h"
 #include "fill/io_error_texts.h"
 #include "fill/pass_files.h"
+#include "platform/aligned_buffer.h"
 #include "platform/platform.h"
 
 #ifndef _WIN32
@@ -20,6 +20,8 @@
 
 namespace spylerom::fill {
 namespace {
+
+using platform::AlignedBuffer;
 
 // The generator one byte at a time, as it is defined.
 std::vector<std::uint8_t> referenceBytes(std::uint32_t seed, std::size_t count) {

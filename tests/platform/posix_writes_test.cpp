@@ -1,6 +1,6 @@
 // The fill's writes on real file systems: direct where the file system takes it, buffered where
 // it does not, the same bytes either way, and a full disk taken to its last block.
-#include "fill/aligned_buffer.h"
+#include "platform/aligned_buffer.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/space_retry.h"
 #include "support/loop_image.h"
@@ -19,7 +19,7 @@
 namespace spylerom::platform {
 namespace {
 
-using fill::AlignedBuffer;
+using platform::AlignedBuffer;
 using test::LoopImage;
 using test::TempDir;
 

@@ -1,7 +1,7 @@
 // The fill's writes through Win32 on the drive letter the test script maps to an image of its
 // own: unbuffered where the volume takes it, the same bytes either way, and a full disk taken to
 // its last cluster before a write comes back short.
-#include "fill/aligned_buffer.h"
+#include "platform/aligned_buffer.h"
 #include "platform/win32/win32_platform.h"
 #include "support/native_platform.h"
 #include "win32_test_env.h"
@@ -11,7 +11,7 @@
 namespace spylerom::test {
 namespace {
 
-using fill::AlignedBuffer;
+using platform::AlignedBuffer;
 using platform::Error;
 using platform::FileHandle;
 using platform::kInvalidFile;

@@ -13,7 +13,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace spylerom::fill {
+namespace spylerom::platform {
 
 class AlignedBuffer {
 public:
@@ -109,4 +109,4 @@ private:
     std::size_t alignment_ = 0;
 };
 
-} // namespace spylerom::fill
+} // namespace spylerom::platform

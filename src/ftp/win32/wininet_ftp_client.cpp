@@ -2,7 +2,7 @@
 // thread, so each operation is one worker thread that makes the calls and collects their error
 // code and reply, while the caller moves the data between the local file and the worker in
 // chunks, reports progress and polls its listener. The one table of WinINet's codes is here.
-#include "ftp/wininet_ftp_client.h"
+#include "ftp/win32/wininet_ftp_client.h"
 
 #include "ftp/kodtekst.h"
 #include "platform/platform.h"
