@@ -44,6 +44,9 @@ public:
     int failWriteAt = 0; // 1-based write to refuse with failWriteErrno; 0: none
     int failWriteErrno = EIO;
     int writeDelayMs = 0; // a slow disk
+    // The writes taken here reach no disk, so there is nothing to settle; set, the volume's
+    // settling succeeds without asking the system (Wine cannot settle a host folder's volume).
+    bool settleWithoutTheSystem = false;
     bool failDelete = false;
     std::vector<std::string> calls;
     std::vector<std::string> restoredReserves;
@@ -86,6 +89,9 @@ public:
     bool closeFile(platform::FileHandle file, platform::Error& err) override {
         calls.push_back("close " + std::to_string(file));
         return test::NativePlatform::closeFile(file, err);
+    }
+    bool settleVolume(platform::FolderHandle folder, platform::Error& err) override {
+        return settleWithoutTheSystem || test::NativePlatform::settleVolume(folder, err);
     }
     bool restoreWriteReserve(const std::string& token, platform::FolderHandle) override {
         restoredReserves.push_back(token);
@@ -465,6 +471,62 @@ TEST_F(FillFaultTest, TheWindowIsServedWhileAWriteTakesLong) {
     EXPECT_LT(longestGap, 300) << "messages must be processed while the disk is busy";
     EXPECT_FALSE(test::exists(fileName(1)));
 }
+
+// What a run returns: its passes, how it ended and each failure with its code, the log's
+// "FEIL" lines being what the report carries.
+struct ReportCase {
+    const char* name;
+    int repetitions;
+    int failCreationAt; // 0: none
+    int failWriteAt;    // 0: none
+    int passes;
+    bool stopped;
+    int failedPasses;
+    int troubledPasses;
+    std::uint32_t firstCode; // the code of the first failure; 0 with none
+};
+
+class RunReportTest : public FillFaultTest, public ::testing::WithParamInterface<ReportCase> {};
+
+TEST_P(RunReportTest, TellsHowTheRunEndedAndEveryFailureWithItsCode) {
+    const ReportCase& c = GetParam();
+    // A failing write comes before the disk is full; otherwise the disk is full after a few blocks.
+    platform_.writeBudget = c.failWriteAt != 0 ? std::int64_t{1} << 40 : 3 * 65537;
+    platform_.failCreationAt = c.failCreationAt;
+    platform_.failWriteAt = c.failWriteAt;
+    platform_.settleWithoutTheSystem = true;
+    window_.repetitions = c.repetitions;
+    const RunReport report = engine_.Spyleromen(window_.choices());
+
+    EXPECT_TRUE(report.started);
+    EXPECT_EQ(report.passes, c.passes);
+    EXPECT_EQ(report.stopped, c.stopped);
+    EXPECT_EQ(report.failedPasses, c.failedPasses);
+    std::string failures;
+    for (const RunFailure& failure : report.failures)
+        failures += failure.line + " (" + std::to_string(failure.code) + ")\n";
+    EXPECT_EQ(report.troubledPasses, c.troubledPasses) << failures;
+    EXPECT_EQ(report.failed(), c.firstCode != 0);
+    // A "FEILNR:" line gives the failure line before it its code.
+    EXPECT_EQ(report.failures.size(),
+              static_cast<std::size_t>(countStartingWith("FEIL") - countStartingWith("FEILNR:")))
+        << "every failure line of the log, and only those";
+    if (c.firstCode != 0) {
+        ASSERT_FALSE(report.failures.empty());
+        EXPECT_EQ(report.failures.front().code, c.firstCode) << report.failures.front().line;
+        EXPECT_EQ(report.failures.front().line.rfind("FEIL", 0), 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, RunReportTest,
+                         ::testing::Values(ReportCase{"EveryPassToTheEnd", 2, 0, 0, 2, false, 0, 0, 0},
+                                           ReportCase{"AFileThatCannotBeMadeInTheFirstPass", 2, 1, 0, 2,
+                                                      false, 1, 0, test::nativeError(EACCES).code},
+                                           ReportCase{"AFailingWriteEndsTheRun", 3, 0, 3, 1, true, 0, 1,
+                                                      test::nativeError(EIO).code}),
+                         [](const ::testing::TestParamInfo<ReportCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 struct WriteFailureCase {
     int err;
