@@ -1,6 +1,6 @@
-// The fill's window on a terminal: the bars and the progress text go to standard error (redrawn in place on a
-// terminal, as plain lines otherwise), and a signal that ends the program (noted by its handler, seen here
-// between cycles and before each pass) acts as the Stop button.
+// The fill's window on a terminal: the bars and the progress text go to standard error (redrawn
+// in place on a terminal, as plain lines otherwise), and a signal that ends the program (noted by
+// its handler, seen here between cycles and before each pass) acts as the Stop button.
 #pragma once
 
 #include "console_output.h"
