@@ -52,6 +52,7 @@ struct FillChoices {
     Pattern pattern = Pattern::Null;
     std::int32_t blockSize = static_cast<std::int32_t>(kPatternSize);
     int repetitions = 1; // 1..10
+    bool trim = true;    // the freed space goes back to the device after each pass
 };
 
 } // namespace spylerom::fill

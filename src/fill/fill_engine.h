@@ -81,6 +81,19 @@ private:
     void refresh(std::int64_t startFreeMB);
     // The file-record step (fill/record_fill.h), on the space the pass's files gave back.
     void takeFreeFileRecords(PassFiles& files, bool randomFill);
+    // Before the space fill: btrfs's metadata block groups move to new ones, so the fill takes
+    // the old ones with the names and small files they kept.
+    void relocateMetadata(PassFiles& files);
+    // After the deletes: what the volume's own structures still keep of deleted files (btrfs's
+    // free metadata space where it could not be relocated, the xfs log, the ext4 journal), then
+    // the freed space goes back to the device.
+    void clearStructures(PassFiles& files, bool randomFill);
+    void fillMetadataSpace(PassFiles& files, bool randomFill);    // btrfs without the right to relocate
+    void overwriteInternalLog(PassFiles& files, bool randomFill); // xfs
+    void wipeJournal(PassFiles& files);                           // ext4
+    void trimFreedSpace(PassFiles& files);
+    // The pass's blocks, repeated to `bytes` (a fresh random block for a random pass).
+    std::vector<std::uint8_t> patternBytes(std::size_t bytes, bool randomFill);
     void showProgress(double passPercent);
     // Logs a line; a failure line ("FEIL...") goes into the run's report as well, and a
     // "FEILNR:" line gives the failure before it its code.

@@ -341,13 +341,25 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
     logLines(cleanUpLines);
     // --- File-record step: once the files are gone their space holds the pattern, so a record
     // --- table that grows takes new clusters from there.
-    if (!volumeLost && !progress.failed && files.finished())
+    if (!volumeLost && !progress.failed && files.finished()) {
         takeFreeFileRecords(files, randomFill);
+        clearStructures(files, randomFill);
+    }
     files.letGo();
     if (randomFill)
         FillRandomPattern(
             pattern_.get(),
             kPatternSize); // the buffer holds a random block afterwards, as a pass of single writes left it
+}
+
+std::vector<std::uint8_t> FillEngine::patternBytes(std::size_t bytes, bool randomFill) {
+    const auto blockSize = static_cast<std::size_t>(std::max<std::int32_t>(state_.BlockSize, 1));
+    if (randomFill)
+        FillRandomPattern(pattern_.get(), std::min(blockSize, kPatternSize));
+    std::vector<std::uint8_t> pattern(bytes);
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = pattern_[i % blockSize];
+    return pattern;
 }
 
 // --- File-record step (fill/record_fill.h). It runs once the big files are deleted: while the
@@ -360,12 +372,7 @@ void FillEngine::takeFreeFileRecords(PassFiles& files, bool randomFill) {
         return;
     log("Fyller ledige filposter på " + choices_.drive.text);
     // The record files carry the pass's blocks, repeated where a block is shorter than a file.
-    const auto blockSize = static_cast<std::size_t>(std::max<std::int32_t>(s.BlockSize, 1));
-    if (randomFill)
-        FillRandomPattern(pattern_.get(), std::min(blockSize, kPatternSize));
-    std::vector<std::uint8_t> pattern(kRecordFileBytes);
-    for (std::size_t i = 0; i < pattern.size(); ++i)
-        pattern[i] = pattern_[i % blockSize];
+    const std::vector<std::uint8_t> pattern = patternBytes(kRecordFileBytes, randomFill);
     // Stop reaches the pass through the window's message processing, now and then.
     std::int64_t asked = 0;
     const auto stopRequested = [&] {
@@ -463,6 +470,8 @@ void FillEngine::StartknappClick() {
             return; // files made before the failure are deleted with `files`
         }
         window_.setPointer(Pointer::Background);
+        files.trimBeforeDelete(choices_.trim);
+        relocateMetadata(files);
         writeAndCleanUp(files, startFreeMB, randomFill);
     }
 

@@ -13,6 +13,7 @@ using platform::sys;
 
 namespace {
 
+constexpr const char* kRelocationStep = "relocation";
 constexpr std::string_view kHeader = "spylerom-fill 2";
 constexpr std::string_view kPrefix = "spylerom-fill-";
 constexpr std::string_view kSuffix = ".rec";
@@ -148,8 +149,8 @@ Undo undoFile(platform::FolderHandle folder, const FillRecord::File& file, const
     return proven && sys().deleteFillFile(folder, file.name, err) ? Undo::Deleted : Undo::Kept;
 }
 
-// Deletes the small files of an abandoned file-record step and then its folder: only in the
-// step's folder that carries the run's mark, only files of the step's name and size.
+// Deletes the small files of an abandoned step and then their folder: only in the steps' folder
+// that carries the run's mark, only files of the steps' names and sizes.
 int undoStepFolder(platform::FolderHandle fill, const std::string& shownFill, const std::string& mark,
                    std::vector<std::string>& kept) {
     const std::string name = kRecordFolderName;
@@ -171,7 +172,7 @@ int undoStepFolder(platform::FolderHandle fill, const std::string& shownFill, co
     for (const auto& entry : entries) {
         platform::FileIdentity id;
         const bool stepFile = isStepFileName(entry.name) && sys().identifyFile(step.get(), entry.name, id) &&
-                              id.size == static_cast<std::int64_t>(kRecordFileBytes);
+                              id.size <= kMaxStepFileBytes;
         if (stepFile && sys().deleteFillFile(step.get(), entry.name, err))
             ++deleted;
     }
@@ -206,6 +207,12 @@ Recovery recover(const std::string& recordPath, const FillRecord& record, bool s
             done.filesDeleted += undoStepFolder(fill.get(), shownFill, record.mark(), done.filesKept);
     } else if (!fillGone) {
         done.filesKept.push_back(shownFill); // a link, or no longer on the drive: not ours to touch
+    }
+    // A relocation ends with its process, but one the volume's unmount interrupted waits, paused,
+    // for whoever mounts it next. Whether that is still the run's nobody can prove: it is named.
+    if (record.relocation()) {
+        platform::RelocationProgress progress;
+        done.relocationPaused = sys().relocationProgress(drive.root(), progress) && progress.paused;
     }
     // Only root could have lifted a reserve, and only a record that root alone can write may
     // put one back.
@@ -288,6 +295,8 @@ std::string FillRecord::text() const {
         out << "reserve=" << escape(token) << "\n";
     if (stepFolder_)
         out << "step=" << kRecordFolderName << "\n";
+    if (relocation_)
+        out << "step=" << kRelocationStep << "\n";
     for (const auto& file : files_) {
         if (file.identified)
             out << "file=" << file.id.volume << ":" << file.id.file << ":" << file.id.birthNs << ":"
@@ -330,6 +339,8 @@ bool FillRecord::parse(const std::string& text) {
                 read.reserves_.push_back(unescape(value));
             } else if (key == "step" && value == kRecordFolderName) {
                 read.stepFolder_ = true;
+            } else if (key == "step" && value == kRelocationStep) {
+                read.relocation_ = true;
             } else if (key == "plan" && IsFillFileName(value)) {
                 read.files_.push_back(File{value, false, false, {}});
             } else if (key == "file") {
@@ -429,6 +440,10 @@ std::vector<Recovery> RecoverAbandonedFills() {
             for (const auto& kept : recovery.filesKept)
                 frame::WriteLog("ADVARSEL: " + kept +
                                 " er ikke slettet: den kan ikke bevises å være en fil fra fyllingen");
+            if (recovery.relocationPaused)
+                frame::WriteLog("HINT: En flytting av metadata (btrfs balance) står på pause på " +
+                                drive.rootPath() + "; «btrfs balance cancel " + drive.rootPath() +
+                                "» avslutter den");
             done.push_back(std::move(recovery));
             continue;
         }

@@ -39,8 +39,10 @@ public:
     void planFile(const std::string& name);
     void identify(const std::string& name, const platform::FileIdentity& id, bool marked);
     void addReserve(const std::string& token) { reserves_.push_back(token); }
-    // The file-record step's folder (record_fill.h), planned before it is made.
+    // The folder of the steps' small files (record_fill.h), planned before it is made.
     void planStepFolder() { stepFolder_ = true; }
+    // A relocation of the volume's metadata (btrfs), planned before it begins.
+    void planRelocation() { relocation_ = true; }
 
     // Replaces the record file as a whole (never a half-written record), in the account's own
     // record folder. False when it could not be written: then the pass must not change the disk.
@@ -58,6 +60,7 @@ public:
     const std::vector<File>& files() const { return files_; }
     const std::vector<std::string>& reserves() const { return reserves_; }
     bool stepFolder() const { return stepFolder_; }
+    bool relocation() const { return relocation_; }
 
     // The text of the record file, and back (false for a text that is not a whole, valid record:
     // one that names anything but the pass's own kinds of things proves nothing).
@@ -74,6 +77,7 @@ private:
     std::vector<std::string> reserves_;
     std::vector<File> files_;
     bool stepFolder_ = false;
+    bool relocation_ = false;
 };
 
 // What the clean-up of one abandoned run did, for the log and the user.
@@ -81,6 +85,7 @@ struct Recovery {
     std::string recordPath;
     int filesDeleted = 0;
     int reservesRestored = 0;           // restores that happened
+    bool relocationPaused = false;      // the run's relocation waits, paused, on the volume
     std::vector<std::string> filesKept; // names it could not prove to be the run's, or not delete
     bool complete = false;              // the record is gone: nothing of that run is left to undo
     std::string hint; // not empty: the record (or its folder) was left alone, and this says why

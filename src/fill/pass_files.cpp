@@ -132,6 +132,16 @@ void PassFiles::finish(std::vector<std::string>& lines) {
             ok = true;
             err = {};
         }
+        if (ok && trim_) {
+            // Where a volume trims file by file (Windows), the space is handed back to the device
+            // while the file still holds it; elsewhere the volume is trimmed after the deletes.
+            std::int64_t trimmed = 0;
+            platform::Error trimErr;
+            if (sys().trimFile(files_[i].handle, trimmed, trimErr))
+                trimmedBytes_ += trimmed;
+            else if (trimError_.code == platform::kErrorSuccess)
+                trimError_ = trimErr;
+        }
         platform::Error closeErr;
         ok = sys().closeFile(files_[i].handle, closeErr) && ok;
         if (err.code == platform::kErrorSuccess)
@@ -183,6 +193,12 @@ void PassFiles::finish(std::vector<std::string>& lines) {
 
 bool PassFiles::planStepFolder() {
     record_.planStepFolder();
+    platform::Error err;
+    return record_.save(err);
+}
+
+bool PassFiles::planRelocation() {
+    record_.planRelocation();
     platform::Error err;
     return record_.save(err);
 }

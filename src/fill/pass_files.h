@@ -7,6 +7,7 @@
 #include "fill/fill_record.h"
 #include "platform/platform.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -63,11 +64,19 @@ public:
     // again; the drive stays locked until the pass lets go.
     [[nodiscard]] bool planStepFolder();
     void stepFolderGone(bool gone);
+    // A relocation of the volume's metadata goes into the record before it begins (false when it
+    // could not: then it must not begin).
+    [[nodiscard]] bool planRelocation();
     // Removes the record when nothing it names is left, and unlocks the drive (the destructor
     // does it too).
     void letGo();
     // Whether a flush, close or delete failed in finish().
     bool failed() const { return failed_; }
+    // Whether finish() hands each file's space to the device before its delete (where the volume
+    // trims file by file), and what that gave back or the first refusal.
+    void trimBeforeDelete(bool on) { trim_ = on; }
+    std::int64_t trimmedBytes() const { return trimmedBytes_; }
+    const platform::Error& trimError() const { return trimError_; }
 
 private:
     void release();
@@ -83,6 +92,9 @@ private:
     bool finished_ = false;
     bool allGone_ = false;
     bool failed_ = false;
+    bool trim_ = false;
+    std::int64_t trimmedBytes_ = 0;
+    platform::Error trimError_;
 };
 
 // "FEILNR: " lines: the code and the table's text for 1..216, the system's own above.

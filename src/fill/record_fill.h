@@ -17,6 +17,9 @@ inline constexpr const char* kRecordFolderName = "spylerom-poster";
 // Data bytes of one record file: with its name and attributes it stays inside a 1 KiB record,
 // and covers the part of the record where a deleted small file kept its data.
 inline constexpr std::size_t kRecordFileBytes = 600;
+// The largest small file any step makes (a record file, an xfs log step's file, a btrfs inline
+// file): a clean-up after a kill deletes nothing larger from the steps' folder.
+inline constexpr std::int64_t kMaxStepFileBytes = 4096;
 // Records taken at most in one step, should a table never show that it grows.
 inline constexpr std::int64_t kMaxRecordFiles = 4'000'000;
 

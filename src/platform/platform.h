@@ -33,6 +33,7 @@ inline constexpr ErrorCode kErrorDirNotEmpty = 145;
 inline constexpr ErrorCode kErrorAlreadyExists = 183;
 inline constexpr ErrorCode kErrorFilenameTooLong = 206;
 inline constexpr ErrorCode kErrorFileTooLarge = 223;
+inline constexpr ErrorCode kErrorCancelled = 1223;
 inline constexpr ErrorCode kErrorCantResolveFilename = 1921;
 
 struct Error {
@@ -98,6 +99,22 @@ struct FolderEntry {
     bool readOnly = false;
 };
 
+// What wipeJournal did to the volume's journal.
+enum class JournalWipe {
+    None,        // the volume keeps no journal of copied blocks (or it could not be reached)
+    Zeroed,      // written home, then zeroed
+    Discarded,   // written home, then discarded (the device may or may not return zeroes)
+    WrittenHome, // written home only: the journal keeps its old copies
+};
+
+// How far a relocation of metadata block groups has come (in block groups).
+struct RelocationProgress {
+    bool running = false;
+    bool paused = false; // interrupted (by an unmount), waiting to be resumed or cancelled
+    std::uint64_t expected = 0;
+    std::uint64_t completed = 0;
+};
+
 struct LocalTime {
     int year = 0, month = 0, day = 0;
     int hour = 0, minute = 0, second = 0, millisecond = 0;
@@ -153,7 +170,8 @@ public:
     virtual char driveOfPath(const std::string& path) const = 0;
     // The mounted file system an existing path lies on, drive or not (a tmpfs, a volume
     // mounted in a folder of a drive).
-    [[nodiscard]] virtual bool volumeOfPath(const std::string& path, MountedVolume& out, Error& err) const = 0;
+    [[nodiscard]] virtual bool volumeOfPath(const std::string& path, MountedVolume& out,
+                                            Error& err) const = 0;
     // Free and total bytes of the volume that holds root (GetDiskFreeSpaceExW).
     [[nodiscard]] virtual bool diskSpace(const std::string& root, DiskSpace& out, Error& err) const = 0;
     // Whether two existing paths lie on one file system (volume).
@@ -176,7 +194,8 @@ public:
     virtual FileHandle createFillFile(FolderHandle folder, const std::string& name, FileIdentity& id,
                                       Error& err) = 0;
     // The identity of the regular file at name, without following a link; false when there is none.
-    [[nodiscard]] virtual bool identifyFile(FolderHandle folder, const std::string& name, FileIdentity& id) const = 0;
+    [[nodiscard]] virtual bool identifyFile(FolderHandle folder, const std::string& name,
+                                            FileIdentity& id) const = 0;
     [[nodiscard]] virtual bool deleteFillFile(FolderHandle folder, const std::string& name, Error& err) = 0;
     // One fill per drive: a lock on the volume at driveRoot that the system drops when its holder
     // dies. Code 33 (lock violation) when another process holds it. Released by closeFolder.
@@ -217,7 +236,7 @@ public:
     // opened without following a link and without waiting, writable by nobody else, of at most
     // maxBytes. False with the reason in err otherwise.
     [[nodiscard]] virtual bool readOwnFile(const std::string& path, std::int64_t maxBytes, std::string& bytes,
-                             Error& err) const = 0;
+                                           Error& err) const = 0;
 
     // Turns direct (unbuffered) writes on for an open fill file where its file system takes
     // them, and returns the alignment that buffer addresses, file offsets and lengths must then
@@ -230,8 +249,8 @@ public:
     // A short count means the disk took no more; an error means it took nothing. For a file
     // in direct mode, what is not aligned (or what the file system refuses to take direct)
     // goes through the buffered path instead.
-    [[nodiscard]] virtual bool writeFile(FileHandle file, const void* data, std::size_t size, std::size_t& written,
-                           Error& err) = 0;
+    [[nodiscard]] virtual bool writeFile(FileHandle file, const void* data, std::size_t size,
+                                         std::size_t& written, Error& err) = 0;
     // Make the written data durable on the device.
     [[nodiscard]] virtual bool flushFile(FileHandle file, Error& err) = 0;
     [[nodiscard]] virtual bool closeFile(FileHandle file, Error& err) = 0;
@@ -258,11 +277,45 @@ public:
     // "btrfs", "ntfs", "exfat", "vfat", ...); a FUSE volume on a block device gives the type on
     // the device. Empty when unknown.
     virtual std::string fileSystemType(const std::string& folder) const = 0;
+    // --- What a deleted file leaves in the file system's own structures, and the freed space --
+    // ext4 keeps copies of the blocks it changed (directory blocks with the names of deleted
+    // files among them) in its journal. wipeJournal writes the journal home and zeroes it; where
+    // the kernel refuses zeroing it discards it, where it refuses that too it writes it home
+    // only. None on a volume without such a journal.
+    virtual JournalWipe wipeJournal(FolderHandle folder, Error& err) = 0;
+    // The size in bytes of a log that the volume keeps inside itself and writes around (xfs's
+    // internal log); 0 where it keeps none (or an external one).
+    virtual std::int64_t internalLogBytes(FolderHandle folder) const = 0;
+    // Sets the extended attribute `name` (a user attribute) of an open fill file to `size` bytes
+    // of data; code 50 where the volume keeps none.
+    [[nodiscard]] virtual bool setFileAttribute(FileHandle file, const std::string& name, const void* data,
+                                                std::size_t size, Error& err) = 0;
+    // btrfs keeps small files and every name in tree blocks; a block it no longer uses stays free
+    // space inside a metadata block group, where no data write reaches. relocateMetadata moves
+    // every metadata and system block group of the volume to new ones (a balance), so the old
+    // ones fall back to unallocated space. It blocks until done; code 50 where the volume has no
+    // such groups, 5 without the right, 112 when there was no room for all of them, 1223
+    // (cancelled) after cancelRelocation. relocationProgress may be asked from another thread.
+    [[nodiscard]] virtual bool relocateMetadata(FolderHandle folder, Error& err) = 0;
+    [[nodiscard]] virtual bool relocationProgress(FolderHandle folder, RelocationProgress& out) const = 0;
+    virtual void cancelRelocation(FolderHandle folder) = 0;
+    // Free and total bytes of the volume's metadata block groups (btrfs); false (code 50) where
+    // it has none.
+    [[nodiscard]] virtual bool metadataSpace(FolderHandle folder, DiskSpace& out, Error& err) const = 0;
+    // Hands the volume's free space to the device (a discard: an SSD erases it in its own time,
+    // a virtual disk shrinks); bytes receives how much the file system passed on. Code 50 where
+    // the device takes no discards or the volume trims file by file (Windows).
+    [[nodiscard]] virtual bool trimFreeSpace(FolderHandle folder, std::int64_t& bytes, Error& err) = 0;
+    // Hands the space of an open fill file to the device before it is deleted (Windows, whose
+    // volumes trim file by file); code 50 where the volume is trimmed as a whole instead.
+    [[nodiscard]] virtual bool trimFile(FileHandle file, std::int64_t& bytes, Error& err) = 0;
+
     // A gauge of the volume's table of file records (NTFS keeps a small file's data and its name
     // inside its record): a figure that rises when the table takes new records and falls or
     // stays while new files reuse free ones. False (code 50, not supported) where the volume
     // keeps no such table or does not tell.
-    [[nodiscard]] virtual bool fileRecordGauge(const std::string& folder, std::int64_t& gauge, Error& err) const = 0;
+    [[nodiscard]] virtual bool fileRecordGauge(const std::string& folder, std::int64_t& gauge,
+                                               Error& err) const = 0;
 
     // --- Files and folders -----------------------------------------------------------------
     [[nodiscard]] virtual bool deleteFile(const std::string& path, Error& err) = 0;
@@ -271,10 +324,13 @@ public:
     [[nodiscard]] virtual bool folderExists(const std::string& path) const = 0; // a folder, or a link to one
     [[nodiscard]] virtual bool isReadOnly(const std::string& path) const = 0;   // the read-only attribute
     [[nodiscard]] virtual bool setNormalAttributes(const std::string& path, Error& err) = 0;
-    [[nodiscard]] virtual bool createFolder(const std::string& path, Error& err) = 0;     // one level
-    [[nodiscard]] virtual bool createFolderTree(const std::string& path, Error& err) = 0; // with missing parents
-    [[nodiscard]] virtual bool removeFolder(const std::string& path, Error& err) = 0;     // an empty folder or a link
-    [[nodiscard]] virtual bool listFolder(const std::string& path, std::vector<FolderEntry>& entries, Error& err) const = 0;
+    [[nodiscard]] virtual bool createFolder(const std::string& path, Error& err) = 0; // one level
+    [[nodiscard]] virtual bool createFolderTree(const std::string& path,
+                                                Error& err) = 0; // with missing parents
+    [[nodiscard]] virtual bool removeFolder(const std::string& path,
+                                            Error& err) = 0; // an empty folder or a link
+    [[nodiscard]] virtual bool listFolder(const std::string& path, std::vector<FolderEntry>& entries,
+                                          Error& err) const = 0;
     [[nodiscard]] virtual bool readFile(const std::string& path, std::string& bytes, Error& err) const = 0;
     // Replace a file's content as a whole: a temporary file beside it, flushed, then renamed
     // over it, keeping the old file's permissions. A crash never leaves it truncated.
@@ -284,14 +340,15 @@ public:
     // At most maxBytes of a file: its first ones, or with fromEnd its last ones; fileSize
     // receives the size of the whole file. Memory stays bounded whatever the file's size.
     [[nodiscard]] virtual bool readFilePart(const std::string& path, bool fromEnd, std::int64_t maxBytes,
-                              std::string& bytes, std::int64_t& fileSize, Error& err) const = 0;
+                                            std::string& bytes, std::int64_t& fileSize, Error& err) const = 0;
     // Appends bytes to a file that other processes append to as well (a log), under an
     // exclusive lock that each of them waits for; creates the file when missing (no bytes: it is
     // only created). When the file is not empty and the bytes would take it past rotateAt
     // (0: no limit), it is first renamed to rotatedPath, replacing an older one, and the bytes
     // begin a new file. A write that fails leaves the file as it was.
-    [[nodiscard]] virtual bool appendToSharedFile(const std::string& path, std::string_view bytes, std::int64_t rotateAt,
-                                    const std::string& rotatedPath, Error& err) = 0;
+    [[nodiscard]] virtual bool appendToSharedFile(const std::string& path, std::string_view bytes,
+                                                  std::int64_t rotateAt, const std::string& rotatedPath,
+                                                  Error& err) = 0;
 
     // --- Text --------------------------------------------------------------------------------
     // Bytes of the log and settings files <-> UTF-8 text (the ANSI code page on Windows;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <libmount/libmount.h>
+#include <linux/fs.h>
 #include <linux/magic.h>
 #include <linux/types.h>
 #include <memory>
@@ -24,6 +25,8 @@
 // Writes the ext4 journal home (Linux 5.13 on); older headers lack it.
 #ifndef EXT4_IOC_CHECKPOINT
 #define EXT4_IOC_CHECKPOINT _IOW('f', 43, __u32)
+#define EXT4_IOC_CHECKPOINT_FLAG_DISCARD 0x00000001
+#define EXT4_IOC_CHECKPOINT_FLAG_ZEROOUT 0x00000002
 #endif
 
 namespace spylerom::platform {
@@ -157,6 +160,55 @@ bool PosixPlatform::settleVolume(FolderHandle folder, Error& err) {
         (void)ioctl(fd, EXT4_IOC_CHECKPOINT, &flags);
     }
     return true;
+}
+
+JournalWipe PosixPlatform::wipeJournal(FolderHandle folder, Error& err) {
+    const Descriptor dir(folder == kInvalidFolder
+                             ? -1
+                             : ::openat(static_cast<int>(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct statfs fs {};
+    if (dir.get() < 0 || fstatfs(dir.get(), &fs) != 0 || fs.f_type != EXT4_SUPER_MAGIC)
+        return JournalWipe::None;
+    // Each flag writes the journal home first; what is refused leaves the journal as it was.
+    for (const auto& [flag, done] :
+         {std::pair{__u32{EXT4_IOC_CHECKPOINT_FLAG_ZEROOUT}, JournalWipe::Zeroed},
+          std::pair{__u32{EXT4_IOC_CHECKPOINT_FLAG_DISCARD}, JournalWipe::Discarded},
+          std::pair{__u32{0}, JournalWipe::WrittenHome}}) {
+        __u32 flags = flag;
+        if (ioctl(dir.get(), EXT4_IOC_CHECKPOINT, &flags) == 0)
+            return done;
+        err = errorFromErrno(errno);
+        if (errno == EPERM || errno == EACCES || errno == ENOTTY)
+            break; // no right (CAP_SYS_ADMIN), or a kernel before 5.13: no flag will do
+    }
+    return JournalWipe::None;
+}
+
+bool PosixPlatform::trimFreeSpace(FolderHandle folder, std::int64_t& bytes, Error& err) {
+    bytes = 0;
+    const Descriptor dir(folder == kInvalidFolder
+                             ? -1
+                             : ::openat(static_cast<int>(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0) {
+        err = errorFromErrno(EBADF);
+        return false;
+    }
+    fstrim_range range{};
+    range.start = 0;
+    range.len = ~0ULL;
+    range.minlen = 0;
+    if (ioctl(dir.get(), FITRIM, &range) != 0) {
+        err = errorFromErrno(errno == ENOTTY ? EOPNOTSUPP : errno);
+        return false;
+    }
+    bytes = static_cast<std::int64_t>(std::min<unsigned long long>(range.len, INT64_MAX));
+    return true;
+}
+
+bool PosixPlatform::trimFile(FileHandle, std::int64_t& bytes, Error& err) {
+    bytes = 0;
+    err = errorFromErrno(EOPNOTSUPP); // the volume is trimmed as a whole, after the deletes
+    return false;
 }
 
 std::string PosixPlatform::fileSystemType(const std::string& folder) const {

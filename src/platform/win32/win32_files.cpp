@@ -2,6 +2,7 @@
 #include "platform/win32/win32_platform.h"
 
 #include <windows.h>
+#include <winioctl.h>
 
 #include <atomic>
 #include <memory>
@@ -69,6 +70,32 @@ HANDLE createBeside(const std::wstring& path, std::wstring& temporary) {
 }
 
 } // namespace
+
+bool Win32Platform::trimFile(FileHandle file, std::int64_t& bytes, Error& err) {
+    // Not in every SDK's headers: FSCTL_FILE_LEVEL_TRIM (Windows 8 on) and its buffers.
+    constexpr DWORD kFileLevelTrim = CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 130, METHOD_BUFFERED, FILE_WRITE_DATA);
+    struct TrimRange {
+        ULONGLONG offset;
+        ULONGLONG length;
+    };
+    struct TrimInput {
+        DWORD key;
+        DWORD ranges;
+        TrimRange range;
+    };
+    bytes = 0;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handleOf(file), &size))
+        return fail(err);
+    TrimInput input{0, 1, {0, static_cast<ULONGLONG>(size.QuadPart)}};
+    DWORD processed = 0;
+    DWORD returned = 0;
+    if (!DeviceIoControl(handleOf(file), kFileLevelTrim, &input, sizeof input, &processed, sizeof processed,
+                         &returned, nullptr))
+        return fail(err);
+    bytes = size.QuadPart;
+    return true;
+}
 
 bool Win32Platform::flushFile(FileHandle file, Error& err) {
     return FlushFileBuffers(handleOf(file)) || fail(err);

@@ -81,6 +81,16 @@ public:
     bool settleVolume(FolderHandle folder, Error& err) override;
     std::string fileSystemType(const std::string& folder) const override;
     bool fileRecordGauge(const std::string& folder, std::int64_t& gauge, Error& err) const override;
+    JournalWipe wipeJournal(FolderHandle folder, Error& err) override;
+    std::int64_t internalLogBytes(FolderHandle folder) const override;
+    bool setFileAttribute(FileHandle file, const std::string& name, const void* data, std::size_t size,
+                          Error& err) override;
+    bool relocateMetadata(FolderHandle folder, Error& err) override;
+    bool relocationProgress(FolderHandle folder, RelocationProgress& out) const override;
+    void cancelRelocation(FolderHandle folder) override;
+    bool metadataSpace(FolderHandle folder, DiskSpace& out, Error& err) const override;
+    bool trimFreeSpace(FolderHandle folder, std::int64_t& bytes, Error& err) override;
+    bool trimFile(FileHandle file, std::int64_t& bytes, Error& err) override;
 
     bool deleteFile(const std::string& path, Error& err) override;
     bool moveFile(const std::string& from, const std::string& to, Error& err) override;
