@@ -68,6 +68,8 @@ std::optional<CliOptions> parseOptions(const std::vector<std::string>& args, std
             options.dryRun = true;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--no-trim") {
+            options.noTrim = true;
         } else if (isOption(arg, "--fill")) {
             if (!takeValue(args, i, "--fill", value, problem))
                 return std::nullopt;
@@ -138,6 +140,8 @@ std::string usageText() {
            "  --list-drives        list the drives with their free and total MB\n"
            "  -n, --dry-run        tell what a run would do (drive, files, steps, time) and write\n"
            "                       nothing: no file, no log, no settings\n"
+           "      --no-trim        keep the freed space from the device after each pass (the\n"
+           "                       default hands it back, as TrimEtterFylling=1 in solvarek.ini)\n"
            "      --json           progress and the result as JSON objects, one a line, on\n"
            "                       standard output (fields: see the manual page)\n"
            "  -v, --verbose        print every log line as it is taken\n"

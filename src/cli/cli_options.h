@@ -16,6 +16,7 @@ struct CliOptions {
     bool verbose = false;
     bool dryRun = false; // tell what a run would do, and write nothing
     bool json = false;   // progress and the result as JSON lines on standard output
+    bool noTrim = false; // the freed space is not handed back to the device
     fill::Pattern pattern = fill::Pattern::Null;
     int repetitions = 1;                                  // 1..10
     fill::BlockChoice block = fill::kBlockChoices.back(); // as the window's list has it

@@ -181,6 +181,7 @@ fill::FillChoices choicesFrom(const CliOptions& options, const fill::DriveChoice
     choices.pattern = options.pattern;
     choices.blockSize = options.block.bytes;
     choices.repetitions = options.repetitions;
+    choices.trim = !options.noTrim && fill::TrimEtterFylling();
     return choices;
 }
 

@@ -68,6 +68,10 @@ int printDryRun(const CliOptions& options, const fill::DriveChoice& drive, std::
     add("clean up what a killed run left behind, lock the drive against a second fill, and record the "
         "pass's files and reserves before they change, so a killed run is undone at the next start");
     add("reserve: " + reserveStep(plan));
+    if (plan.fileSystem == "btrfs")
+        add("metadata: btrfs's metadata and system block groups are relocated first (as root), so the fill "
+            "takes the old ones with the names and small files they kept; without the right, small files of "
+            "the pattern take the free metadata space after the deletes");
     add("write the pattern into the files in turn until the drive takes no more, then the last free blocks, "
         "flushed to the device");
     if (plan.fileRecordStep)
@@ -81,6 +85,16 @@ int printDryRun(const CliOptions& options, const fill::DriveChoice& drive, std::
                     "deleted (syncfs") +
         (plan.fileSystem == "ext4" ? ", and EXT4_IOC_CHECKPOINT on ext4)" : ")"));
     add("flush, close and delete the files, and put the reserve back");
+    if (plan.fileSystem == "xfs")
+        add("log: xfs's internal log is written over with the pass's own transactions after the deletes, so "
+            "it keeps no name or inode of a deleted file");
+    if (plan.fileSystem == "ext4")
+        add("journal: zeroed after the deletes (EXT4_IOC_CHECKPOINT with ZEROOUT, as root), so it keeps no "
+            "copy of an old directory block");
+    add(options.noTrim
+            ? std::string("trim: off (--no-trim), the freed space is not handed back to the device")
+            : std::string("trim: the freed space goes back to the device (FITRIM, as root), unless "
+                          "TrimEtterFylling=0 in solvarek.ini"));
     text += "estimated time: about " + duration(plan.secondsPerPass * options.repetitions) + " (" +
             std::to_string(options.repetitions) + " x " + duration(plan.secondsPerPass) + " at an assumed " +
             std::to_string(fill::kAssumedMBPerSecond) + " MB/s; the device decides the real rate)\n";

@@ -47,6 +47,10 @@ struct DriveChoice {
     char letter() const { return text.empty() ? '\0' : text.front(); }
 };
 
+// Whether the freed space goes back to the device after each pass: TrimEtterFylling in the
+// settings' [STANDARD] section, on unless set to 0.
+bool TrimEtterFylling();
+
 struct FillChoices {
     DriveChoice drive;
     Pattern pattern = Pattern::Null;

@@ -75,7 +75,9 @@ void FillEngine::trimFreedSpace(PassFiles& files) {
                 log("HINT: Bare en administrator kan gi den frigjorte plassen på " + drive +
                     " tilbake til lagringsenheten");
             else if (err.code == platform::kErrorNotSupported)
-                log("HINT: Lagringsenheten til " + drive + " tar ikke imot frigjort plass");
+                log("HINT: Frigjort plass på " + drive +
+                    " kan ikke gis tilbake til lagringsenheten (filsystemet eller enheten tar ikke imot "
+                    "det)");
             else
                 log("HINT: Den frigjorte plassen på " + drive +
                     " ble ikke gitt tilbake til lagringsenheten (feil " + codeText(err) + ")");

@@ -166,6 +166,13 @@ bool ReadSettingBool(std::string_view key) {
     return parseSettingInteger(ReadSettingString(key), value) && value != 0;
 }
 
+bool ReadSettingFlag(std::string_view section, std::string_view key, bool whenMissing) {
+    const std::string* value =
+        g_settings.ActiveSettings ? g_settings.ActiveSettings->find(section, key) : nullptr;
+    std::int32_t number = 0;
+    return value && parseSettingInteger(*value, number) ? number != 0 : whenMissing;
+}
+
 void WriteSettingBool(std::string_view key, bool value) {
     WriteSettingString(key, value ? "1" : "0");
 }

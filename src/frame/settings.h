@@ -112,6 +112,9 @@ void WriteSettingString(std::string_view key, std::string_view value);
 std::int32_t ReadSettingInteger(std::string_view key);
 void WriteSettingInteger(std::string_view key, std::int32_t value);
 bool ReadSettingBool(std::string_view key);
+// A switch of a given section that is on unless set otherwise: whenMissing where the key is
+// missing or its value is no number, else whether the number is not 0. The current section stays.
+bool ReadSettingFlag(std::string_view section, std::string_view key, bool whenMissing);
 void WriteSettingBool(std::string_view key, bool value);
 // Writes ActiveSettings whole to its file. Skipped for a read-only main settings file and for
 // a file too large to be read whole; any other failure is logged as a "FEIL:" line and the

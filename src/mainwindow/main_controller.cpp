@@ -231,6 +231,7 @@ fill::FillChoices MainController::choices() const {
     choices.pattern = fill::PatternAt(view_.fillIndex());
     choices.blockSize = fill::BlockSizeAt(view_.blockIndex());
     choices.repetitions = view_.trackBarPosition();
+    choices.trim = fill::TrimEtterFylling();
     return choices;
 }
 

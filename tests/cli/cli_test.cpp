@@ -474,11 +474,24 @@ TEST_P(CliReserveTest, TellsWhatARunWithoutRootCannotReach) {
     EXPECT_EQ(r.status, 0) << r.err;
     for (const auto& e : std::filesystem::directory_iterator(image.mountPoint()))
         EXPECT_FALSE(e.path().filename().string().starts_with("spylerom-")) << e.path();
+    // After the deletes: the journal zeroed and the freed space handed back, or why not.
+    const std::string steps = log();
+    const bool ext4 = std::string(c.fsType) == "ext4";
+    if (c.asUser) {
+        EXPECT_NE(steps.find("HINT: Bare en administrator kan gi den frigjorte plassen på"),
+                  std::string::npos)
+            << steps;
+    }
+    EXPECT_EQ(steps.find(" Ga ") != std::string::npos, !c.asUser) << steps; // "Ga N MB tilbake ..."
+    EXPECT_EQ(steps.find("er nullstilt") != std::string::npos, ext4 && !c.asUser) << steps;
+    EXPECT_EQ(steps.find("bare en administrator kan nullstille den") != std::string::npos, ext4 && c.asUser)
+        << steps;
+
     const auto named = r.err.find("spylerom-cli: filling ");
     const auto note = r.err.find("spylerom-cli: without root rights ");
     if (!*c.note) {
         EXPECT_EQ(note, std::string::npos) << r.err;
-        EXPECT_EQ(log().find("HINT: "), std::string::npos) << log();
+        EXPECT_EQ(log().find("fylles bare med administratorrettigheter"), std::string::npos) << log();
         return;
     }
     ASSERT_NE(note, std::string::npos) << r.err;
@@ -547,6 +560,7 @@ struct DryRunCase {
     const char* fileSystemLine;
     const char* reserveStep;
     const char* recordStep;
+    const char* structureStep; // what the volume's own structures need, when anything
 };
 
 class CliDryRunTest : public CliTest, public ::testing::WithParamInterface<DryRunCase> {};
@@ -607,17 +621,72 @@ TEST_P(CliDryRunTest, TellsThePlanAndWritesNothing) {
     EXPECT_NE(r.out.find(std::string(". reserve: ") + c.reserveStep), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(std::string(". file records: ") + c.recordStep), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(". journal checkpoint: "), std::string::npos) << r.out;
+    if (*c.structureStep) {
+        EXPECT_NE(r.out.find(std::string(". ") + c.structureStep), std::string::npos) << r.out;
+    }
+    EXPECT_NE(r.out.find(". trim: the freed space goes back to the device"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\nestimated time: about "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("(3 x "), std::string::npos) << r.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliDryRunTest,
-    ::testing::Values(DryRunCase{"Ext4AsRoot", "ext4", false, "ext4", "lift ext4's", "not needed"},
-                      DryRunCase{"Ext4AsUser", "ext4", true, "ext4", "not lifted: ext4's", "not needed"},
-                      DryRunCase{"Btrfs", "btrfs", false, "btrfs", "none to lift: btrfs", "not needed"},
-                      DryRunCase{"Ntfs", "ntfs", false, "ntfs", "none to lift",
-                                 "small files in a folder spylerom-poster"}),
+    ::testing::Values(
+        DryRunCase{"Ext4AsRoot", "ext4", false, "ext4", "lift ext4's", "not needed", "journal: zeroed"},
+        DryRunCase{"Ext4AsUser", "ext4", true, "ext4", "not lifted: ext4's", "not needed", "journal: zeroed"},
+        DryRunCase{"Btrfs", "btrfs", false, "btrfs", "none to lift: btrfs", "not needed",
+                   "metadata: btrfs's metadata and system block groups are relocated"},
+        DryRunCase{"Ntfs", "ntfs", false, "ntfs", "none to lift", "small files in a folder spylerom-poster",
+                   ""}),
+    [](const auto& p) { return std::string(p.param.title); });
+
+struct TrimSwitch {
+    const char* title;
+    std::vector<std::string> options;
+    const char* settings; // the [STANDARD] section's lines after LogToFile
+    bool trims;
+};
+
+class CliTrimTest : public CliTest, public ::testing::WithParamInterface<TrimSwitch> {};
+
+TEST_P(CliTrimTest, TheFreedSpaceGoesBackUnlessSwitchedOff) {
+    const TrimSwitch& c = GetParam();
+    std::string why;
+    if (!test::LoopImage::available(&why) || !test::LoopImage::canMake("ext4", &why))
+        GTEST_SKIP() << why;
+    test::LoopImage image({.sizeMiB = 128u, .fsType = "ext4"});
+    ASSERT_TRUE(image.ok()) << image.error();
+    std::filesystem::create_directories(appData_.file("Solvarek/etc"));
+    test::writeText(appData_.file("Solvarek/etc/solvarek.ini"),
+                    std::string("[STANDARD]\r\nLogToFile=1\r\n") + c.settings);
+    std::vector<std::string> args = c.options;
+    args.push_back(image.mountPoint());
+    std::vector<std::string> dry = {"--dry-run"};
+    dry.insert(dry.end(), args.begin(), args.end());
+    const std::string dryRun = runCli(dry).out;
+
+    const Result r = runCli(args);
+
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string text = log();
+    EXPECT_EQ(text.find(" MB tilbake til lagringsenheten") != std::string::npos, c.trims) << text;
+    EXPECT_EQ(text.find("HINT: "), std::string::npos) << "no hint either way: " << text;
+    EXPECT_EQ(dryRun.find(". trim: off (--no-trim)") != std::string::npos, !c.options.empty()) << dryRun;
+    ASSERT_TRUE(image.unmount());
+    const std::int64_t allocated = test::allocatedBytes(image.imagePath());
+    if (c.trims)
+        EXPECT_LT(allocated, 64 << 20) << "the image gave its blocks back";
+    else
+        EXPECT_GT(allocated, 100 << 20) << "the image keeps the fill's blocks";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliTrimTest,
+    ::testing::Values(TrimSwitch{"ByDefault", {}, "", true},
+                      TrimSwitch{"SettingOn", {}, "TrimEtterFylling=1\r\n", true},
+                      TrimSwitch{"NoTrimOption", {"--no-trim"}, "", false},
+                      TrimSwitch{"SettingOff", {}, "TrimEtterFylling=0\r\n", false},
+                      TrimSwitch{"OptionOverSetting", {"--no-trim"}, "TrimEtterFylling=1\r\n", false}),
     [](const auto& p) { return std::string(p.param.title); });
 
 TEST_F(CliTest, DryRunOfNoDriveIsBadInput) {

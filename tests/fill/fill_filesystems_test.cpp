@@ -560,5 +560,167 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ReserveToken,
                          ::testing::Values(TokenCase{"xfs", 320}, TokenCase{"ext4", 160}),
                          [](const auto& p) { return std::string(p.param.kind); });
 
+// --- What the file system's own structures keep of deleted files ----------------------------
+
+// What a user leaves behind: small files of marker lines, one big file of markers, and empty
+// files whose names are markers, in a folder that stays; all deleted after they reached the disk.
+constexpr int kSmallFiles = 2000;
+constexpr int kNamedFiles = 1000;
+const std::string kSmallMarker = "SMALL-SECRET-3d91f0-";
+const std::string kNameMarker = "NAME-SECRET-7a2c44-";
+
+void leaveDeletedFiles(const std::string& mount) {
+    const std::string small = mount + "/notes";
+    const std::string names = mount + "/kept-folder";
+    ASSERT_TRUE(std::filesystem::create_directory(small));
+    ASSERT_TRUE(std::filesystem::create_directory(names));
+    for (int i = 0; i < kSmallFiles; ++i) {
+        std::string text;
+        while (text.size() < 1500)
+            text += kSmallMarker + std::to_string(i) + "\n";
+        text.resize(1500);
+        test::writeText(small + "/note-" + std::to_string(i) + ".txt", text);
+    }
+    writeMarkerFiles(mount + "/big-", 1, 40u << 20);
+    for (int i = 0; i < kNamedFiles; ++i)
+        test::writeText(names + "/" + kNameMarker + std::to_string(i), "");
+    test::run("sync");
+    std::filesystem::remove_all(small);
+    std::filesystem::remove(mount + "/big-0.dat");
+    for (int i = 0; i < kNamedFiles; ++i)
+        std::filesystem::remove(names + "/" + kNameMarker + std::to_string(i));
+    test::run("sync");
+}
+
+struct MarkerCounts {
+    std::uint64_t small = 0;
+    std::uint64_t big = 0;
+    std::uint64_t names = 0;
+};
+
+MarkerCounts countMarkers(const LoopImage& image, bool utf16Names) {
+    return {image.countInImage(kSmallMarker), image.countInImage(kMarker),
+            image.countInImage(utf16Names ? utf16(kNameMarker) : kNameMarker)};
+}
+
+class DeletedFilesEverywhere : public FilesystemFill, public ::testing::WithParamInterface<Volume> {};
+
+TEST_P(DeletedFilesEverywhere, NoContentAndNoNameLeftInTheImage) {
+    start(GetParam());
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    const bool ntfs = GetParam().fsType == "ntfs";
+    const std::string kept = keptContent(3);
+    test::writeText(mount() + "/kept.txt", kept);
+    leaveDeletedFiles(mount());
+    if (HasFatalFailure())
+        return;
+    ASSERT_TRUE(image_->unmount());
+    const MarkerCounts before = countMarkers(*image_, ntfs);
+    ASSERT_TRUE(image_->mount());
+    // Each kind of remains must be on the image before the pass, or the test proves nothing.
+    EXPECT_GT(before.small, 0u);
+    EXPECT_GT(before.big, 0u);
+    EXPECT_GT(before.names, 0u) << "the deleted names are somewhere on the image";
+
+    runPass();
+
+    EXPECT_EQ(logCount("FEIL"), 0) << logText();
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_TRUE(leftovers().empty());
+    ASSERT_TRUE(image_->unmount());
+    const MarkerCounts after = countMarkers(*image_, ntfs);
+    EXPECT_EQ(after.small, 0u) << GetParam().fsType << ": a small file's content survived";
+    EXPECT_EQ(after.big, 0u) << GetParam().fsType << ": the big file's content survived";
+    if (ntfs)
+        // NTFS keeps a name in its file record, which the record step takes, and in the slack of
+        // its folder's index, which is the kept folder's own: no fill may write into a user's folder.
+        EXPECT_LE(after.names + kNamedFiles, before.names) << "a name survived in a free file record";
+    else
+        EXPECT_EQ(after.names, 0u) << GetParam().fsType << ": a deleted file's name survived";
+    ASSERT_TRUE(image_->mount());
+    EXPECT_EQ(test::readText(mount() + "/kept.txt"), kept);
+    EXPECT_TRUE(std::filesystem::is_empty(mount() + "/kept-folder"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Volumes, DeletedFilesEverywhere,
+                         ::testing::Values(Volume{"ext4", 160}, Volume{"xfs", 320}, Volume{"btrfs", 256},
+                                           Volume{"ntfs", 160}),
+                         volumeName);
+
+// --- The freed space handed back to the device ------------------------------------------------
+
+std::int64_t usedBytes(const std::string& folder) {
+    struct statvfs st {};
+    return statvfs(folder.c_str(), &st) == 0
+               ? static_cast<std::int64_t>(st.f_blocks - st.f_bfree) * static_cast<std::int64_t>(st.f_frsize)
+               : -1;
+}
+
+struct TrimCase {
+    const char* title;
+    Volume volume;
+    bool trim;
+};
+
+class TrimAfterFill : public FilesystemFill, public ::testing::WithParamInterface<TrimCase> {};
+
+TEST_P(TrimAfterFill, TheImageKeepsOnlyTheSpaceInUse) {
+    const TrimCase& c = GetParam();
+    start(c.volume);
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    const std::string kept = keptContent(5);
+    test::writeText(mount() + "/kept.txt", kept);
+    const std::int64_t imageBytes = static_cast<std::int64_t>(c.volume.sizeMiB) << 20;
+    window_.trim = c.trim;
+
+    runPass();
+
+    EXPECT_EQ(logCount("FEIL"), 0) << logText();
+    const std::int64_t used = usedBytes(mount());
+    ASSERT_TRUE(image_->unmount());
+    // A loop device that takes discards punches holes into its image.
+    const std::int64_t allocated = test::allocatedBytes(image_->imagePath());
+    if (c.trim) {
+        const std::string line = logLineWith(" MB tilbake til lagringsenheten");
+        const auto given = line.find(" Ga ");
+        ASSERT_NE(given, std::string::npos) << logText();
+        // btrfs discards much of what it frees by itself (discard=async): the trim counts the rest.
+        EXPECT_GT(std::stoll(line.substr(given + 4)), 0) << line;
+        // What the file system itself keeps (inode tables, the journal, the log) is in use too.
+        EXPECT_LT(allocated, used + imageBytes / 5)
+            << "allocated " << allocated << " of an image of " << imageBytes << ", in use " << used;
+    } else {
+        EXPECT_EQ(logCount("tilbake til lagringsenheten"), 0);
+        EXPECT_GT(allocated, imageBytes * 8 / 10) << "the fill wrote the whole image";
+    }
+    ASSERT_TRUE(image_->mount());
+    EXPECT_EQ(test::readText(mount() + "/kept.txt"), kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TrimAfterFill,
+                         ::testing::Values(TrimCase{"Ext4", {"ext4", 160}, true},
+                                           TrimCase{"Xfs", {"xfs", 320}, true},
+                                           TrimCase{"Btrfs", {"btrfs", 256}, true},
+                                           TrimCase{"Ext4SwitchedOff", {"ext4", 160}, false}),
+                         [](const auto& p) { return std::string(p.param.title); });
+
+TEST_F(FilesystemFill, ADeviceWithoutDiscardsGetsAHint) {
+    start({"exfat", 160});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+
+    runPass();
+
+    EXPECT_EQ(logCount("FEIL"), 0) << logText();
+    EXPECT_EQ(
+        logCount("HINT: Frigjort plass på T: [" + mount() +
+                 "] kan ikke gis tilbake til lagringsenheten (filsystemet eller enheten tar ikke imot det)"),
+        1)
+        << logText();
+    EXPECT_EQ(logCount(" MB tilbake til lagringsenheten"), 0);
+}
+
 } // namespace
 } // namespace spylerom::fill

@@ -34,6 +34,7 @@ public:
     bool waitNoticeShown = false;
     bool running = false;
     int cycles = 0;
+    bool trim = true; // the freed space goes back to the device after each pass
 
     // The drive as a drive list holds it: its text, and its root: on Linux the mount point the
     // text names, on Windows the root the platform has for the letter now.
@@ -50,7 +51,7 @@ public:
     }
     // What a front end hands the engine at START.
     fill::FillChoices choices() const {
-        return {driveChoice(), fill::PatternAt(fill), fill::BlockSizeAt(block), repetitions};
+        return {driveChoice(), fill::PatternAt(fill), fill::BlockSizeAt(block), repetitions, trim};
     }
 
     void setPassBar(int position) override {

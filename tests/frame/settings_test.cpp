@@ -117,6 +117,33 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchCase{"CommentedOut", "[STANDARD]\r\n;LogToFile=1\r\n", false}),
     [](const auto& p) { return std::string(p.param.name); });
 
+struct FlagCase {
+    const char* name;
+    const char* file;
+    bool expected; // what a switch that is on unless set otherwise reads as
+};
+
+class FlagReadingTest : public SettingsTest, public ::testing::WithParamInterface<FlagCase> {};
+
+TEST_P(FlagReadingTest, TrimEtterFyllingIsOnUnlessSetToZero) {
+    std::filesystem::create_directories(maker() + "etc");
+    writeText(mainIni(), GetParam().file);
+    OpenSettingsFile();
+    SelectSection("FOLDERS"); // read from its own section whatever the current one is
+    EXPECT_EQ(ReadSettingFlag("STANDARD", "TrimEtterFylling", true), GetParam().expected);
+    EXPECT_EQ(settingsState().CurrentSection, "FOLDERS");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, FlagReadingTest,
+    ::testing::Values(FlagCase{"Missing", "[STANDARD]\r\nLogToFile=1\r\n", true},
+                      FlagCase{"Zero", "[STANDARD]\r\nTrimEtterFylling=0\r\n", false},
+                      FlagCase{"One", "[STANDARD]\r\nTrimEtterFylling=1\r\n", true},
+                      FlagCase{"Empty", "[STANDARD]\r\nTrimEtterFylling=\r\n", true},
+                      FlagCase{"NotANumber", "[STANDARD]\r\nTrimEtterFylling=nei\r\n", true},
+                      FlagCase{"OtherSection", "[FOLDERS]\r\nTrimEtterFylling=0\r\n", true}),
+    [](const auto& p) { return std::string(p.param.name); });
+
 TEST_F(SettingsTest, AccessorsRoundTripAndUseTheirFixedDefaults) {
     OpenSettingsFile();
     SelectSection("TEST");

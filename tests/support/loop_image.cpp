@@ -8,6 +8,7 @@
 #include <fstream>
 #include <vector>
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -254,6 +255,16 @@ LoopImage::~LoopImage() {
     std::error_code ec;
     if (!folder_.empty())
         std::filesystem::remove_all(folder_, ec);
+}
+
+std::int64_t allocatedBytes(const std::string& path) {
+#ifdef _WIN32
+    (void)path;
+    return -1;
+#else
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_blocks) * 512 : -1;
+#endif
 }
 
 } // namespace spylerom::test

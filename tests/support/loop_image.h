@@ -68,6 +68,9 @@ private:
     bool mounted_ = false;
 };
 
+// Bytes a file takes on its own disk (an image's blocks, fewer where it has holes); -1 when unknown.
+std::int64_t allocatedBytes(const std::string& path);
+
 // Runs a shell command; returns its exit status.
 int run(const std::string& command);
 
