@@ -10,6 +10,7 @@
 #include "fill/pass_files.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,6 +93,8 @@ private:
     void overwriteInternalLog(PassFiles& files, bool randomFill); // xfs
     void wipeJournal(PassFiles& files);                           // ext4
     void trimFreedSpace(PassFiles& files);
+    // Runs a step of the pass; the detail log says how long it took.
+    void timedStep(const char* name, const std::function<void()>& step);
     // The pass's blocks, repeated to `bytes` (a fresh random block for a random pass).
     std::vector<std::uint8_t> patternBytes(std::size_t bytes, bool randomFill);
     void showProgress(double passPercent);

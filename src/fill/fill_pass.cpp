@@ -471,7 +471,7 @@ void FillEngine::StartknappClick() {
         }
         window_.setPointer(Pointer::Background);
         files.trimBeforeDelete(choices_.trim);
-        relocateMetadata(files);
+        timedStep("flytting", [&] { relocateMetadata(files); });
         writeAndCleanUp(files, startFreeMB, randomFill);
     }
 

@@ -26,16 +26,24 @@ std::string codeText(const platform::Error& err) {
 
 } // namespace
 
+void FillEngine::timedStep(const char* name, const std::function<void()>& step) {
+    const std::int64_t startMs = sys().monotonicMilliseconds();
+    step();
+    if (frame::logState().Verbose)
+        log(std::string("Steget ") + name + " tok " +
+            std::to_string(sys().monotonicMilliseconds() - startMs) + " ms");
+}
+
 void FillEngine::clearStructures(PassFiles& files, bool randomFill) {
-    if (state_.StopRequested)
-        return; // Stop ends the pass here: what is deleted stays deleted, nothing more is begun
-    fillMetadataSpace(files, randomFill);
+    // Stop ends the pass where it is: what is deleted stays deleted, nothing more is begun.
     if (!state_.StopRequested)
-        overwriteInternalLog(files, randomFill);
+        timedStep("metadata", [&] { fillMetadataSpace(files, randomFill); });
     if (!state_.StopRequested)
-        wipeJournal(files);
+        timedStep("logg", [&] { overwriteInternalLog(files, randomFill); });
+    if (!state_.StopRequested)
+        timedStep("journal", [&] { wipeJournal(files); });
     if (!state_.StopRequested && choices_.trim)
-        trimFreedSpace(files);
+        timedStep("trim", [&] { trimFreedSpace(files); });
 }
 
 void FillEngine::wipeJournal(PassFiles& files) {
