@@ -96,4 +96,14 @@ bool Win32Platform::fileRecordGauge(const std::string& folder, std::int64_t& gau
     return true;
 }
 
+// The fill writes no log of a Windows volume over: they are xfs's alone.
+std::int64_t Win32Platform::internalLogBytes(FolderHandle) const {
+    return 0;
+}
+
+bool Win32Platform::setFileAttribute(FileHandle, const std::string&, const void*, std::size_t, Error& err) {
+    err = errorFromWin32(kErrorNotSupported);
+    return false;
+}
+
 } // namespace spylerom::platform
