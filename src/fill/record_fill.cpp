@@ -4,20 +4,13 @@
 
 #include "fill/pinned_folder.h"
 
+#include <algorithm>
+
 namespace spylerom::fill {
 
 using platform::sys;
 
 namespace {
-
-std::string stepFolderBelow() {
-    return std::string(kRecordFolderName) + platform::kPathSeparator;
-}
-
-// Short names leave the most room in the record for the pattern.
-std::string recordFileName(std::int64_t n) {
-    return std::to_string(n) + ".tmp";
-}
 
 // One record file of the pattern; false with err when it cannot be made whole. made tells
 // whether the name exists (and so must go with the others).
@@ -66,20 +59,15 @@ RecordFillResult TakeFreeFileRecords(platform::FolderHandle fill, const std::str
         result.error = {};
         return result;
     }
-    if (!sys().createFillFolder(fill, kRecordFolderName, result.error))
+    if (!MakeStepFolder(fill, mark, result.folderMade, result.error))
         return result;
-    result.folderMade = true;
-    const PinnedFolder pinned(fill, stepFolderBelow(), result.error);
+    const PinnedFolder pinned(fill, StepFolderBelow(), result.error);
     if (!pinned.ok())
         return result;
-    // The mark proves the folder the pass's own to a clean-up after a kill (ntfs-3g shows every
-    // file as everyone's, so no mode can).
-    platform::Error markErr;
-    (void)sys().setMark(pinned.get(), mark, markErr);
     while (result.files < kMaxRecordFiles && !(stopRequested && stopRequested())) {
         bool made = false;
-        const bool whole = makeRecordFile(pinned, recordFileName(result.files + 1), pattern, recordBytes,
-                                          made, result.error);
+        const bool whole =
+            makeRecordFile(pinned, StepFileName(result.files + 1), pattern, recordBytes, made, result.error);
         if (made)
             ++result.files; // a name that was made but not filled still goes with the others
         if (!whole)
@@ -97,14 +85,41 @@ RecordFillResult TakeFreeFileRecords(platform::FolderHandle fill, const std::str
 }
 
 std::int64_t RemoveRecordFiles(platform::FolderHandle fill, std::int64_t files, platform::Error& err) {
+    return RemoveStepFiles(fill, 1, files, err);
+}
+
+std::string StepFolderBelow() {
+    return std::string(kRecordFolderName) + platform::kPathSeparator;
+}
+
+std::string StepFileName(std::int64_t n) {
+    return std::to_string(n) + ".tmp";
+}
+
+bool MakeStepFolder(platform::FolderHandle fill, const std::string& mark, bool& made, platform::Error& err) {
+    made = sys().createFillFolder(fill, kRecordFolderName, err);
+    if (!made)
+        return false;
+    const PinnedFolder pinned(fill, StepFolderBelow(), err);
+    if (!pinned.ok())
+        return false;
+    // The mark proves the folder the pass's own to a clean-up after a kill (ntfs-3g shows every
+    // file as everyone's, so no mode can).
+    platform::Error markErr;
+    (void)sys().setMark(pinned.get(), mark, markErr);
+    return true;
+}
+
+std::int64_t RemoveStepFiles(platform::FolderHandle fill, std::int64_t first, std::int64_t last,
+                             platform::Error& err) {
     std::int64_t failed = 0;
     {
-        const PinnedFolder pinned(fill, stepFolderBelow(), err);
+        const PinnedFolder pinned(fill, StepFolderBelow(), err);
         if (!pinned.ok())
-            return files;
-        for (std::int64_t n = 1; n <= files; ++n) {
+            return std::max<std::int64_t>(last - first + 1, 0);
+        for (std::int64_t n = first; n <= last; ++n) {
             platform::Error one;
-            if (!sys().deleteFillFile(pinned.get(), recordFileName(n), one) && failed++ == 0)
+            if (!sys().deleteFillFile(pinned.get(), StepFileName(n), one) && failed++ == 0)
                 err = one;
         }
     }

@@ -55,4 +55,19 @@ RecordFillResult TakeFreeFileRecords(platform::FolderHandle fill, const std::str
 // failure.
 std::int64_t RemoveRecordFiles(platform::FolderHandle fill, std::int64_t files, platform::Error& err);
 
+// --- The steps' folder, shared by every step that makes small files after the deletes. ---
+
+// The steps' folder below the fill folder (for PinnedFolder), ending in the separator.
+std::string StepFolderBelow();
+// The name of a step's n-th file: short, so a small file leaves the most room to its data.
+std::string StepFileName(std::int64_t n);
+// Makes the steps' folder new in the pinned fill folder (an existing entry of that name is not
+// used: code 183) and sets the pass's mark on it. made tells whether the folder exists now (and
+// must go again), also when the step cannot go on.
+bool MakeStepFolder(platform::FolderHandle fill, const std::string& mark, bool& made, platform::Error& err);
+// Deletes the step files first..last (none when last < first), then the steps' folder. Returns
+// the number of files that could not be deleted; err holds the first failure, or the folder's.
+std::int64_t RemoveStepFiles(platform::FolderHandle fill, std::int64_t first, std::int64_t last,
+                             platform::Error& err);
+
 } // namespace spylerom::fill

@@ -4,6 +4,7 @@
 #include "fill/recording_window.h"
 #include "frame/textfil.h"
 #include "platform/posix/posix_platform.h"
+#include "support/as_user.h"
 #include "support/env_guard.h"
 #include "support/loop_image.h"
 #include "support/temp_dir.h"
@@ -302,20 +303,6 @@ TEST_F(FillDiskTest, NoFreeInodeGivesDiskFullWithItsText) {
     EXPECT_TRUE(leftoverTemporaryFiles().empty());
 }
 
-// Runs the scope as another user, so the root folder's permissions apply.
-class AsUser {
-public:
-    explicit AsUser(uid_t uid) : ok_(seteuid(uid) == 0) {}
-    ~AsUser() {
-        if (ok_ && seteuid(0) != 0)
-            std::abort();
-    }
-    bool ok() const { return ok_; }
-
-private:
-    bool ok_;
-};
-
 TEST_F(FillDiskTest, UnwritableRootGivesAccessDenied) {
     // The user may pass through the test's folders, but not write into the drive's root.
     ASSERT_EQ(::chmod(std::filesystem::path(image_->mountPoint()).parent_path().c_str(), 0711), 0);
@@ -323,7 +310,7 @@ TEST_F(FillDiskTest, UnwritableRootGivesAccessDenied) {
     ASSERT_EQ(::chmod(appData_.path().c_str(), 0777), 0); // the user's own folders are the user's
     ASSERT_EQ(::chown(records_.path().c_str(), 65534, 65534), 0);
     {
-        AsUser nobody(65534);
+        test::AsUser nobody(65534);
         ASSERT_TRUE(nobody.ok());
         engine_.selectDrive(window_.driveChoice());
         engine_.Spyleromen(window_.choices());

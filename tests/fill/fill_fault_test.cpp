@@ -4,6 +4,7 @@
 #include "fill/fill_engine.h"
 #include "fill/fill_record.h"
 #include "fill/fill_writer.h"
+#include "fill/log_fill.h"
 #include "fill/record_fill.h"
 #include "fill/recording_window.h"
 #include "frame/textfil.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -48,6 +50,13 @@ public:
     // settling succeeds without asking the system (Wine cannot settle a host folder's volume).
     bool settleWithoutTheSystem = false;
     bool failDelete = false;
+    std::string failDeleteOf; // the one name whose delete is refused; empty: none
+    // An internal log of this size, as xfs keeps one; the attributes that write it are counted,
+    // not written, up to a chosen refusal.
+    std::int64_t logBytes = 0;
+    int failAttributeAt = 0; // 1-based attribute to refuse with failAttributeErrno; 0: none
+    int failAttributeErrno = ENOSPC;
+    std::int64_t attributeBytes = 0;
     std::vector<std::string> calls;
     std::vector<std::string> restoredReserves;
 
@@ -100,17 +109,29 @@ public:
     bool deleteFillFile(platform::FolderHandle folder, const std::string& name,
                         platform::Error& err) override {
         calls.push_back("delete " + name);
-        if (failDelete) {
+        if (failDelete || name == failDeleteOf) {
             err = test::nativeError(EACCES);
             return false;
         }
         return test::NativePlatform::deleteFillFile(folder, name, err);
     }
 
+    std::int64_t internalLogBytes(platform::FolderHandle) const override { return logBytes; }
+    bool setFileAttribute(platform::FileHandle, const std::string&, const void*, std::size_t size,
+                          platform::Error& err) override {
+        if (++attributes_ == failAttributeAt) {
+            err = test::nativeError(failAttributeErrno);
+            return false;
+        }
+        attributeBytes += static_cast<std::int64_t>(size);
+        return true;
+    }
+
     int writes() const { return writes_; }
 
 private:
     int creations_ = 0;
+    int attributes_ = 0;
     std::atomic<int> writes_{0};
 };
 
@@ -654,6 +675,140 @@ TEST_F(FillFaultTest, AKilledRunIsUndoneAtTheNextStart) {
         << "two files and the step's folder, which holds the user's";
     EXPECT_TRUE(recordPath().empty());
     EXPECT_TRUE(RecoverAbandonedFills().empty()) << "undone once";
+}
+
+// The internal log written over after the deletes: how much, how it ends, and what it leaves.
+struct LogStepCase {
+    const char* name;
+    std::int64_t logBytes;
+    int failAttributeAt; // 0: none
+    int failAttributeErrno;
+    int stopAtPoll;   // the step's poll of the window at which Stop is pressed; 0: never
+    int files;        // step files made (each one deleted again)
+    bool failure;     // a "FEIL" line with the code of failAttributeErrno
+    const char* hint; // the end of the "HINT:" line; nullptr: none
+};
+
+class LogStepTest : public FillFaultTest, public ::testing::WithParamInterface<LogStepCase> {};
+
+TEST_P(LogStepTest, WritesTheLogOverAndLeavesNothingBehind) {
+    const LogStepCase& c = GetParam();
+    platform_.writeBudget = 65537;
+    platform_.settleWithoutTheSystem = true;
+    platform_.logBytes = c.logBytes;
+    platform_.failAttributeAt = c.failAttributeAt;
+    platform_.failAttributeErrno = c.failAttributeErrno;
+    int polls = 0;
+    window_.onEvents = [&](int) {
+        if (c.stopAtPoll > 0 && countStartingWith("Skriver over loggen") == 1 && ++polls == c.stopAtPoll)
+            engine_.StoppKnappClick();
+    };
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
+
+    const std::string drive = window_.drive;
+    const std::string folder = drive_.file("spylerom-poster");
+    const std::int64_t perFile = static_cast<std::int64_t>(kLogValueBytes) * kLogValuesPerFile;
+    // Values count once their file is durable: not the file whose attribute failed.
+    const std::int64_t written = perFile * c.files - (c.failAttributeAt != 0 ? perFile : 0);
+    if (c.logBytes == 0) {
+        EXPECT_EQ(countStartingWith("Skriver over loggen"), 0) << "no internal log, no step";
+    } else {
+        EXPECT_TRUE(logged("Skriver over loggen på " + drive));
+        EXPECT_TRUE(logged("Skrev " + std::to_string((written + kMB - 1) / kMB) + " MB over loggen på " +
+                           drive + " (loggen er " + std::to_string(c.logBytes / kMB) + " MB)"));
+    }
+    const std::int64_t setBeforeTheFailure =
+        c.failAttributeAt != 0
+            ? (c.failAttributeAt - 1) % kLogValuesPerFile * static_cast<std::int64_t>(kLogValueBytes)
+            : 0;
+    EXPECT_EQ(platform_.attributeBytes, written + setBeforeTheFailure);
+    for (int n = 1; n <= c.files; ++n)
+        EXPECT_EQ(std::count(platform_.calls.begin(), platform_.calls.end(),
+                             "delete " + std::to_string(n) + ".tmp"),
+                  1)
+            << n << ".tmp is deleted once";
+    EXPECT_EQ(std::count(platform_.calls.begin(), platform_.calls.end(),
+                         "delete " + std::to_string(c.files + 1) + ".tmp"),
+              0)
+        << "no more files than needed";
+    // A file whose values count was flushed (which forces the log) and closed before its delete.
+    for (std::int64_t n = 1; n <= written / perFile; ++n) {
+        const auto deleted =
+            std::find(platform_.calls.begin(), platform_.calls.end(), "delete " + std::to_string(n) + ".tmp");
+        ASSERT_GE(deleted - platform_.calls.begin(), 2);
+        EXPECT_EQ(deleted[-2].rfind("flush ", 0), 0u) << n;
+        EXPECT_EQ(deleted[-1].rfind("close ", 0), 0u) << n;
+    }
+    if (c.failure) {
+        EXPECT_TRUE(logged("FEIL: UNDER OVERSKRIVING AV LOGGEN I " + folder));
+        EXPECT_EQ(countStartingWith(
+                      "FEILNR: " + std::to_string(test::nativeError(c.failAttributeErrno).code) + " "),
+                  1);
+        EXPECT_EQ(engine_.troubledPasses(), 1);
+    } else {
+        EXPECT_EQ(countStartingWith("FEIL"), 0);
+        EXPECT_EQ(engine_.troubledPasses(), 0);
+    }
+    EXPECT_EQ(countStartingWith("HINT: Loggen på " + drive + " er ikke skrevet helt over"), c.hint ? 1 : 0);
+    if (c.hint) {
+        EXPECT_TRUE(logged("HINT: Loggen på " + drive +
+                           " er ikke skrevet helt over og kan fortsatt ha navn på slettede filer" + c.hint));
+    }
+    EXPECT_FALSE(test::exists(folder)) << "the step's folder goes with its files";
+    EXPECT_TRUE(recordPath().empty()) << "nothing is left for a clean-up";
+}
+
+// A log of 1 MiB takes five files of 256 KiB of values: 1.25 MiB.
+INSTANTIATE_TEST_SUITE_P(
+    Ends, LogStepTest,
+    ::testing::Values(LogStepCase{"NoInternalLog", 0, 0, 0, 0, 0, false, nullptr},
+                      LogStepCase{"WholeLogWithItsMargin", kMB, 0, 0, 0, 5, false, nullptr},
+                      LogStepCase{"FullDiskEndsItAsExpected", kMB, 3 * kLogValuesPerFile + 9, ENOSPC, 0, 4,
+                                  false, ": disken ble full"},
+                      LogStepCase{"StopEndsItCleanly", kMB, 0, 0, 3, 2, false, ": fyllingen ble stoppet"},
+                      LogStepCase{"StopBeforeTheFirstFile", kMB, 0, 0, 1, 0, false,
+                                  ": fyllingen ble stoppet"},
+                      LogStepCase{"AFailingAttributeIsAFailure", kMB, 9, EIO, 0, 1, true, ""}),
+    [](const ::testing::TestParamInfo<LogStepCase>& param) { return std::string(param.param.name); });
+
+TEST_F(FillFaultTest, ALogStepFileThatCannotBeDeletedStaysInTheRecordForTheNextStart) {
+    platform_.writeBudget = 65537;
+    platform_.settleWithoutTheSystem = true;
+    platform_.logBytes = kMB;
+    platform_.failDeleteOf = "2.tmp";
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
+
+    const std::string folder = drive_.file("spylerom-poster");
+    EXPECT_TRUE(logged("Skrev 1 MB over loggen på " + window_.drive + " (loggen er 1 MB)"))
+        << "a file that will not go ends the step";
+    EXPECT_TRUE(logged("FEIL: UNDER OVERSKRIVING AV LOGGEN I " + folder));
+    EXPECT_TRUE(logged("FEIL UNDER SLETTING AV FILENE I " + folder));
+    EXPECT_EQ(countStartingWith("FEILNR: 5 Ikke tilgang til fil/mappe"), 2);
+    EXPECT_EQ(engine_.troubledPasses(), 1);
+    EXPECT_EQ(std::count(platform_.calls.begin(), platform_.calls.end(), std::string("delete 2.tmp")), 2)
+        << "tried again before the folder";
+    ASSERT_TRUE(test::exists(folder + platform::kPathSeparator + "2.tmp"));
+    const std::string path = recordPath();
+    ASSERT_FALSE(path.empty()) << "the record names the step's folder for the next clean-up";
+    std::string text;
+    platform::Error err;
+    ASSERT_TRUE(platform_.readFile(path, text, err));
+    EXPECT_NE(text.find("step=spylerom-poster\n"), std::string::npos) << text;
+
+    // The next start deletes the file where the folder carries the pass's mark; where the file
+    // system keeps no marks, nothing proves it the run's and it stays.
+    platform_.failDeleteOf.clear();
+    const platform::FolderHandle root = platform_.openFillFolder(drive_.path(), "", err);
+    ASSERT_NE(root, platform::kInvalidFolder);
+    const bool marked = !platform_.markOf(root, "spylerom-poster").empty();
+    platform_.closeFolder(root);
+    const auto recovered = RecoverAbandonedFills();
+    ASSERT_EQ(recovered.size(), 1u);
+    EXPECT_EQ(recovered[0].filesDeleted, marked ? 1 : 0);
+    EXPECT_EQ(test::exists(folder), !marked);
+    EXPECT_TRUE(recordPath().empty());
 }
 
 TEST_F(FillFaultTest, AnotherFillOfTheSameDriveIsRefused) {

@@ -8,12 +8,14 @@
 #include "fill/recording_window.h"
 #include "frame/textfil.h"
 #include "platform/posix/posix_platform.h"
+#include "support/as_user.h"
 #include "support/env_guard.h"
 #include "support/loop_image.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -128,6 +130,7 @@ private:
 struct Volume {
     std::string fsType;
     std::uint64_t sizeMiB;
+    std::string mkfsOptions = {};
 };
 
 class FilesystemFill : public ::testing::Test {
@@ -137,7 +140,9 @@ protected:
         std::string why;
         if (!LoopImage::canMake(volume.fsType, &why))
             GTEST_SKIP() << why;
-        image_ = std::make_unique<LoopImage>(LoopImage::Options{volume.sizeMiB, volume.fsType});
+        LoopImage::Options options{volume.sizeMiB, volume.fsType};
+        options.mkfsOptions = volume.mkfsOptions;
+        image_ = std::make_unique<LoopImage>(options);
         ASSERT_TRUE(image_->ok()) << volume.fsType << ": " << image_->error();
         env_.set("APPDATA", appData_.path());
         env_.set("SYSTEMDRIVE", "C:");
@@ -476,6 +481,196 @@ TEST_F(FilesystemFill, XfsPoolIsRestoredAfterStop) {
     EXPECT_EQ(xfsPool(mount()), before);
     EXPECT_TRUE(leftovers().empty());
 }
+
+// The xfs internal log of the volume mounted at mountPoint, in bytes, as its geometry gives it.
+std::int64_t xfsLogBytes(const std::string& mountPoint) {
+    const int fd = ::open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return -1;
+    struct xfs_fsop_geom geometry {};
+    const int rc = ioctl(fd, XFS_IOC_FSGEOMETRY, &geometry);
+    ::close(fd);
+    return rc == 0 && geometry.logstart != 0
+               ? static_cast<std::int64_t>(geometry.logblocks) * geometry.blocksize
+               : -1;
+}
+
+// The figures of the log step's line "Skrev N MB over loggen på <drive> (loggen er M MB)";
+// -1 where the line is missing.
+struct LogLine {
+    long long written = -1;
+    long long log = -1;
+};
+LogLine parseLogLine(const std::string& line) {
+    LogLine figures;
+    const auto at = line.find("Skrev ");
+    const auto of = line.find("(loggen er ");
+    if (at != std::string::npos && of != std::string::npos) {
+        figures.written = std::stoll(line.substr(at + 6));
+        figures.log = std::stoll(line.substr(of + 11));
+    }
+    return figures;
+}
+
+const std::string kNameMarker = "GONE-NAME-9e03b7-";
+
+// Empty files named with the marker in a folder that stays, synced and deleted: xfs keeps the
+// directory blocks that held their names in its log. Returns how often the names are on the
+// raw image afterwards.
+std::uint64_t deleteNamedFiles(LoopImage& image, const std::string& folder, int count) {
+    for (int i = 0; i < count; ++i)
+        test::writeText(folder + "/" + kNameMarker + std::to_string(i), "");
+    test::run("sync");
+    for (int i = 0; i < count; ++i)
+        EXPECT_EQ(::unlink((folder + "/" + kNameMarker + std::to_string(i)).c_str()), 0) << i;
+    test::run("sync");
+    if (!image.unmount())
+        return 0;
+    const std::uint64_t found = image.countInImage(kNameMarker);
+    EXPECT_TRUE(image.mount()) << image.error();
+    return found;
+}
+
+// Names of deleted files in the xfs log, written over by a pass: as root and as a user (whose
+// attributes need no privilege), on 4 KiB blocks and on 1 KiB ones (where a value much larger
+// than the step's would leave the attribute leaf, and so the log).
+struct XfsLogCase {
+    const char* name;
+    const char* mkfsOptions;
+    uid_t user;
+};
+
+class XfsLog : public FilesystemFill, public ::testing::WithParamInterface<XfsLogCase> {};
+
+TEST_P(XfsLog, NoNameOfADeletedFileStaysInTheLog) {
+    start({"xfs", 320, GetParam().mkfsOptions});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    const std::string folder = mount() + "/kept";
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    const std::string kept = keptContent(3);
+    test::writeText(folder + "/kept.txt", kept);
+    ASSERT_GT(deleteNamedFiles(*image_, folder, 1000), 500u) << "the log keeps the deleted names";
+    const std::int64_t logBytes = xfsLogBytes(mount());
+    ASSERT_GT(logBytes, 0);
+
+    if (GetParam().user != 0) {
+        // The user may pass through the test's folders and write the drive's root.
+        ASSERT_EQ(::chmod(std::filesystem::path(mount()).parent_path().c_str(), 0711), 0);
+        ASSERT_EQ(::chmod(mount().c_str(), 0777), 0);
+        ASSERT_EQ(::chmod(appData_.path().c_str(), 0777), 0);
+        ASSERT_EQ(::chown(records_.path().c_str(), GetParam().user, GetParam().user), 0);
+    }
+    const auto began = std::chrono::steady_clock::now();
+    {
+        test::AsUser user(GetParam().user);
+        ASSERT_TRUE(GetParam().user == 0 || user.ok());
+        runPass();
+    }
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+
+    EXPECT_EQ(logCount("FEIL"), 0) << logText();
+    EXPECT_EQ(logCount("HINT: Loggen"), 0) << logText();
+    const LogLine figures = parseLogLine(logLineWith(" MB over loggen på T: [" + mount() + "]"));
+    EXPECT_EQ(figures.log, logBytes >> 20);
+    EXPECT_GE(figures.written, figures.log * 5 / 4) << "the log is written around with a margin";
+    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(records_.path())) << "nothing is left for a clean-up";
+    RecordProperty("passSeconds", std::to_string(seconds));
+    ASSERT_TRUE(image_->unmount()) << image_->error();
+    EXPECT_EQ(image_->countInImage(kNameMarker), 0u) << "a deleted file's name survived in the log";
+    ASSERT_TRUE(image_->mount()) << image_->error();
+    EXPECT_EQ(test::readText(folder + "/kept.txt"), kept);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Accounts, XfsLog,
+                         ::testing::Values(XfsLogCase{"Root", "", 0},
+                                           XfsLogCase{"Root1KiBBlocks", "-b size=1024", 0},
+                                           XfsLogCase{"User", "", 65534}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// The log step on a disk that is nearly full, and ended early by Stop or by a disk that another
+// program fills meanwhile: its files and folder go, nothing is left for a clean-up, and its line
+// tells how much of the log it wrote.
+struct XfsLogEndCase {
+    const char* name;
+    bool nearlyFull;    // ordinary writes take all they may before the pass
+    int stopAtPoll;     // the step's poll of the window at which Stop is pressed; 0: never
+    int fillAtPoll;     // the poll at which the disk is filled; 0: never
+    const char* reason; // the end of the "HINT:" line; nullptr: the whole log is written
+};
+
+class XfsLogEnd : public FilesystemFill, public ::testing::WithParamInterface<XfsLogEndCase> {
+protected:
+    // Ordinary writes of 1 MiB until the disk takes no more (xfs then keeps less than 1 MiB
+    // free), and with `whole` of 4 KiB after them; the size of the first file.
+    std::uintmax_t fillDisk(bool whole) {
+        test::run("dd if=/dev/zero of='" + mount() + "/full.dat' bs=1M status=none 2>/dev/null; sync");
+        if (whole)
+            test::run("dd if=/dev/zero of='" + mount() + "/rest.dat' bs=4k status=none 2>/dev/null; sync");
+        return std::filesystem::file_size(mount() + "/full.dat");
+    }
+};
+
+TEST_P(XfsLogEnd, LeavesNoStepFileAndTellsWhatItWrote) {
+    const XfsLogEndCase& c = GetParam();
+    start({"xfs", 320});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    const std::string kept = keptContent(4);
+    test::writeText(mount() + "/kept.txt", kept);
+    std::uintmax_t fullBytes = 0;
+    if (c.nearlyFull) {
+        // What is left is less than 1 MiB; the step takes one file's room at a time.
+        fullBytes = fillDisk(false);
+        ASSERT_GT(fullBytes, 200u << 20);
+        ASSERT_LT(freeBytes(mount()), 1 << 20);
+    }
+    bool stopped = false;
+    int polls = 0;
+    window_.onEvents = [&](int) {
+        if (logCount("Skriver over loggen på") != 1 || stopped)
+            return;
+        ++polls;
+        if (polls == c.fillAtPoll)
+            fullBytes = fillDisk(true);
+        if (polls == c.stopAtPoll) {
+            stopped = true;
+            engine_.StoppKnappClick();
+        }
+    };
+    runPass();
+
+    EXPECT_EQ(stopped, c.stopAtPoll != 0);
+    EXPECT_EQ(logCount("Skriver over loggen på T: [" + mount() + "]"), 1) << logText();
+    const LogLine figures = parseLogLine(logLineWith(" MB over loggen på T: [" + mount() + "]"));
+    EXPECT_EQ(figures.log, xfsLogBytes(mount()) >> 20);
+    const std::string hint = "HINT: Loggen på T: [" + mount() +
+                             "] er ikke skrevet helt over og kan fortsatt ha navn på slettede filer";
+    if (c.reason) {
+        EXPECT_GT(figures.written, 0) << "files were written before the step ended";
+        EXPECT_LT(figures.written, figures.log);
+        EXPECT_EQ(logCount(hint + ": " + c.reason), 1) << logText();
+    } else {
+        EXPECT_GE(figures.written, figures.log * 5 / 4);
+        EXPECT_EQ(logCount(hint), 0) << logText();
+    }
+    EXPECT_EQ(logCount("FEIL"), 0) << logText();
+    EXPECT_TRUE(leftovers().empty()) << "no step file and no step folder";
+    EXPECT_TRUE(std::filesystem::is_empty(records_.path())) << "nothing is left for a clean-up";
+    EXPECT_EQ(test::readText(mount() + "/kept.txt"), kept);
+    if (fullBytes > 0) {
+        EXPECT_EQ(std::filesystem::file_size(mount() + "/full.dat"), fullBytes);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, XfsLogEnd,
+                         ::testing::Values(XfsLogEndCase{"NearlyFullDisk", true, 0, 0, nullptr},
+                                           XfsLogEndCase{"Stop", false, 4, 0, "fyllingen ble stoppet"},
+                                           XfsLogEndCase{"DiskFilledMeanwhile", false, 0, 3,
+                                                         "disken ble full"}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 // The sysfs file of ext4's reserved clusters of the volume mounted at mountPoint.
 std::string ext4ReserveFile(const std::string& mountPoint) {

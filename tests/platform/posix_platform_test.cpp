@@ -14,6 +14,7 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace spylerom::platform {
@@ -201,6 +202,90 @@ TEST_P(DiskKinds, MountedDiskIsADriveWithItsType) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DiskKinds, ::testing::Values("ext4", "ntfs", "exfat"),
                          [](const ::testing::TestParamInfo<std::string>& kind) { return kind.param; });
+
+// The xfs internal log's size, as the volume's own tool tells it ("log =internal log bsize=B
+// blocks=N"): 0 where that tool is missing or names no internal log.
+std::int64_t xfsInfoLogBytes(const std::string& mountPoint) {
+    std::int64_t bytes = 0;
+    if (FILE* pipe = popen(("xfs_info '" + mountPoint + "' 2>/dev/null").c_str(), "r")) {
+        char line[512] = {};
+        while (fgets(line, sizeof line, pipe)) {
+            long long blockSize = 0, blocks = 0;
+            if (std::sscanf(line, "log =internal log bsize=%lld blocks=%lld", &blockSize, &blocks) == 2)
+                bytes = blockSize * blocks;
+        }
+        pclose(pipe);
+    }
+    return bytes;
+}
+
+// Where a volume keeps a log inside itself that it writes around, and whether a fill file takes
+// the extended attributes that write it.
+struct LogCase {
+    const char* name;
+    const char* fsType;
+    std::uint64_t sizeMiB;
+    const char* mkfsOptions;
+    bool internalLog;
+    bool attributes;
+};
+
+class InternalLog : public ::testing::TestWithParam<LogCase> {};
+
+TEST_P(InternalLog, SizeAsTheVolumeTellsItAndAttributesOnAFillFile) {
+    const LogCase& c = GetParam();
+    std::string why;
+    if (!test::LoopImage::canMake(c.fsType, &why))
+        GTEST_SKIP() << why;
+    test::LoopImage::Options options{c.sizeMiB, c.fsType};
+    options.mkfsOptions = c.mkfsOptions;
+    test::LoopImage image(options);
+    ASSERT_TRUE(image.ok()) << image.error();
+    PosixPlatform p;
+    Error err;
+    const FolderHandle root = p.openFillFolder(image.mountPoint() + "/", "", err);
+    ASSERT_NE(root, kInvalidFolder) << err.message;
+
+    const std::int64_t logBytes = p.internalLogBytes(root);
+    if (c.internalLog) {
+        const std::int64_t told = xfsInfoLogBytes(image.mountPoint());
+        ASSERT_GT(told, 0) << "xfs_info names the internal log";
+        EXPECT_EQ(logBytes, told);
+    } else {
+        EXPECT_EQ(logBytes, 0);
+    }
+
+    FileIdentity id;
+    const FileHandle file = p.createFillFile(root, "a.tmp", id, err);
+    ASSERT_NE(file, kInvalidFile) << err.message;
+    const std::string value(512, '\x5a');
+    const bool set = p.setFileAttribute(file, "spylerom.7", value.data(), value.size(), err);
+    EXPECT_EQ(set, c.attributes) << err.message;
+    if (c.attributes) {
+        std::string read(1024, '\0');
+        const ssize_t size = fgetxattr(static_cast<int>(file), "user.spylerom.7", read.data(), read.size());
+        ASSERT_EQ(size, 512);
+        read.resize(512);
+        EXPECT_EQ(read, value) << "a user attribute of the value";
+    } else {
+        EXPECT_EQ(err.code, kErrorNotSupported);
+    }
+    // Set again: the value is replaced, not refused.
+    EXPECT_EQ(p.setFileAttribute(file, "spylerom.7", value.data(), 100, err), c.attributes);
+    EXPECT_FALSE(p.setFileAttribute(kInvalidFile, "spylerom.7", value.data(), 1, err));
+    EXPECT_NE(err.code, kErrorSuccess);
+    EXPECT_TRUE(p.closeFile(file, err));
+    EXPECT_TRUE(p.deleteFillFile(root, "a.tmp", err));
+    EXPECT_EQ(p.internalLogBytes(kInvalidFolder), 0);
+    p.closeFolder(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(Volumes, InternalLog,
+                         ::testing::Values(LogCase{"xfs", "xfs", 320, "", true, true},
+                                           LogCase{"xfs1KiBBlocks", "xfs", 320, "-b size=1024", true, true},
+                                           LogCase{"ext4", "ext4", 64, "", false, true},
+                                           LogCase{"exfat", "exfat", 64, "", false, false}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(Files, FolderCreationCodes) {
     TempDir dir;

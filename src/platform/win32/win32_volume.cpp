@@ -96,4 +96,44 @@ bool Win32Platform::fileRecordGauge(const std::string& folder, std::int64_t& gau
     return true;
 }
 
+// The fill writes no log of a Windows volume over: they are xfs's alone.
+// NTFS's $LogFile is out of a program's reach, and a Windows volume keeps no btrfs block groups.
+JournalWipe Win32Platform::wipeJournal(FolderHandle, Error&) {
+    return JournalWipe::None;
+}
+
+bool Win32Platform::relocateMetadata(FolderHandle, Error& err) {
+    err = errorFromWin32(ERROR_NOT_SUPPORTED);
+    return false;
+}
+
+bool Win32Platform::relocationProgress(FolderHandle, RelocationProgress& out) const {
+    out = {};
+    return false;
+}
+
+void Win32Platform::cancelRelocation(FolderHandle) {}
+
+bool Win32Platform::metadataSpace(FolderHandle, DiskSpace& out, Error& err) const {
+    out = {};
+    err = errorFromWin32(ERROR_NOT_SUPPORTED);
+    return false;
+}
+
+// Windows volumes are trimmed file by file, before each fill file's delete (trimFile).
+bool Win32Platform::trimFreeSpace(FolderHandle, std::int64_t& bytes, Error& err) {
+    bytes = 0;
+    err = errorFromWin32(ERROR_NOT_SUPPORTED);
+    return false;
+}
+
+std::int64_t Win32Platform::internalLogBytes(FolderHandle) const {
+    return 0;
+}
+
+bool Win32Platform::setFileAttribute(FileHandle, const std::string&, const void*, std::size_t, Error& err) {
+    err = errorFromWin32(kErrorNotSupported);
+    return false;
+}
+
 } // namespace spylerom::platform
