@@ -762,7 +762,6 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ReserveToken,
 constexpr int kSmallFiles = 2000;
 constexpr int kNamedFiles = 1000;
 const std::string kSmallMarker = "SMALL-SECRET-3d91f0-";
-const std::string kNameMarker = "NAME-SECRET-7a2c44-";
 
 void leaveDeletedFiles(const std::string& mount) {
     const std::string small = mount + "/notes";
