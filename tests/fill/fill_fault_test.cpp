@@ -102,6 +102,10 @@ public:
     bool settleVolume(platform::FolderHandle folder, platform::Error& err) override {
         return settleWithoutTheSystem || test::NativePlatform::settleVolume(folder, err);
     }
+    // The test's folder lies on the machine's own disk: its journal is none of the fill's business.
+    platform::JournalWipe wipeJournal(platform::FolderHandle, platform::Error&) override {
+        return platform::JournalWipe::None;
+    }
     bool restoreWriteReserve(const std::string& token, platform::FolderHandle) override {
         restoredReserves.push_back(token);
         return true;
@@ -124,6 +128,33 @@ public:
             return false;
         }
         attributeBytes += static_cast<std::int64_t>(size);
+        return true;
+    }
+
+    // How the device takes trims: file by file before the deletes (as Windows volumes do), or
+    // the volume as a whole afterwards; a refusal's errno, 0 where it takes them.
+    int fileTrimErrno = EOPNOTSUPP;
+    int volumeTrimErrno = EOPNOTSUPP;
+    std::int64_t volumeTrimBytes = 0;
+
+    bool trimFile(platform::FileHandle file, std::int64_t& bytes, platform::Error& err) override {
+        calls.push_back("trim " + std::to_string(file));
+        bytes = 0;
+        if (fileTrimErrno != 0) {
+            err = test::nativeError(fileTrimErrno);
+            return false;
+        }
+        bytes = 3 * kMB;
+        return true;
+    }
+    bool trimFreeSpace(platform::FolderHandle, std::int64_t& bytes, platform::Error& err) override {
+        calls.push_back("trim volume");
+        bytes = 0;
+        if (volumeTrimErrno != 0) {
+            err = test::nativeError(volumeTrimErrno);
+            return false;
+        }
+        bytes = volumeTrimBytes;
         return true;
     }
 
@@ -867,6 +898,80 @@ TEST_F(FillFaultTest, RepetitionLabel) {
         EXPECT_EQ(engine_.state().Repetitions, position);
     }
 }
+
+// The freed space handed back to the device, whichever way the device takes it, and what the
+// user is told where it takes none.
+struct TrimCase {
+    const char* name;
+    bool trim;           // the run's choice
+    int fileTrimErrno;   // 0: the volume trims file by file
+    int volumeTrimErrno; // 0: the volume trims as a whole
+    const char* line;    // how the message the pass logs begins ({drive}: the drive's text)
+};
+
+class TrimTest : public FillFaultTest, public ::testing::WithParamInterface<TrimCase> {};
+
+TEST_P(TrimTest, TheFreedSpaceGoesBackOrTheUserIsTold) {
+    const TrimCase& c = GetParam();
+    platform_.freeBytes = 5000 * kMB; // two files
+    platform_.totalBytes = 6000 * kMB;
+    platform_.writeBudget = 4 * 65537;
+    platform_.fileTrimErrno = c.fileTrimErrno;
+    platform_.volumeTrimErrno = c.volumeTrimErrno;
+    platform_.volumeTrimBytes = 64 * kMB;
+    window_.trim = c.trim;
+    engine_.selectDrive(window_.driveChoice());
+
+    const RunReport report = engine_.Spyleromen(window_.choices());
+
+    EXPECT_FALSE(report.failed()) << "a trim the device refuses is no failure of the wipe";
+    const auto& calls = platform_.calls;
+    const auto trims = std::count_if(calls.begin(), calls.end(),
+                                     [](const std::string& call) { return call.rfind("trim ", 0) == 0; });
+    if (!c.trim) {
+        EXPECT_EQ(trims, 0);
+        EXPECT_EQ(countStartingWith("Ga "), 0);
+        EXPECT_EQ(countStartingWith("HINT: "), 0);
+        return;
+    }
+    std::string line = c.line;
+    if (const auto at = line.find("{drive}"); at != std::string::npos)
+        line.replace(at, 7, window_.drive);
+    EXPECT_EQ(countStartingWith(line), 1) << line << "\n" << ::testing::PrintToString(messages());
+    EXPECT_EQ(countStartingWith("HINT: ") + countStartingWith("Ga "), 1)
+        << ::testing::PrintToString(messages());
+    // Each file's trim comes after its flush and before its close; the volume's after every delete.
+    for (const char* file : {"spylerom-1.tmp", "spylerom-2.tmp"}) {
+        const auto deleted = std::find(calls.begin(), calls.end(), std::string("delete ") + file);
+        ASSERT_NE(deleted, calls.end()) << file;
+        EXPECT_LT(deleted, std::find(calls.begin(), calls.end(), "trim volume"));
+    }
+    EXPECT_EQ(trims, 3) << "each file, then the volume";
+    for (std::size_t i = 1; i + 1 < calls.size(); ++i) {
+        if (calls[i].rfind("trim ", 0) != 0 || calls[i] == "trim volume")
+            continue;
+        const std::string handle = calls[i].substr(5);
+        EXPECT_EQ(calls[i - 1], "flush " + handle);
+        EXPECT_EQ(calls[i + 1], "close " + handle);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, TrimTest,
+    ::testing::Values(
+        TrimCase{"WholeVolume", true, EOPNOTSUPP, 0, "Ga 64 MB tilbake til lagringsenheten"},
+        TrimCase{"FileByFile", true, 0, EOPNOTSUPP, "Ga 6 MB tilbake til lagringsenheten"},
+        TrimCase{"NoRight", true, EOPNOTSUPP, EPERM,
+                 "HINT: Bare en administrator kan gi den frigjorte plassen på {drive} tilbake til "
+                 "lagringsenheten"},
+        TrimCase{
+            "NoDiscards", true, EOPNOTSUPP, EOPNOTSUPP,
+            "HINT: Frigjort plass på {drive} kan ikke gis tilbake til lagringsenheten (filsystemet eller "
+            "enheten tar ikke imot det)"},
+        TrimCase{"FileTrimFails", true, EIO, EOPNOTSUPP,
+                 "HINT: Den frigjorte plassen på {drive} ble ikke gitt tilbake til lagringsenheten (feil "},
+        TrimCase{"SwitchedOff", false, 0, 0, ""}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 } // namespace
 } // namespace spylerom::fill
