@@ -8,8 +8,10 @@
 #include "fill/fill_state.h"
 #include "fill/fill_window.h"
 #include "fill/pass_files.h"
+#include "fill/record_fill.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,6 +83,13 @@ private:
     void refresh(std::int64_t startFreeMB);
     // The file-record step (fill/record_fill.h), on the space the pass's files gave back.
     void takeFreeFileRecords(PassFiles& files, bool randomFill);
+    // What a small-file step asks between its files: Stop, seen through the window's message
+    // processing now and then.
+    std::function<bool()> stepStopRequested();
+    // Deletes a small-file step's files and folder (after the volume settled, so they reach the
+    // disk first); false, with the failure logged, when some stay.
+    bool removeStepFiles(PassFiles& files, const RecordFillResult& result, const std::string& deletingLine,
+                         const std::string& failureLine);
     // Before the space fill: btrfs's metadata block groups move to new ones, so the fill takes
     // the old ones with the names and small files they kept.
     void relocateMetadata(PassFiles& files);
