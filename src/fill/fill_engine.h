@@ -122,6 +122,9 @@ private:
     WriterProgress* liveWriter_ = nullptr; // the pass's writer, so Stop reaches it at once
     bool rootKnown_ = false;
     std::string root_;
+    // Why the pass's btrfs metadata could not all be relocated (0: it was, or is none), so its
+    // free space is to be filled after the deletes instead.
+    std::uint32_t metadataLeft_ = 0;
 };
 
 // Total bar: the pass bar's share of this repetition plus the repetitions already done.

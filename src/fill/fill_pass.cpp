@@ -290,6 +290,8 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
     liveWriter_ = &progress;
     const std::unique_ptr<FillEngine, void (*)(FillEngine*)> forgetWriter(
         this, [](FillEngine* engine) { engine->liveWriter_ = nullptr; });
+    if (s.StopRequested)
+        progress.stop = true; // stopped before the writes (in the metadata relocation): none begins
     writer.start();
 
     bool volumeLost = false;
