@@ -138,6 +138,8 @@ class FillPlatform : public platform::PosixPlatform {
 public:
     platform::ErrorCode relocationRefusal = 0; // 0: the kernel's own answer
     int relocations = 0;
+    bool refuseRelocationRecord = false; // a crash record that names a relocation cannot be saved
+    std::string undeletableStepFile;     // a small-file step's file that cannot be deleted
 
     bool relocateMetadata(platform::FolderHandle folder, platform::Error& err) override {
         ++relocations;
@@ -146,6 +148,21 @@ public:
         err.code = relocationRefusal;
         err.message = "refused by the test";
         return false;
+    }
+    bool replaceFile(const std::string& path, std::string_view bytes, platform::Error& err) override {
+        if (refuseRelocationRecord && bytes.find("step=relocation\n") != std::string_view::npos) {
+            err = platform::errorFromErrno(EACCES);
+            return false;
+        }
+        return PosixPlatform::replaceFile(path, bytes, err);
+    }
+    bool deleteFillFile(platform::FolderHandle folder, const std::string& name,
+                        platform::Error& err) override {
+        if (!undeletableStepFile.empty() && name == undeletableStepFile) {
+            err = platform::errorFromErrno(EACCES);
+            return false;
+        }
+        return PosixPlatform::deleteFillFile(folder, name, err);
     }
 };
 
@@ -176,11 +193,11 @@ protected:
 
     // trim off: a loop device's discard punches the freed space out of the image, which would
     // hide what the fill itself left.
-    void runPass(bool trim = true) {
+    RunReport runPass(bool trim = true) {
         engine_.selectDrive(window_.driveChoice());
         FillChoices choices = window_.choices();
         choices.trim = trim;
-        engine_.Spyleromen(choices);
+        return engine_.Spyleromen(choices);
     }
     int logCount(const std::string& needle) const {
         int n = 0;
@@ -600,6 +617,74 @@ TEST_F(FilesystemFill, BtrfsStopDuringTheRelocationCancelsIt) {
     block.resize(1500);
     for (int i = 0; i < 12000; i += 997)
         EXPECT_EQ(test::readText(mount() + "/notater/n-" + std::to_string(i) + ".dat"), block) << i;
+}
+
+// A relocation begins only once the crash record names it; the fill goes on without it.
+TEST_F(FilesystemFill, BtrfsRelocationThatCannotBeRecordedDoesNotBegin) {
+    start({"btrfs", 256});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    platform_.refuseRelocationRecord = true;
+    const RunReport report = runPass(false);
+
+    EXPECT_EQ(platform_.relocations, 0);
+    EXPECT_EQ(logCount("FEIL: Kan ikke skrive loggen over fyllingen, metadataene på T: [" + mount() +
+                       "] flyttes ikke"),
+              1)
+        << logText();
+    EXPECT_EQ(logCount("FEIL"), 1) << logText();
+    EXPECT_TRUE(report.failed());
+    EXPECT_EQ(logCount("små filer"), 0) << "a step that cannot be recorded does not run either";
+    EXPECT_GT(engine_.state().BytesWritten, 100 * 1024 * 1024) << "the fill goes on";
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(records_.path()));
+}
+
+// Stop in the small-file step ends it; a file of it that cannot be deleted stays in the record,
+// and the next start's clean-up takes it and the step's folder.
+TEST_F(FilesystemFill, BtrfsSmallFileStepStopsAndLeavesWhatStaysToTheNextStart) {
+    start({"btrfs", 256});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    platform_.relocationRefusal = platform::kErrorAccessDenied;
+    platform_.undeletableStepFile = "7.tmp";
+    bool stopped = false;
+    window_.onEvents = [&](int) {
+        if (!stopped && logCount("Fyller ledig metadataplass") == 1) {
+            stopped = true;
+            engine_.StoppKnappClick();
+        }
+    };
+    const RunReport report = runPass(false);
+
+    const std::string steps = mount() + "/spylerom-poster";
+    EXPECT_TRUE(stopped) << "the step serves the window while it works";
+    const std::string made = logLineWith(" små filer laget i metadataplassen");
+    ASSERT_FALSE(made.empty()) << logText();
+    const long long files = std::stoll(made.substr(made.rfind(' ', made.find(" små filer") - 1) + 1));
+    EXPECT_GE(files, 7);
+    EXPECT_LT(files, 2000) << "Stop ends the step";
+    EXPECT_EQ(logCount("FEIL UNDER SLETTING AV SMÅ FILER I " + steps), 1) << logText();
+    EXPECT_EQ(logCount("FEILNR: 5 "), 1);
+    EXPECT_TRUE(report.failed());
+    EXPECT_NE(logLineWith("HINT: Bare en administrator kan flytte metadataene på").find("(stoppet)"),
+              std::string::npos)
+        << logText();
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(steps))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"7.tmp"});
+    EXPECT_FALSE(std::filesystem::is_empty(records_.path())) << "the record keeps what is left";
+
+    platform_.undeletableStepFile.clear();
+    const auto recovered = RecoverAbandonedFills();
+    ASSERT_EQ(recovered.size(), 1u);
+    EXPECT_EQ(recovered[0].filesDeleted, 1);
+    EXPECT_FALSE(recovered[0].relocationPaused);
+    EXPECT_TRUE(recovered[0].complete);
+    EXPECT_FALSE(std::filesystem::exists(steps));
+    EXPECT_TRUE(leftovers().empty());
 }
 
 TEST_F(FilesystemFill, XfsPoolIsLiftedForThePassAndRestoredAfterIt) {
