@@ -619,6 +619,61 @@ TEST_F(FilesystemFill, BtrfsStopDuringTheRelocationCancelsIt) {
         EXPECT_EQ(test::readText(mount() + "/notater/n-" + std::to_string(i) + ".dat"), block) << i;
 }
 
+// A volume whose metadata needs more room than the unallocated space has (a user's file took
+// the rest): the kernel refuses the relocation, the pass says so and does what it can.
+TEST_F(FilesystemFill, BtrfsWithoutRoomToRelocateGoesOnWithTheFill) {
+    start({"btrfs", 256});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    ASSERT_TRUE(std::filesystem::create_directory(mount() + "/arkiv"));
+    for (int i = 0; i < 4000; ++i)
+        test::writeText(mount() + "/arkiv/" + std::to_string(i) + ".txt", std::string(1500, 'k'));
+    test::run("sync");
+    // A file as large as the disk takes: every unallocated byte goes to its data groups.
+    {
+        std::ofstream big(mount() + "/stor.bin", std::ios::binary);
+        const std::string block(1 << 20, 'b');
+        while (big.write(block.data(), static_cast<std::streamsize>(block.size())))
+            ;
+    }
+    // Cut back, it leaves free space inside its data groups: room to fill, none to allocate.
+    std::filesystem::resize_file(mount() + "/stor.bin",
+                                 std::filesystem::file_size(mount() + "/stor.bin") - (32 << 20));
+    test::run("sync");
+    const auto bigSize = std::filesystem::file_size(mount() + "/stor.bin");
+    ASSERT_GT(bigSize, 100u << 20);
+    platform::DiskSpace before;
+    {
+        const PinnedRoot root(platform_, mount());
+        platform::Error err;
+        ASSERT_TRUE(platform_.metadataSpace(root.get(), before, err)) << err.message;
+    }
+
+    const RunReport report = runPass(false);
+
+    const std::string drive = "T: [" + mount() + "]";
+    EXPECT_EQ(platform_.relocations, 1);
+    EXPECT_EQ(logCount("HINT: Det var ikke plass til å flytte alle metadataene på " + drive +
+                       ", ledig metadataplass fylles i stedet etter slettingen"),
+              1)
+        << logText();
+    EXPECT_EQ(logCount("Fyller ledig metadataplass på " + drive), 1) << logText();
+    // No group could be added meanwhile: the space the line tells is the one measured before.
+    const std::string measured =
+        " KB av " + std::to_string(before.total / 1024) + " KB metadataplass ble ikke nådd";
+    EXPECT_NE(logLineWith("små filer i stedet").find(measured), std::string::npos) << measured << "\n"
+                                                                                   << logText();
+    EXPECT_EQ(logCount("FEIL"), 0) << logText();
+    EXPECT_FALSE(report.failed());
+    EXPECT_GT(engine_.state().BytesWritten, 16 << 20) << "the fill goes on";
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(records_.path()));
+    EXPECT_EQ(std::filesystem::file_size(mount() + "/stor.bin"), bigSize);
+    for (int i = 0; i < 4000; i += 397)
+        EXPECT_EQ(test::readText(mount() + "/arkiv/" + std::to_string(i) + ".txt"), std::string(1500, 'k'));
+}
+
 // A relocation begins only once the crash record names it; the fill goes on without it.
 TEST_F(FilesystemFill, BtrfsRelocationThatCannotBeRecordedDoesNotBegin) {
     start({"btrfs", 256});
