@@ -119,7 +119,7 @@ void FillEngine::relocateMetadata(PassFiles& files) {
         return;
     }
     log("Flytter metadataene på " + drive + " til nye blokkgrupper (" +
-        std::to_string((space.total - space.freeToCaller) / kMB) + " MB i bruk)");
+        FormatNumber(static_cast<double>(space.total - space.freeToCaller) / kMB, 100, 1) + " MB i bruk)");
     const std::int64_t startMs = sys().monotonicMilliseconds();
     bool ok = false;
     {
@@ -139,7 +139,7 @@ void FillEngine::relocateMetadata(PassFiles& files) {
     window_.setProgressText("");
     const double seconds = static_cast<double>(sys().monotonicMilliseconds() - startMs) / 1000.0;
     if (ok) {
-        log("Metadataene på " + drive + " er flyttet på " + FormatNumber(seconds, 100, 1) + " sekund");
+        log("Metadataene på " + drive + " er flyttet på " + FormatNumber(seconds, 100, 2) + " sekund");
         return;
     }
     switch (err.code) {
