@@ -8,6 +8,7 @@
 #include "fill/fill_state.h"
 #include "fill/fill_window.h"
 #include "fill/pass_files.h"
+#include "fill/record_fill.h"
 
 #include <cstdint>
 #include <functional>
@@ -82,6 +83,13 @@ private:
     void refresh(std::int64_t startFreeMB);
     // The file-record step (fill/record_fill.h), on the space the pass's files gave back.
     void takeFreeFileRecords(PassFiles& files, bool randomFill);
+    // What a small-file step asks between its files: Stop, seen through the window's message
+    // processing now and then.
+    std::function<bool()> stepStopRequested();
+    // Deletes a small-file step's files and folder (after the volume settled, so they reach the
+    // disk first); false, with the failure logged, when some stay.
+    bool removeStepFiles(PassFiles& files, const RecordFillResult& result, const std::string& deletingLine,
+                         const std::string& failureLine);
     // Before the space fill: btrfs's metadata block groups move to new ones, so the fill takes
     // the old ones with the names and small files they kept.
     void relocateMetadata(PassFiles& files);
@@ -116,6 +124,9 @@ private:
     WriterProgress* liveWriter_ = nullptr; // the pass's writer, so Stop reaches it at once
     bool rootKnown_ = false;
     std::string root_;
+    // Why the pass's btrfs metadata could not all be relocated (0: it was, or is none), so its
+    // free space is to be filled after the deletes instead.
+    std::uint32_t metadataLeft_ = 0;
 };
 
 // Total bar: the pass bar's share of this repetition plus the repetitions already done.

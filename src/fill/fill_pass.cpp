@@ -290,6 +290,8 @@ void FillEngine::writeAndCleanUp(PassFiles& files, std::int64_t startFreeMB, boo
     liveWriter_ = &progress;
     const std::unique_ptr<FillEngine, void (*)(FillEngine*)> forgetWriter(
         this, [](FillEngine* engine) { engine->liveWriter_ = nullptr; });
+    if (s.StopRequested)
+        progress.stop = true; // stopped before the writes (in the metadata relocation): none begins
     writer.start();
 
     bool volumeLost = false;
@@ -362,6 +364,27 @@ std::vector<std::uint8_t> FillEngine::patternBytes(std::size_t bytes, bool rando
     return pattern;
 }
 
+std::function<bool()> FillEngine::stepStopRequested() {
+    return [this, asked = std::int64_t{0}]() mutable {
+        if (++asked % 256 == 0)
+            window_.repaintAndProcessEvents();
+        return state_.StopRequested;
+    };
+}
+
+bool FillEngine::removeStepFiles(PassFiles& files, const RecordFillResult& result,
+                                 const std::string& deletingLine, const std::string& failureLine) {
+    platform::Error err;
+    (void)sys().settleVolume(files.folder(), err); // the step's files reach the disk before they go
+    log(deletingLine);
+    if (RemoveRecordFiles(files.folder(), result.files, err) == 0 && err.code == platform::kErrorSuccess)
+        return true;
+    log(failureLine);
+    log(ErrorNumberLine(err));
+    files.stepFolderGone(false);
+    return false;
+}
+
 // --- File-record step (fill/record_fill.h). It runs once the big files are deleted: while the
 // --- disk still held deleted data, a record table grown by the step kept that data in the part
 // --- of its new clusters that no record had been written to yet.
@@ -373,13 +396,7 @@ void FillEngine::takeFreeFileRecords(PassFiles& files, bool randomFill) {
     log("Fyller ledige filposter på " + choices_.drive.text);
     // The record files carry the pass's blocks, repeated where a block is shorter than a file.
     const std::vector<std::uint8_t> pattern = patternBytes(kRecordFileBytes, randomFill);
-    // Stop reaches the pass through the window's message processing, now and then.
-    std::int64_t asked = 0;
-    const auto stopRequested = [&] {
-        if (++asked % 256 == 0)
-            window_.repaintAndProcessEvents();
-        return s.StopRequested;
-    };
+    const std::function<bool()> stopRequested = stepStopRequested();
     // Recorded before it is made: a run killed in the step leaves nothing the next start cannot
     // undo. Without the record the step does not run.
     if (!files.planStepFolder()) {
@@ -399,17 +416,10 @@ void FillEngine::takeFreeFileRecords(PassFiles& files, bool randomFill) {
         log(ErrorNumberLine(result.error));
         troubled = true;
     }
-    if (result.folderMade) {
-        platform::Error err;
-        (void)sys().settleVolume(files.folder(), err); // the records reach the disk before they go
-        log("Sletter " + std::to_string(result.files) + " filposter");
-        if (RemoveRecordFiles(files.folder(), result.files, err) > 0 || err.code != platform::kErrorSuccess) {
-            log("FEIL UNDER SLETTING AV FILPOSTER I " + folder + kRecordFolderName);
-            log(ErrorNumberLine(err));
-            troubled = true;
-            files.stepFolderGone(false);
-        }
-    }
+    if (result.folderMade &&
+        !removeStepFiles(files, result, "Sletter " + std::to_string(result.files) + " filposter",
+                         "FEIL UNDER SLETTING AV FILPOSTER I " + folder + kRecordFolderName))
+        troubled = true;
     if (troubled)
         ++report_.troubledPasses;
 }

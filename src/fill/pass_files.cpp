@@ -6,9 +6,13 @@ namespace spylerom::fill {
 
 using platform::sys;
 
-std::string ErrorNumberLine(const platform::Error& err) {
+std::string ErrorCodeText(const platform::Error& err) {
     const std::string text = err.code >= 1 && err.code <= 216 ? IoErrorTexts(err.code) : err.message;
-    return "FEILNR: " + std::to_string(err.code) + " " + text;
+    return std::to_string(err.code) + " " + text;
+}
+
+std::string ErrorNumberLine(const platform::Error& err) {
+    return "FEILNR: " + ErrorCodeText(err);
 }
 
 PassFiles::~PassFiles() {

@@ -99,5 +99,7 @@ private:
 
 // "FEILNR: " lines: the code and the table's text for 1..216, the system's own above.
 std::string ErrorNumberLine(const platform::Error& err);
+// The same "<code> <text>" without the line's head, for a line that names a failure in passing.
+std::string ErrorCodeText(const platform::Error& err);
 
 } // namespace spylerom::fill

@@ -1,5 +1,5 @@
-// Takes the free file records of a volume with small files, and deletes them again. The files
-// are made and deleted relative to their pinned folder, never by path.
+// The small-file steps: files of the pattern made until a structure of the volume is full, and
+// deleted again. The files are made and deleted relative to their pinned folder, never by path.
 #include "fill/record_fill.h"
 
 #include "fill/pinned_folder.h"
@@ -47,18 +47,10 @@ bool CanTakeFileRecords(const std::string& folder) {
     return KeepsDataInFileRecords(sys().fileSystemType(folder)) && sys().fileRecordGauge(folder, gauge, err);
 }
 
-RecordFillResult TakeFreeFileRecords(platform::FolderHandle fill, const std::string& folder,
-                                     const std::string& mark, const std::uint8_t* pattern,
-                                     std::size_t recordBytes, const std::function<bool()>& stopRequested) {
+RecordFillResult MakeStepFiles(platform::FolderHandle fill, const std::string& mark,
+                               const std::uint8_t* pattern, std::size_t bytes, const StepCheck& check,
+                               const std::function<bool()>& stopRequested) {
     RecordFillResult result;
-    std::int64_t gauge = 0;
-    // (Wine, for one, calls every folder NTFS and has no table to show.)
-    if (!KeepsDataInFileRecords(sys().fileSystemType(folder)) ||
-        !sys().fileRecordGauge(folder, gauge, result.error)) {
-        result.skipped = true;
-        result.error = {};
-        return result;
-    }
     if (!MakeStepFolder(fill, mark, result.folderMade, result.error))
         return result;
     const PinnedFolder pinned(fill, StepFolderBelow(), result.error);
@@ -67,21 +59,43 @@ RecordFillResult TakeFreeFileRecords(platform::FolderHandle fill, const std::str
     while (result.files < kMaxRecordFiles && !(stopRequested && stopRequested())) {
         bool made = false;
         const bool whole =
-            makeRecordFile(pinned, StepFileName(result.files + 1), pattern, recordBytes, made, result.error);
+            makeRecordFile(pinned, StepFileName(result.files + 1), pattern, bytes, made, result.error);
         if (made)
             ++result.files; // a name that was made but not filled still goes with the others
         if (!whole)
             break;
-        std::int64_t now = 0;
-        if (!sys().fileRecordGauge(folder, now, result.error))
+        const StepGauge gauge = check(result.error);
+        if (gauge == StepGauge::Full)
+            result.tookAll = true;
+        if (gauge != StepGauge::More)
             break;
-        if (now > gauge) {
-            result.tookAll = true; // the table grew: this file needed a new record
-            break;
-        }
-        gauge = now;
     }
     return result;
+}
+
+RecordFillResult TakeFreeFileRecords(platform::FolderHandle fill, const std::string& folder,
+                                     const std::string& mark, const std::uint8_t* pattern,
+                                     std::size_t recordBytes, const std::function<bool()>& stopRequested) {
+    std::int64_t gauge = 0;
+    platform::Error err;
+    // (Wine, for one, calls every folder NTFS and has no table to show.)
+    if (!KeepsDataInFileRecords(sys().fileSystemType(folder)) || !sys().fileRecordGauge(folder, gauge, err)) {
+        RecordFillResult skipped;
+        skipped.skipped = true;
+        return skipped;
+    }
+    return MakeStepFiles(
+        fill, mark, pattern, recordBytes,
+        [&](platform::Error& checkErr) {
+            std::int64_t now = 0;
+            if (!sys().fileRecordGauge(folder, now, checkErr))
+                return StepGauge::Failed;
+            if (now > gauge)
+                return StepGauge::Full; // the table grew: this file needed a new record
+            gauge = now;
+            return StepGauge::More;
+        },
+        stopRequested);
 }
 
 std::int64_t RemoveRecordFiles(platform::FolderHandle fill, std::int64_t files, platform::Error& err) {

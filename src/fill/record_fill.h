@@ -1,6 +1,7 @@
-// The file-record step of a fill: NTFS keeps a small file's data and its name inside the file's
-// record, which no free-space fill reaches. Small files of the pattern, made before the space
-// fill, take every free record; they go with the big files. Logging is the caller's.
+// The small-file steps of a fill: NTFS keeps a small file's data and its name inside the file's
+// record, btrfs inside its metadata tree leaves, where no free-space fill reaches. Small files of
+// the pattern, made in a marked folder of their own once the big files are gone, take that space
+// until the structure shows it is full; then they go too. Logging is the caller's.
 #pragma once
 
 #include "platform/platform.h"
@@ -22,6 +23,12 @@ inline constexpr std::size_t kRecordFileBytes = 600;
 inline constexpr std::int64_t kMaxStepFileBytes = 4096;
 // Records taken at most in one step, should a table never show that it grows.
 inline constexpr std::int64_t kMaxRecordFiles = 4'000'000;
+
+// Data bytes of one small file of the btrfs metadata step: btrfs keeps a file of at most
+// max_inline bytes (2048 unless the volume is mounted otherwise) inline in a tree leaf, so each
+// such file covers that much of the free metadata space with the pattern.
+inline constexpr std::size_t kInlineFileBytes = 2048;
+static_assert(kInlineFileBytes <= kMaxStepFileBytes);
 
 struct RecordFillResult {
     // The volume keeps no file data in its records, or does not show its table's growth.
@@ -49,6 +56,20 @@ bool CanTakeFileRecords(const std::string& folder);
 RecordFillResult TakeFreeFileRecords(platform::FolderHandle fill, const std::string& folder,
                                      const std::string& mark, const std::uint8_t* pattern,
                                      std::size_t recordBytes, const std::function<bool()>& stopRequested);
+
+// What a step learns after each file it made: whether the structure it fills is full now.
+enum class StepGauge { More, Full, Failed };
+// Asked after each file; Failed with err when the structure could not be asked.
+using StepCheck = std::function<StepGauge(platform::Error& err)>;
+
+// The loop of every small-file step: makes the folder kRecordFolderName in the pinned fill folder
+// `fill`, sets `mark` on it, and makes files "<n>.tmp" of `bytes` bytes of `pattern` in it, one by
+// one, until check() answers Full (tookAll) or Failed, stopRequested() answers true, or a file
+// cannot be made (a full disk among others). An existing entry of that name is not used (code
+// 183): it is not ours to fill.
+RecordFillResult MakeStepFiles(platform::FolderHandle fill, const std::string& mark,
+                               const std::uint8_t* pattern, std::size_t bytes, const StepCheck& check,
+                               const std::function<bool()>& stopRequested);
 
 // Deletes the files the step made in the pinned fill folder (names "<n>.tmp", n = 1..files) and
 // then their folder. Returns the number of files that could not be deleted; err holds the first

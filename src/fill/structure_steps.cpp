@@ -19,11 +19,6 @@ bool noRight(const platform::Error& err) {
     return err.code == platform::kErrorAccessDenied;
 }
 
-// "<code> <text>", as a "FEILNR:" line gives it.
-std::string codeText(const platform::Error& err) {
-    return ErrorNumberLine(err).substr(std::string("FEILNR: ").size());
-}
-
 } // namespace
 
 void FillEngine::timedStep(const char* name, const std::function<void()>& step) {
@@ -65,7 +60,8 @@ void FillEngine::wipeJournal(PassFiles& files) {
         if (err.code == platform::kErrorSuccess)
             return; // no journal of that kind
         log("HINT: Journalen på " + drive + " kan fortsatt ha kopier av gamle katalogblokker" +
-            (noRight(err) ? ": bare en administrator kan nullstille den" : " (feil " + codeText(err) + ")"));
+            (noRight(err) ? ": bare en administrator kan nullstille den"
+                          : " (feil " + ErrorCodeText(err) + ")"));
         return;
     }
 }
@@ -88,7 +84,7 @@ void FillEngine::trimFreedSpace(PassFiles& files) {
                     "det)");
             else
                 log("HINT: Den frigjorte plassen på " + drive +
-                    " ble ikke gitt tilbake til lagringsenheten (feil " + codeText(err) + ")");
+                    " ble ikke gitt tilbake til lagringsenheten (feil " + ErrorCodeText(err) + ")");
             return;
         }
     }

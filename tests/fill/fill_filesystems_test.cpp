@@ -1,7 +1,8 @@
 // The fill on the file systems users bring: ext4, xfs, btrfs, NTFS (ntfs-3g) and exFAT
 // (exfat-fuse), each on an image of the test's own. Deleted files' contents are on the raw image
 // before a pass and gone after it, wherever the file system kept them (free blocks, the xfs
-// reserve pool, an ext4 tree block, an NTFS file record); kept files stay byte for byte.
+// reserve pool, an ext4 tree block, an NTFS file record, a btrfs tree leaf); kept files stay byte
+// for byte.
 #include "fill/fill_engine.h"
 #include "fill/fill_record.h"
 #include "fill/record_fill.h"
@@ -19,6 +20,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sys/ioctl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -133,6 +135,40 @@ struct Volume {
     std::string mkfsOptions = {};
 };
 
+// The real platform, with a relocation of btrfs metadata that can be made to fail as it does
+// without the right or the room.
+class FillPlatform : public platform::PosixPlatform {
+public:
+    platform::ErrorCode relocationRefusal = 0; // 0: the kernel's own answer
+    int relocations = 0;
+    bool refuseRelocationRecord = false; // a crash record that names a relocation cannot be saved
+    std::string undeletableStepFile;     // a small-file step's file that cannot be deleted
+
+    bool relocateMetadata(platform::FolderHandle folder, platform::Error& err) override {
+        ++relocations;
+        if (relocationRefusal == 0)
+            return PosixPlatform::relocateMetadata(folder, err);
+        err.code = relocationRefusal;
+        err.message = "refused by the test";
+        return false;
+    }
+    bool replaceFile(const std::string& path, std::string_view bytes, platform::Error& err) override {
+        if (refuseRelocationRecord && bytes.find("step=relocation\n") != std::string_view::npos) {
+            err = platform::errorFromErrno(EACCES);
+            return false;
+        }
+        return PosixPlatform::replaceFile(path, bytes, err);
+    }
+    bool deleteFillFile(platform::FolderHandle folder, const std::string& name,
+                        platform::Error& err) override {
+        if (!undeletableStepFile.empty() && name == undeletableStepFile) {
+            err = platform::errorFromErrno(EACCES);
+            return false;
+        }
+        return PosixPlatform::deleteFillFile(folder, name, err);
+    }
+};
+
 class FilesystemFill : public ::testing::Test {
 protected:
     // Mounts a fresh image as drive T:; false (with a skip) where the machine cannot make it.
@@ -160,9 +196,13 @@ protected:
         frame::ResetLogState();
     }
 
-    void runPass() {
+    // trim off: a loop device's discard punches the freed space out of the image, which would
+    // hide what the fill itself left.
+    RunReport runPass(bool trim = true) {
         engine_.selectDrive(window_.driveChoice());
-        engine_.Spyleromen(window_.choices());
+        FillChoices choices = window_.choices();
+        choices.trim = trim;
+        return engine_.Spyleromen(choices);
     }
     int logCount(const std::string& needle) const {
         int n = 0;
@@ -195,7 +235,7 @@ protected:
     test::TempDir appData_;
     test::TempDir records_;
     std::unique_ptr<LoopImage> image_;
-    platform::PosixPlatform platform_;
+    FillPlatform platform_;
     RecordingWindow window_;
     FillEngine engine_{window_};
 };
@@ -445,6 +485,266 @@ TEST_F(FilesystemFill, RecordStepIsSkippedWhereRecordsHoldNoData) {
     EXPECT_FALSE(std::filesystem::exists(mount() + "/spylerom-poster"));
     runPass();
     EXPECT_EQ(logCount("filposter"), 0);
+}
+
+// btrfs keeps a file below max_inline inside a tree leaf, and every name; a leaf it no longer
+// uses is free space inside a metadata block group, where no data write reaches. The pass moves
+// the metadata groups before its fill (the old ones fall to the fill), or, where it may not or
+// cannot move them all, fills their free space with small files after the deletes.
+const std::string kNameMarker = "NAME-SECRET-7d1f-";
+
+struct MetadataCase {
+    const char* name;
+    platform::ErrorCode refusal; // what the relocation answers; 0: the kernel moves the groups
+    const char* hint;            // the head of the HINT lines; empty: none
+    int hints;
+};
+
+class BtrfsMetadata : public FilesystemFill, public ::testing::WithParamInterface<MetadataCase> {
+protected:
+    // 2000 small files with the marker and 1000 empty ones named by the other, in a folder
+    // that stays with a kept file; all synced, then deleted and synced.
+    void leaveDeletedSmallFiles() {
+        ASSERT_TRUE(std::filesystem::create_directory(mount() + "/notater"));
+        ASSERT_TRUE(std::filesystem::create_directory(mount() + "/arkiv"));
+        writeMarkerFiles(mount() + "/notater/n-", 2000, 1500);
+        for (int i = 0; i < 1000; ++i)
+            test::writeText(mount() + "/arkiv/" + kNameMarker + std::to_string(i), "");
+        test::writeText(mount() + "/arkiv/kept.txt", keptContent(1));
+        test::run("sync");
+        std::filesystem::remove_all(mount() + "/notater");
+        for (int i = 0; i < 1000; ++i)
+            ASSERT_TRUE(std::filesystem::remove(mount() + "/arkiv/" + kNameMarker + std::to_string(i)));
+        test::run("sync");
+    }
+};
+
+TEST_P(BtrfsMetadata, DeletedSmallFilesAndNamesLeaveNoTrace) {
+    start({"btrfs", 256});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    platform_.relocationRefusal = GetParam().refusal;
+    const std::string kept = keptContent();
+    test::writeText(mount() + "/kept.txt", kept);
+    leaveDeletedSmallFiles();
+    if (HasFatalFailure())
+        return;
+    ASSERT_GE(image_->countInImage(kMarker), 2000u) << "deleted small files stay in free tree leaves";
+    ASSERT_GE(image_->countInImage(kNameMarker), 1000u) << "deleted names stay in free tree leaves";
+
+    runPass(false);
+
+    const std::string drive = "T: [" + mount() + "]";
+    EXPECT_EQ(platform_.relocations, 1);
+    EXPECT_EQ(logCount("Flytter metadataene på " + drive + " til nye blokkgrupper"), 1) << logText();
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_EQ(logCount("FEIL"), 0) << logText();
+    EXPECT_EQ(logCount("HINT:"), GetParam().hints) << logText();
+    if (GetParam().refusal == 0) {
+        EXPECT_EQ(logCount("Metadataene på " + drive + " er flyttet på "), 1) << logText();
+        EXPECT_EQ(logCount("små filer"), 0) << "nothing is left to fill";
+    } else {
+        EXPECT_EQ(logCount("HINT: " + std::string(GetParam().hint) + drive), GetParam().hints) << logText();
+        EXPECT_EQ(logCount("Fyller ledig metadataplass på " + drive), 1) << logText();
+        // What the small files measured: how many, and what they left of the metadata space.
+        const std::regex measured(
+            ": ledig metadataplass er fylt med ([0-9]+) små filer i stedet, ([0-9]+) KB av "
+            "([0-9]+) KB metadataplass ble ikke nådd$");
+        std::smatch m;
+        const std::string hint = logLineWith("små filer i stedet");
+        ASSERT_TRUE(std::regex_search(hint, m, measured)) << hint;
+        const long long files = std::stoll(m[1]), leftKB = std::stoll(m[2]), totalKB = std::stoll(m[3]);
+        // Without unallocated space (the fill's data groups keep it) the metadata groups cannot
+        // grow: the files end where btrfs holds its reserve back, and that is what is told.
+        EXPECT_GT(files, 2000) << hint;
+        EXPECT_GT(totalKB, 0);
+        EXPECT_LT(leftKB, totalKB / 2) << hint;
+        EXPECT_LE(files * 2 + leftKB, totalKB) << "the files and what they left fit in the space: " << hint;
+        EXPECT_EQ(logCount("Sletter " + std::to_string(files) + " små filer"), 1);
+    }
+    EXPECT_TRUE(leftovers().empty()) << "the fill's files and the small files' folder are gone";
+    EXPECT_TRUE(std::filesystem::is_empty(records_.path())) << "the crash record is gone";
+    ASSERT_TRUE(image_->unmount()) << image_->error();
+    EXPECT_EQ(image_->countInImage(kMarker), 0u) << "a deleted small file survived in a tree leaf";
+    EXPECT_EQ(image_->countInImage(kNameMarker), 0u) << "a deleted name survived in a tree leaf";
+    ASSERT_TRUE(image_->mount()) << image_->error();
+    EXPECT_EQ(test::readText(mount() + "/kept.txt"), kept);
+    EXPECT_EQ(test::readText(mount() + "/arkiv/kept.txt"), keptContent(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, BtrfsMetadata,
+    ::testing::Values(MetadataCase{"Relocated", 0, "", 0},
+                      MetadataCase{"WithoutTheRight", platform::kErrorAccessDenied,
+                                   "Bare en administrator kan flytte metadataene på ", 1},
+                      // Told when the relocation ends, and again with what the small files measured.
+                      MetadataCase{"WithoutRoom", platform::kErrorDiskFull,
+                                   "Det var ikke plass til å flytte alle metadataene på ", 2}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(FilesystemFill, BtrfsStopDuringTheRelocationCancelsIt) {
+    start({"btrfs", 512});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    // Enough tree blocks that moving them takes many refreshes of the window.
+    ASSERT_TRUE(std::filesystem::create_directory(mount() + "/notater"));
+    writeMarkerFiles(mount() + "/notater/n-", 12000, 1500);
+    test::run("sync");
+    std::string shown;
+    window_.onEvents = [&](int) {
+        if (!shown.empty() || window_.progressTexts.empty())
+            return;
+        // The balance is under way once the kernel tells its block groups.
+        const std::string& text = window_.progressTexts.back();
+        if (text.find(" blokkgrupper") != std::string::npos) {
+            shown = text;
+            engine_.StoppKnappClick();
+        }
+    };
+    runPass();
+
+    const std::string drive = "T: [" + mount() + "]";
+    EXPECT_EQ(shown.rfind("Flytter metadata: ", 0), 0u) << "its progress is shown: " << shown;
+    EXPECT_EQ(logCount("Flyttingen av metadataene på " + drive + " er avbrutt"), 1) << logText();
+    EXPECT_EQ(logCount("er flyttet"), 0);
+    EXPECT_EQ(logCount("FEIL"), 0) << logText();
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_EQ(engine_.state().BytesWritten, 0) << "no fill begins after Stop";
+    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(records_.path())) << "the crash record is gone";
+    const PinnedRoot root(platform_, mount());
+    platform::RelocationProgress progress;
+    EXPECT_FALSE(platform_.relocationProgress(root.get(), progress))
+        << "a balance stayed: running " << progress.running << ", paused " << progress.paused;
+    std::string block;
+    while (block.size() < 1500)
+        block += kMarker + std::to_string(block.size()) + "\n";
+    block.resize(1500);
+    for (int i = 0; i < 12000; i += 997)
+        EXPECT_EQ(test::readText(mount() + "/notater/n-" + std::to_string(i) + ".dat"), block) << i;
+}
+
+// A volume whose metadata needs more room than the unallocated space has (a user's file took
+// the rest): the kernel refuses the relocation, the pass says so and does what it can.
+TEST_F(FilesystemFill, BtrfsWithoutRoomToRelocateGoesOnWithTheFill) {
+    start({"btrfs", 256});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    ASSERT_TRUE(std::filesystem::create_directory(mount() + "/arkiv"));
+    for (int i = 0; i < 4000; ++i)
+        test::writeText(mount() + "/arkiv/" + std::to_string(i) + ".txt", std::string(1500, 'k'));
+    test::run("sync");
+    // A file as large as the disk takes: every unallocated byte goes to its data groups.
+    {
+        std::ofstream big(mount() + "/stor.bin", std::ios::binary);
+        const std::string block(1 << 20, 'b');
+        while (big.write(block.data(), static_cast<std::streamsize>(block.size())))
+            ;
+    }
+    // Cut back, it leaves free space inside its data groups: room to fill, none to allocate.
+    std::filesystem::resize_file(mount() + "/stor.bin",
+                                 std::filesystem::file_size(mount() + "/stor.bin") - (32 << 20));
+    test::run("sync");
+    const auto bigSize = std::filesystem::file_size(mount() + "/stor.bin");
+    ASSERT_GT(bigSize, 100u << 20);
+    platform::DiskSpace before;
+    {
+        const PinnedRoot root(platform_, mount());
+        platform::Error err;
+        ASSERT_TRUE(platform_.metadataSpace(root.get(), before, err)) << err.message;
+    }
+
+    const RunReport report = runPass(false);
+
+    const std::string drive = "T: [" + mount() + "]";
+    EXPECT_EQ(platform_.relocations, 1);
+    EXPECT_EQ(logCount("HINT: Det var ikke plass til å flytte alle metadataene på " + drive +
+                       ", ledig metadataplass fylles i stedet etter slettingen"),
+              1)
+        << logText();
+    EXPECT_EQ(logCount("Fyller ledig metadataplass på " + drive), 1) << logText();
+    // No group could be added meanwhile: the space the line tells is the one measured before.
+    const std::string measured =
+        " KB av " + std::to_string(before.total / 1024) + " KB metadataplass ble ikke nådd";
+    EXPECT_NE(logLineWith("små filer i stedet").find(measured), std::string::npos) << measured << "\n"
+                                                                                   << logText();
+    EXPECT_EQ(logCount("FEIL"), 0) << logText();
+    EXPECT_FALSE(report.failed());
+    EXPECT_GT(engine_.state().BytesWritten, 16 << 20) << "the fill goes on";
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(records_.path()));
+    EXPECT_EQ(std::filesystem::file_size(mount() + "/stor.bin"), bigSize);
+    for (int i = 0; i < 4000; i += 397)
+        EXPECT_EQ(test::readText(mount() + "/arkiv/" + std::to_string(i) + ".txt"), std::string(1500, 'k'));
+}
+
+// A relocation begins only once the crash record names it; the fill goes on without it.
+TEST_F(FilesystemFill, BtrfsRelocationThatCannotBeRecordedDoesNotBegin) {
+    start({"btrfs", 256});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    platform_.refuseRelocationRecord = true;
+    const RunReport report = runPass(false);
+
+    EXPECT_EQ(platform_.relocations, 0);
+    EXPECT_EQ(logCount("FEIL: Kan ikke skrive loggen over fyllingen, metadataene på T: [" + mount() +
+                       "] flyttes ikke"),
+              1)
+        << logText();
+    EXPECT_EQ(logCount("FEIL"), 1) << logText();
+    EXPECT_TRUE(report.failed());
+    EXPECT_EQ(logCount("små filer"), 0) << "a step that cannot be recorded does not run either";
+    EXPECT_GT(engine_.state().BytesWritten, 100 * 1024 * 1024) << "the fill goes on";
+    EXPECT_EQ(logCount("STOPP: "), 1);
+    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(records_.path()));
+}
+
+// Stop in the small-file step ends it; a file of it that cannot be deleted stays in the record,
+// and the next start's clean-up takes it and the step's folder.
+TEST_F(FilesystemFill, BtrfsSmallFileStepStopsAndLeavesWhatStaysToTheNextStart) {
+    start({"btrfs", 256});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    platform_.relocationRefusal = platform::kErrorAccessDenied;
+    platform_.undeletableStepFile = "7.tmp";
+    bool stopped = false;
+    window_.onEvents = [&](int) {
+        if (!stopped && logCount("Fyller ledig metadataplass") == 1) {
+            stopped = true;
+            engine_.StoppKnappClick();
+        }
+    };
+    const RunReport report = runPass(false);
+
+    const std::string steps = mount() + "/spylerom-poster";
+    EXPECT_TRUE(stopped) << "the step serves the window while it works";
+    const std::string made = logLineWith(" små filer laget i metadataplassen");
+    ASSERT_FALSE(made.empty()) << logText();
+    const long long files = std::stoll(made.substr(made.rfind(' ', made.find(" små filer") - 1) + 1));
+    EXPECT_GE(files, 7);
+    EXPECT_LT(files, 2000) << "Stop ends the step";
+    EXPECT_EQ(logCount("FEIL UNDER SLETTING AV SMÅ FILER I " + steps), 1) << logText();
+    EXPECT_EQ(logCount("FEILNR: 5 "), 1);
+    EXPECT_TRUE(report.failed());
+    EXPECT_NE(logLineWith("HINT: Bare en administrator kan flytte metadataene på").find("(stoppet)"),
+              std::string::npos)
+        << logText();
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(steps))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"7.tmp"});
+    EXPECT_FALSE(std::filesystem::is_empty(records_.path())) << "the record keeps what is left";
+
+    platform_.undeletableStepFile.clear();
+    const auto recovered = RecoverAbandonedFills();
+    ASSERT_EQ(recovered.size(), 1u);
+    EXPECT_EQ(recovered[0].filesDeleted, 1);
+    EXPECT_FALSE(recovered[0].relocationPaused);
+    EXPECT_TRUE(recovered[0].complete);
+    EXPECT_FALSE(std::filesystem::exists(steps));
+    EXPECT_TRUE(leftovers().empty());
 }
 
 TEST_F(FilesystemFill, XfsPoolIsLiftedForThePassAndRestoredAfterIt) {

@@ -1,4 +1,5 @@
-// The POSIX platform: error codes, drives from the mount table, files, text and time.
+// The POSIX platform: error codes, drives from the mount table, btrfs's metadata groups, files,
+// text and time.
 #include "platform/posix/posix_platform.h"
 #include "support/env_guard.h"
 #include "support/loop_image.h"
@@ -8,10 +9,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <grp.h>
+#include <linux/btrfs.h>
+#include <linux/btrfs_tree.h>
 #include <pwd.h>
+#include <set>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -43,7 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrnoCase{EBUSY, 32}, ErrnoCase{ETXTBSY, 32}, ErrnoCase{ENOSPC, 112},
                       ErrnoCase{EDQUOT, 112}, ErrnoCase{EEXIST, 80}, ErrnoCase{EINVAL, 87},
                       ErrnoCase{EOPNOTSUPP, 50}, ErrnoCase{ENAMETOOLONG, 206}, ErrnoCase{ELOOP, 1921},
-                      ErrnoCase{EIO, 1117}, ErrnoCase{EPIPE, 0x20000000u | EPIPE}));
+                      ErrnoCase{EIO, 1117}, ErrnoCase{ECANCELED, 1223},
+                      ErrnoCase{EPIPE, 0x20000000u | EPIPE}));
 
 TEST(Drives, MountTableGivesLetteredVolumes) {
     TempDir dir;
@@ -286,6 +294,119 @@ INSTANTIATE_TEST_SUITE_P(Volumes, InternalLog,
                                            LogCase{"ext4", "ext4", 64, "", false, true},
                                            LogCase{"exfat", "exfat", 64, "", false, false}),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// The logical addresses of a btrfs volume's metadata and system block groups, read from its
+// chunk tree (needs root).
+std::set<std::uint64_t> metadataGroups(const std::string& mountPoint) {
+    std::set<std::uint64_t> groups;
+    const int fd = ::open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return groups;
+    btrfs_ioctl_search_args args{};
+    args.key.tree_id = BTRFS_CHUNK_TREE_OBJECTID;
+    args.key.min_objectid = args.key.max_objectid = BTRFS_FIRST_CHUNK_TREE_OBJECTID;
+    args.key.min_type = args.key.max_type = BTRFS_CHUNK_ITEM_KEY;
+    args.key.max_offset = ~0ULL;
+    args.key.max_transid = ~0ULL;
+    args.key.nr_items = 4096;
+    if (ioctl(fd, BTRFS_IOC_TREE_SEARCH, &args) == 0) {
+        std::size_t at = 0;
+        for (std::uint32_t i = 0; i < args.key.nr_items; ++i) {
+            btrfs_ioctl_search_header header{};
+            std::memcpy(&header, args.buf + at, sizeof header);
+            btrfs_chunk chunk{};
+            std::memcpy(&chunk, args.buf + at + sizeof header,
+                        std::min<std::size_t>(header.len, sizeof chunk));
+            if ((chunk.type & (BTRFS_BLOCK_GROUP_METADATA | BTRFS_BLOCK_GROUP_SYSTEM)) != 0)
+                groups.insert(header.offset);
+            at += sizeof header + header.len;
+        }
+    }
+    ::close(fd);
+    return groups;
+}
+
+// btrfs's metadata block groups: their space, their relocation and its progress; every other
+// volume has none.
+class MetadataGroups : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(MetadataGroups, SpaceAndRelocation) {
+    std::string why;
+    if (!test::LoopImage::canMake(GetParam(), &why))
+        GTEST_SKIP() << why;
+    test::LoopImage image({256, GetParam()});
+    ASSERT_TRUE(image.ok()) << image.error();
+    PosixPlatform p;
+    Error err;
+    const FolderHandle root = p.openFillFolder(image.mountPoint() + "/", "", err);
+    ASSERT_NE(root, kInvalidFolder) << err.message;
+    struct Closer {
+        PosixPlatform& p;
+        FolderHandle h;
+        ~Closer() { p.closeFolder(h); }
+    } closer{p, root};
+    DiskSpace space;
+    RelocationProgress progress;
+    if (GetParam() != "btrfs") {
+        EXPECT_FALSE(p.metadataSpace(root, space, err));
+        EXPECT_EQ(err.code, kErrorNotSupported);
+        err = {};
+        EXPECT_FALSE(p.relocateMetadata(root, err));
+        EXPECT_EQ(err.code, kErrorNotSupported);
+        EXPECT_FALSE(p.relocationProgress(root, progress));
+        return;
+    }
+    ASSERT_TRUE(p.metadataSpace(root, space, err)) << err.message;
+    EXPECT_GT(space.total, 0);
+    EXPECT_LT(space.total, 256LL << 20);
+    EXPECT_GT(space.freeToCaller, space.total / 2) << "a new volume's metadata is nearly all free";
+    EXPECT_LE(space.freeToCaller, space.total);
+    // 2000 small files live inline in tree leaves: the metadata's use grows by their bytes.
+    for (int i = 0; i < 2000; ++i)
+        test::writeText(image.mountPoint() + "/small-" + std::to_string(i), std::string(1500, 's'));
+    test::run("sync");
+    DiskSpace grown;
+    ASSERT_TRUE(p.metadataSpace(root, grown, err)) << err.message;
+    EXPECT_GE((grown.total - grown.freeToCaller) - (space.total - space.freeToCaller), 2000 * 1500);
+
+    // Without the right (a user's process, the pinned folder inherited): refused, nothing moves.
+    const std::set<std::uint64_t> before = metadataGroups(image.mountPoint());
+    ASSERT_FALSE(before.empty());
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Error childErr;
+        if (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
+            setresuid(65534, 65534, 65534) != 0)
+            _exit(99);
+        DiskSpace asUser;
+        const bool measured = p.metadataSpace(root, asUser, childErr) && asUser.total > 0;
+        _exit(!measured ? 98 : p.relocateMetadata(root, childErr) ? 0 : static_cast<int>(childErr.code));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(kErrorAccessDenied)) << "98: a user could not measure";
+    EXPECT_EQ(metadataGroups(image.mountPoint()), before);
+
+    // As root every metadata and system group moves to a new place, and no balance stays.
+    ASSERT_TRUE(p.relocateMetadata(root, err)) << err.code << " " << err.message;
+    const std::set<std::uint64_t> after = metadataGroups(image.mountPoint());
+    ASSERT_FALSE(after.empty());
+    for (const std::uint64_t group : after)
+        EXPECT_EQ(before.count(group), 0u) << "the group at " << group << " stayed";
+    EXPECT_FALSE(p.relocationProgress(root, progress)) << "no balance runs or waits";
+    DiskSpace moved;
+    ASSERT_TRUE(p.metadataSpace(root, moved, err));
+    EXPECT_NEAR(static_cast<double>(moved.total - moved.freeToCaller),
+                static_cast<double>(grown.total - grown.freeToCaller), 1 << 20)
+        << "the same trees, in new places";
+    for (int i = 0; i < 2000; i += 199)
+        EXPECT_EQ(test::readText(image.mountPoint() + "/small-" + std::to_string(i)), std::string(1500, 's'));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, MetadataGroups, ::testing::Values("btrfs", "ext4"),
+                         [](const ::testing::TestParamInfo<std::string>& kind) { return kind.param; });
 
 TEST(Files, FolderCreationCodes) {
     TempDir dir;

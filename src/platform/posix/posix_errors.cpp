@@ -56,6 +56,8 @@ ErrorCode windowsCode(int err) {
         return 223; // ERROR_FILE_TOO_LARGE
     case EIO:
         return 1117; // ERROR_IO_DEVICE
+    case ECANCELED:
+        return kErrorCancelled;
     default:
         // Any other errno gets a code in the range Windows keeps for applications (bit 29),
         // so it never reads as one of the table's codes; its system message comes with it.
