@@ -193,6 +193,9 @@ bool PosixPlatform::trimFreeSpace(FolderHandle folder, std::int64_t& bytes, Erro
         err = errorFromErrno(EBADF);
         return false;
     }
+    // A block freed by a transaction that has not reached the journal yet is busy, and the trim
+    // passes over the whole free extent it lies in (xfs): the deletes go to the journal first.
+    (void)syncfs(dir.get());
     fstrim_range range{};
     range.start = 0;
     range.len = ~0ULL;
