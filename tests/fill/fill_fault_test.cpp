@@ -132,16 +132,16 @@ public:
     }
 
     // How the device takes trims: file by file before the deletes (as Windows volumes do), or
-    // the volume as a whole afterwards; a refusal's errno, 0 where it takes them.
-    int fileTrimErrno = EOPNOTSUPP;
-    int volumeTrimErrno = EOPNOTSUPP;
+    // the volume as a whole afterwards; a refusal's code, 0 where it takes them.
+    platform::ErrorCode fileTrimRefusal = platform::kErrorNotSupported;
+    platform::ErrorCode volumeTrimRefusal = platform::kErrorNotSupported;
     std::int64_t volumeTrimBytes = 0;
 
     bool trimFile(platform::FileHandle file, std::int64_t& bytes, platform::Error& err) override {
         calls.push_back("trim " + std::to_string(file));
         bytes = 0;
-        if (fileTrimErrno != 0) {
-            err = test::nativeError(fileTrimErrno);
+        if (fileTrimRefusal != platform::kErrorSuccess) {
+            err = {fileTrimRefusal, "refused"};
             return false;
         }
         bytes = 3 * kMB;
@@ -150,8 +150,8 @@ public:
     bool trimFreeSpace(platform::FolderHandle, std::int64_t& bytes, platform::Error& err) override {
         calls.push_back("trim volume");
         bytes = 0;
-        if (volumeTrimErrno != 0) {
-            err = test::nativeError(volumeTrimErrno);
+        if (volumeTrimRefusal != platform::kErrorSuccess) {
+            err = {volumeTrimRefusal, "refused"};
             return false;
         }
         bytes = volumeTrimBytes;
@@ -903,11 +903,13 @@ TEST_F(FillFaultTest, RepetitionLabel) {
 // user is told where it takes none.
 struct TrimCase {
     const char* name;
-    bool trim;           // the run's choice
-    int fileTrimErrno;   // 0: the volume trims file by file
-    int volumeTrimErrno; // 0: the volume trims as a whole
-    const char* line;    // how the message the pass logs begins ({drive}: the drive's text)
+    bool trim;                             // the run's choice
+    platform::ErrorCode fileTrimRefusal;   // 0: the volume trims file by file
+    platform::ErrorCode volumeTrimRefusal; // 0: the volume trims as a whole
+    const char* line;                      // how the message the pass logs begins ({drive}: the drive's text)
 };
+
+constexpr platform::ErrorCode kNo = platform::kErrorNotSupported;
 
 class TrimTest : public FillFaultTest, public ::testing::WithParamInterface<TrimCase> {};
 
@@ -916,9 +918,10 @@ TEST_P(TrimTest, TheFreedSpaceGoesBackOrTheUserIsTold) {
     platform_.freeBytes = 5000 * kMB; // two files
     platform_.totalBytes = 6000 * kMB;
     platform_.writeBudget = 4 * 65537;
-    platform_.fileTrimErrno = c.fileTrimErrno;
-    platform_.volumeTrimErrno = c.volumeTrimErrno;
+    platform_.fileTrimRefusal = c.fileTrimRefusal;
+    platform_.volumeTrimRefusal = c.volumeTrimRefusal;
     platform_.volumeTrimBytes = 64 * kMB;
+    platform_.settleWithoutTheSystem = true;
     window_.trim = c.trim;
     engine_.selectDrive(window_.driveChoice());
 
@@ -959,16 +962,16 @@ TEST_P(TrimTest, TheFreedSpaceGoesBackOrTheUserIsTold) {
 INSTANTIATE_TEST_SUITE_P(
     Devices, TrimTest,
     ::testing::Values(
-        TrimCase{"WholeVolume", true, EOPNOTSUPP, 0, "Ga 64 MB tilbake til lagringsenheten"},
-        TrimCase{"FileByFile", true, 0, EOPNOTSUPP, "Ga 6 MB tilbake til lagringsenheten"},
-        TrimCase{"NoRight", true, EOPNOTSUPP, EPERM,
+        TrimCase{"WholeVolume", true, kNo, 0, "Ga 64 MB tilbake til lagringsenheten"},
+        TrimCase{"FileByFile", true, 0, kNo, "Ga 6 MB tilbake til lagringsenheten"},
+        TrimCase{"NoRight", true, kNo, platform::kErrorAccessDenied,
                  "HINT: Bare en administrator kan gi den frigjorte plassen på {drive} tilbake til "
                  "lagringsenheten"},
         TrimCase{
-            "NoDiscards", true, EOPNOTSUPP, EOPNOTSUPP,
+            "NoDiscards", true, kNo, kNo,
             "HINT: Frigjort plass på {drive} kan ikke gis tilbake til lagringsenheten (filsystemet eller "
             "enheten tar ikke imot det)"},
-        TrimCase{"FileTrimFails", true, EIO, EOPNOTSUPP,
+        TrimCase{"FileTrimFails", true, 1117, kNo,
                  "HINT: Den frigjorte plassen på {drive} ble ikke gitt tilbake til lagringsenheten (feil "},
         TrimCase{"SwitchedOff", false, 0, 0, ""}),
     [](const auto& p) { return std::string(p.param.name); });
