@@ -44,12 +44,7 @@ bool makeLogFile(const PinnedFolder& folder, const std::string& name, const std:
     // The values reach the log only when it is forced; the file's flush forces it.
     if (ok && !sys().flushFile(file, err))
         ok = false;
-    platform::Error closeErr;
-    if (!sys().closeFile(file, closeErr) && ok) {
-        err = closeErr;
-        ok = false;
-    }
-    return ok;
+    return CloseStepFile(file, ok, err);
 }
 
 } // namespace

@@ -27,12 +27,7 @@ bool makeRecordFile(const PinnedFolder& folder, const std::string& name, const s
         err.code = platform::kErrorDiskFull;
         ok = false;
     }
-    platform::Error closeErr;
-    if (!sys().closeFile(file, closeErr) && ok) {
-        err = closeErr;
-        ok = false;
-    }
-    return ok;
+    return CloseStepFile(file, ok, err);
 }
 
 } // namespace
@@ -108,6 +103,15 @@ std::string StepFolderBelow() {
 
 std::string StepFileName(std::int64_t n) {
     return std::to_string(n) + ".tmp";
+}
+
+bool CloseStepFile(platform::FileHandle file, bool ok, platform::Error& err) {
+    platform::Error closeErr;
+    if (!sys().closeFile(file, closeErr) && ok) {
+        err = closeErr;
+        return false;
+    }
+    return ok;
 }
 
 bool MakeStepFolder(platform::FolderHandle fill, const std::string& mark, bool& made, platform::Error& err) {

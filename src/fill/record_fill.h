@@ -82,6 +82,9 @@ std::int64_t RemoveRecordFiles(platform::FolderHandle fill, std::int64_t files, 
 std::string StepFolderBelow();
 // The name of a step's n-th file: short, so a small file leaves the most room to its data.
 std::string StepFileName(std::int64_t n);
+// Closes a step's file after its filling: true when the filling went well (ok) and the close
+// too; err keeps the first failure.
+bool CloseStepFile(platform::FileHandle file, bool ok, platform::Error& err);
 // Makes the steps' folder new in the pinned fill folder (an existing entry of that name is not
 // used: code 183) and sets the pass's mark on it. made tells whether the folder exists now (and
 // must go again), also when the step cannot go on.
