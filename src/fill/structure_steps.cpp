@@ -49,7 +49,7 @@ void FillEngine::wipeJournal(PassFiles& files) {
         log("Journalen på " + drive + " er nullstilt");
         return;
     case platform::JournalWipe::Discarded:
-        log("Journalen på " + drive + " er forkastet (lagringsenheten nullstiller den ikke selv)");
+        log("Journalen på " + drive + " er gitt tilbake til lagringsenheten (discard)");
         return;
     case platform::JournalWipe::WrittenHome:
         log("HINT: Journalen på " + drive +
