@@ -158,6 +158,14 @@ public:
         return true;
     }
 
+    // A relocation of metadata that an unmount interrupted waits, paused, on the volume.
+    bool relocationPaused = false;
+    bool relocationProgress(platform::FolderHandle, platform::RelocationProgress& out) const override {
+        out = {};
+        out.paused = relocationPaused;
+        return true;
+    }
+
     int writes() const { return writes_; }
 
 private:
@@ -636,6 +644,45 @@ TEST_F(FillFaultTest, AFileThatCannotBeDeletedIsToldAndStaysInTheRecord) {
     EXPECT_TRUE(recovered[0].complete);
     EXPECT_TRUE(recordPath().empty());
 }
+
+// A run killed while it relocated a volume's metadata: the relocation ended with it, unless an
+// unmount paused it first; then it waits on the volume, and the user is told how to end it.
+class KilledRelocationTest : public FillFaultTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(KilledRelocationTest, APausedRelocationIsNamed) {
+    platform_.writeBudget = 65537;
+    platform_.failDelete = true; // leaves the file and the record behind, as a kill would
+    engine_.selectDrive(window_.driveChoice());
+    engine_.Spyleromen(window_.choices());
+    platform_.failDelete = false;
+    const std::string path = recordPath();
+    ASSERT_FALSE(path.empty());
+    std::string text;
+    platform::Error err;
+    ASSERT_TRUE(platform_.readFile(path, text, err));
+    FillRecord planned;
+    planned.setPlace(drive_.path() + platform::kPathSeparator, 1, "");
+    planned.planRelocation();
+    FillRecord read;
+    ASSERT_TRUE(read.parse(planned.text()));
+    EXPECT_TRUE(read.relocation()) << "a planned relocation reads back from its record";
+    ASSERT_TRUE(platform_.replaceFile(path, text + "step=relocation\n", err));
+    platform_.relocationPaused = GetParam();
+    frame::ResetLogState();
+    frame::logState().LogEnabled = true;
+
+    const auto recovered = RecoverAbandonedFills();
+
+    ASSERT_EQ(recovered.size(), 1u);
+    EXPECT_EQ(recovered[0].relocationPaused, GetParam());
+    EXPECT_EQ(countStartingWith("HINT: En flytting av metadata (btrfs balance) står på pause på "),
+              GetParam() ? 1 : 0);
+    EXPECT_TRUE(recovered[0].complete);
+    EXPECT_FALSE(test::exists(fileName(1)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Volumes, KilledRelocationTest, ::testing::Bool(),
+                         [](const auto& p) { return std::string(p.param ? "Paused" : "Ended"); });
 
 // A run that was killed: its record names its files and its reserve. The next start deletes
 // the files it can prove to be that run's, never another, and puts the reserve back.
